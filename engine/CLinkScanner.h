@@ -1,0 +1,58 @@
+// Picks the links and picture references out of a page: the tag rules of the
+// crawl on top of CTagParser. Link tags (a, frame, area) give pages to follow
+// or pictures; embedding tags (img, body, bgsound, embed, applet, meta) give
+// pictures; the first title tag gives the page title.
+// One scanner is used by one thread at a time.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/CTagParser.h"
+
+namespace pq {
+
+class CUrl;
+
+class CLinkScanner : public CTagParser {
+public:
+    static constexpr int kMaxAddressChars = 1000;
+
+    CLinkScanner();
+    ~CLinkScanner() override;
+
+    // Empties both lists, sets the title to "Untitled", collect pictures off.
+    void Reset();
+    void SetBaseAddress(const std::string& address);
+    void SetCollectPictures(bool on) { collectPictures_ = on; }
+
+    const std::string& Title() const { return title_; }
+    const std::vector<std::string>& Links() const { return links_; }
+    const std::vector<std::string>& Pictures() const { return pictures_; }
+
+    // The extension rules, public for the admission rules and the tests.
+    // The extension is the last '.' of the last path component and all that
+    // follows it, query included, lower-cased and cut at its first '#'.
+    static std::string ExtensionOf(const std::string& address);
+    static bool IsKnownExtension(const std::string& ext);
+    static bool IsPageExtension(const std::string& ext);
+
+protected:
+    bool HandleTag(const std::string& tagName, int closePos,
+                   const std::vector<TagAttribute>& attributes) override;
+    bool WantsAttributes(const std::string& tagName) override;
+
+private:
+    // The reference resolved against the page; false when it cannot be.
+    bool Resolve(const std::string& reference, std::string& resolved);
+
+    std::string baseAddress_;
+    std::unique_ptr<CUrl> base_;  // the rebuilt base, or null when it has none
+    std::string title_;
+    std::vector<std::string> links_;
+    std::vector<std::string> pictures_;
+    bool collectPictures_ = false;
+};
+
+}  // namespace pq

@@ -1,0 +1,382 @@
+#include "engine/CPageFetcher.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cctype>
+#include <cstring>
+#include <thread>
+
+#include "engine/CItemRegistry.h"
+#include "engine/CUrl.h"
+#include "engine/TextUtil.h"
+
+namespace pq {
+
+using Clock = std::chrono::steady_clock;
+
+struct CPageFetcher::Transfer {
+    CPageFetcher* self = nullptr;
+    char* buffer = nullptr;
+    int stored = 0;
+    long status = 0;
+    bool bufferFull = false;      // the page reached its cut; the rest is not read
+    bool stoppedAtHeaders = false;  // a status without a body we want
+    std::string location;
+    Clock::time_point lastByte;
+};
+
+namespace {
+
+bool HeaderNameIs(const char* line, size_t len, const char* name) {
+    size_t n = std::strlen(name);
+    return len > n && line[n] == ':' && EqualsNoCase(std::string_view(line, n), name);
+}
+
+// Errors that mean the request never reached the server.
+bool IsNotSentError(CURLcode rc) {
+    switch (rc) {
+        case CURLE_UNSUPPORTED_PROTOCOL:
+        case CURLE_URL_MALFORMAT:
+        case CURLE_COULDNT_RESOLVE_PROXY:
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_CONNECT:
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SEND_ERROR:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+CPageFetcher::CPageFetcher() { EnsureCurlGlobalInit(); }
+
+CPageFetcher::~CPageFetcher() { CloseSession(); }
+
+int CPageFetcher::OpenSession(bool useProxy, const std::string& proxy) {
+    CloseSession();
+    useProxy_ = useProxy;
+    proxy_ = proxy;
+    CURL* easy = curl_easy_init();
+    CURLM* multi = curl_multi_init();
+    if (!easy || !multi) {
+        if (easy) curl_easy_cleanup(easy);
+        if (multi) curl_multi_cleanup(multi);
+        return kFailed;
+    }
+    std::lock_guard<std::mutex> lock(multiMutex_);
+    easy_ = easy;
+    multi_ = multi;
+    return kSuccess;
+}
+
+void CPageFetcher::CloseSession() {
+    std::lock_guard<std::mutex> lock(multiMutex_);
+    if (easy_) curl_easy_cleanup(easy_);
+    if (multi_) curl_multi_cleanup(multi_);
+    easy_ = nullptr;
+    multi_ = nullptr;
+}
+
+void CPageFetcher::SetCancel(bool on) {
+    cancel_.store(on);
+    if (on) {
+        std::lock_guard<std::mutex> lock(multiMutex_);
+        if (multi_) curl_multi_wakeup(multi_);
+    }
+}
+
+void CPageFetcher::AddDefaultScheme(std::string& address) {
+    std::string lower = ToLower(address);
+    if (lower.find("http://") == std::string::npos && lower.find("https://") == std::string::npos)
+        address.insert(0, "http://");
+}
+
+size_t CPageFetcher::OnHeader(char* data, size_t size, size_t count, void* user) {
+    auto* t = static_cast<Transfer*>(user);
+    size_t len = size * count;
+    t->lastByte = Clock::now();
+    if (len >= 5 && std::memcmp(data, "HTTP/", 5) == 0) {
+        // A new status line; an interim 1xx answer may come before the real one.
+        long code = 0;
+        const char* sp = static_cast<const char*>(std::memchr(data, ' ', len));
+        if (sp) code = std::strtol(sp + 1, nullptr, 10);
+        t->status = code;
+        t->location.clear();
+        return len;
+    }
+    if (HeaderNameIs(data, len, "location")) {
+        std::string value = Trim(std::string_view(data + 9, len - 9));
+        if (value.size() > kMaxLocationChars) value.resize(kMaxLocationChars);
+        t->location = value;
+        return len;
+    }
+    bool endOfHeaders = (len == 2 && data[0] == '\r') || (len == 1 && data[0] == '\n');
+    if (endOfHeaders && t->status >= 200 && t->status != 200) {
+        // Only a 200 answer has a body worth reading.
+        t->stoppedAtHeaders = true;
+        return 0;
+    }
+    return len;
+}
+
+size_t CPageFetcher::OnBody(char* data, size_t size, size_t count, void* user) {
+    auto* t = static_cast<Transfer*>(user);
+    size_t len = size * count;
+    t->lastByte = Clock::now();
+    if (t->self->cancel_.load()) return 0;
+    size_t room = size_t(kMaxPageBytes - t->stored);
+    size_t take = std::min(len, room);
+    std::memcpy(t->buffer + t->stored, data, take);
+    t->stored += int(take);
+    if (take < len) {
+        t->bufferFull = true;
+        return 0;
+    }
+    return len;
+}
+
+int CPageFetcher::OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    auto* t = static_cast<Transfer*>(user);
+    return t->self->cancel_.load() ? 1 : 0;
+}
+
+int CPageFetcher::RunTransfer(Transfer& t) {
+    // Drive the transfer through the multi interface so that SetCancel can wake
+    // the wait at once and a silent server can be timed out precisely.
+    if (curl_multi_add_handle(multi_, easy_) != CURLM_OK) return kFailed;
+    t.lastByte = Clock::now();
+    bool cancelled = false, timedOut = false;
+    CURLcode rc = CURLE_OK;
+    for (;;) {
+        int running = 0;
+        if (curl_multi_perform(multi_, &running) != CURLM_OK) {
+            rc = CURLE_RECV_ERROR;
+            break;
+        }
+        int left = 0;
+        while (CURLMsg* msg = curl_multi_info_read(multi_, &left))
+            if (msg->msg == CURLMSG_DONE) rc = msg->data.result;
+        if (!running) break;
+        if (cancel_.load()) {
+            cancelled = true;
+            break;
+        }
+        auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t.lastByte).count();
+        if (idle >= readTimeoutMs_) {
+            timedOut = true;
+            break;
+        }
+        long wait = std::min<long>(readTimeoutMs_ - idle, 1000);
+        curl_multi_poll(multi_, nullptr, 0, int(std::max<long>(wait, 1)), nullptr);
+    }
+    curl_multi_remove_handle(multi_, easy_);
+
+    if (cancelled || cancel_.load()) return kCancelled;
+    if (timedOut) return kLibraryError;
+    if (rc == CURLE_OK || (rc == CURLE_WRITE_ERROR && (t.bufferFull || t.stoppedAtHeaders)))
+        return kSuccess;  // the status decides
+    if (rc == CURLE_ABORTED_BY_CALLBACK) return kCancelled;
+    if (rc == CURLE_OPERATION_TIMEDOUT && t.status == 0) return kFailed;  // connect time-out
+    return IsNotSentError(rc) ? kFailed : kLibraryError;
+}
+
+namespace {
+// The scheme an address starts with ("ftp" for "ftp://x"), or "" when it
+// does not start with one followed by "://".
+std::string LeadingScheme(const std::string& address) {
+    size_t i = 0;
+    while (i < address.size()) {
+        char c = address[i];
+        bool ok = std::isalpha(static_cast<unsigned char>(c)) ||
+                  (i > 0 && (std::isdigit(static_cast<unsigned char>(c)) || c == '+' || c == '-' ||
+                             c == '.'));
+        if (!ok) break;
+        ++i;
+    }
+    if (i == 0 || address.compare(i, 3, "://") != 0) return {};
+    return ToLower(address.substr(0, i));
+}
+}  // namespace
+
+int CPageFetcher::SingleRequest(std::string& address, char* buffer, int& size) {
+    size = 0;
+    // Only http and https are fetched; another scheme is refused as it stands
+    // rather than read as a host name behind "http://".
+    std::string given = LeadingScheme(address);
+    if (!given.empty() && given != "http" && given != "https") return kFailed;
+    AddDefaultScheme(address);
+    UrlParts parts;
+    if (!easy_ || !SplitUrl(address, parts)) return kFailed;
+    std::string scheme = ToLower(parts.scheme);
+    bool https = scheme == "https";
+    // libcurl may speak more than HTTP; this fetcher speaks nothing else.
+    if (!https && scheme != "http") return kFailed;
+    if (parts.host.empty()) return kFailed;
+
+    // The fragment is never sent, nor are user name and password.
+    std::string target = scheme + "://" + parts.HostPort() + parts.path;
+    if (!parts.query.empty()) target += "?" + parts.query;
+
+    Transfer t;
+    t.self = this;
+    t.buffer = buffer;
+    const char firstByte = buffer[0];
+
+    curl_easy_reset(easy_);
+    curl_slist* headers = curl_slist_append(nullptr, "Accept: */*");
+    curl_easy_setopt(easy_, CURLOPT_URL, target.c_str());
+    curl_easy_setopt(easy_, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy_, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_0));
+    curl_easy_setopt(easy_, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(easy_, CURLOPT_USERAGENT, kAgentName);
+    curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
+    curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy_, CURLOPT_FORBID_REUSE, 1L);
+    curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (useProxy_) curl_easy_setopt(easy_, CURLOPT_PROXY, proxy_.c_str());
+    curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &CPageFetcher::OnHeader);
+    curl_easy_setopt(easy_, CURLOPT_HEADERDATA, &t);
+    curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &CPageFetcher::OnBody);
+    curl_easy_setopt(easy_, CURLOPT_WRITEDATA, &t);
+    curl_easy_setopt(easy_, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(easy_, CURLOPT_XFERINFOFUNCTION, &CPageFetcher::OnProgress);
+    curl_easy_setopt(easy_, CURLOPT_XFERINFODATA, &t);
+
+    int rc = RunTransfer(t);
+    curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, nullptr);
+    curl_slist_free_all(headers);
+
+    if (t.status > 0) lastStatus_ = int(t.status);
+    if (rc == kSuccess) {
+        switch (t.status) {
+            case 200:
+                buffer[t.stored] = '\0';
+                size = t.stored;
+                return kSuccess;
+            case 301:
+            case 302:
+            case 303: {
+                UrlParts loc;
+                if (SplitUrl(t.location, loc) && !loc.host.empty()) {
+                    address = t.location;
+                } else {
+                    // A location without a host is taken from the server's root,
+                    // on the same port and, for https, the same scheme.
+                    std::string next = https ? "https://" + parts.HostPort() : parts.HostPort();
+                    if (!StartsWith(t.location, "/")) next += "/";
+                    address = next + t.location;
+                }
+                return kRedirected;
+            }
+            case 404:
+            case 408:
+            case 504:
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                rc = kNotFound;
+                break;
+            default:
+                rc = kFailed;
+                break;
+        }
+    }
+    // Failures leave no page behind: size 0 and the buffer's first byte as it was.
+    if (rc != kCancelled) buffer[0] = firstByte;
+    size = 0;
+    return rc;
+}
+
+int CPageFetcher::Fetch(std::string& address, char* buffer, int& size, bool followRedirects) {
+    int rc = kFailed;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        rc = SingleRequest(address, buffer, size);
+        if (rc == kNotFound) continue;
+        if (rc == kRedirected && followRedirects) continue;
+        break;
+    }
+    return rc;
+}
+
+int CPageFetcher::SavePage(const std::string& localName, const std::string& folder,
+                           const char* buffer, int size) {
+    std::string name = localName.substr(0, localName.find('#'));
+    // A local name is one file of the project folder, never a path out of it.
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
+        return kFileNotCreated;
+    std::FILE* f = std::fopen((folder + name).c_str(), "wb");
+    if (!f) return kFileNotCreated;
+    bool ok = size <= 0 || std::fwrite(buffer, 1, size_t(size), f) == size_t(size);
+    ok = (std::fclose(f) == 0) && ok;
+    return ok ? kSuccess : kFileNotCreated;
+}
+
+void CPageFetcher::LocalName(std::string& address, std::string& localName,
+                             const CItemRegistry& nameMap, bool isPage) {
+    std::string candidate;
+    std::string full = address;
+    AddDefaultScheme(full);
+    UrlParts parts;
+    if (SplitUrl(full, parts)) {
+        std::string path = parts.PathWithExtra();
+        candidate = path.substr(path.rfind('/') + 1);
+    }
+    // "." and ".." would name the folder itself or its parent.
+    if (candidate == "." || candidate == "..") candidate.clear();
+
+    if (candidate.empty()) {
+        candidate = isPage ? "index.htm" : "unknown.fil";
+    } else if (isPage) {
+        size_t dot = candidate.rfind('.');
+        std::string ext = dot == std::string::npos ? std::string() : ToLower(candidate.substr(dot));
+        if (ext.find('#') == std::string::npos && ext != ".htm" && ext != ".html") candidate += ".htm";
+    }
+
+    std::string key = ToLower(address);
+    if (const ItemRecord* known = nameMap.Find(key)) {
+        address = key;
+        localName = known->localName;
+        return;
+    }
+    if (nameMap.HasLocalName(candidate)) {
+        ++nameCounter_;
+        std::string suffix = "__" + std::to_string(nameCounter_);
+        size_t dot = candidate.find('.');
+        if (dot == std::string::npos)
+            candidate += suffix;
+        else
+            candidate.insert(dot, suffix);
+    }
+    localName = candidate;
+}
+
+std::string CPageFetcher::StatusText() const {
+    switch (lastStatus_) {
+        case 301:
+        case 302:
+        case 303:
+            return "Redirected, but not found";
+        case 400:
+        case 404:
+        case 410:
+            return "Page or file not found";
+        case 401:
+        case 402:
+        case 403:
+        case 407:
+            return "Proxy authentication required";
+        case 408:
+        case 504:
+            return "Timed out on request";
+        default:
+            return "WinInet error " + std::to_string(lastStatus_);
+    }
+}
+
+}  // namespace pq

@@ -1,0 +1,102 @@
+// Fetches the pages of one search: one HTTP/1.0 GET at a time into the job's
+// page buffer, redirects followed here (never by libcurl), a few failures
+// retried; saves pages to the project folder and chooses local file names.
+//
+// Threads: every operation runs on the search's crawl thread, except
+// SetCancel, which the user-interface thread calls to stop a fetch at once.
+#pragma once
+
+#include <curl/curl.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+
+namespace pq {
+
+class CItemRegistry;
+
+class CPageFetcher {
+public:
+    // Result codes of Fetch and SavePage.
+    enum Result : int {
+        kSuccess = 0,
+        kCancelled = 1,
+        kFailed = 2,           // no session, bad address, not sent, or an unhandled status
+        kFileNotCreated = 3,   // SavePage
+        kRedirected = 4,       // the caller's address now holds the new one
+        kLibraryError = 5,     // the transfer broke off after it had begun
+        kNotFound = 7,         // 404, 408 or 504
+    };
+
+    static constexpr int kPageBufferSize = 700000;
+    static constexpr int kMaxPageBytes = kPageBufferSize - 1;  // room for the closing zero
+    static constexpr long kConnectTimeoutMs = 4000;
+    // A server that sends nothing for this long fails the request with 5.
+    static constexpr long kDefaultReadTimeoutMs = 30000;
+    static constexpr int kMaxLocationChars = 500;
+    static constexpr const char* kAgentName = "Halvendrake";
+
+    CPageFetcher();
+    ~CPageFetcher();
+    CPageFetcher(const CPageFetcher&) = delete;
+    CPageFetcher& operator=(const CPageFetcher&) = delete;
+
+    // 0, or 2 when the session cannot be made. The proxy text is used as given
+    // when useProxy is set; otherwise the system's own proxy settings apply.
+    int OpenSession(bool useProxy, const std::string& proxy);
+    void CloseSession();
+    void ResetNames() { nameCounter_ = 0; }
+
+    // Up to three attempts: a 7 is tried again, and so is a 4 when
+    // followRedirects is set (with the new address). buffer must hold
+    // kPageBufferSize bytes; on success it holds size bytes and a zero byte.
+    int Fetch(std::string& address, char* buffer, int& size, bool followRedirects);
+
+    // Writes size bytes of buffer to folder + localName (cut at its first
+    // "#"); 0, or 3 when the file cannot be created or written.
+    static int SavePage(const std::string& localName, const std::string& folder,
+                        const char* buffer, int size);
+
+    // The file name for the item at address. nameMap holds the items named
+    // so far; an address named before gets its old name back (and address
+    // becomes its key), a name already taken gets "__n" from the counter.
+    void LocalName(std::string& address, std::string& localName, const CItemRegistry& nameMap,
+                   bool isPage);
+
+    // A short text for the last HTTP status, for the log of a failed page.
+    std::string StatusText() const;
+    int LastStatus() const { return lastStatus_; }
+    int NameCounter() const { return nameCounter_; }
+
+    // The cancel flag. Setting it aborts a transfer in progress at once.
+    void SetCancel(bool on);
+    bool IsCancelled() const { return cancel_.load(); }
+
+    void SetReadTimeoutMs(long ms) { readTimeoutMs_ = ms; }
+
+    // Adds "http://" in front of an address that names neither "http://" nor
+    // "https://" anywhere (compared in lower case).
+    static void AddDefaultScheme(std::string& address);
+
+private:
+    struct Transfer;
+    int SingleRequest(std::string& address, char* buffer, int& size);
+    int RunTransfer(Transfer& t);
+
+    static size_t OnHeader(char* data, size_t size, size_t count, void* user);
+    static size_t OnBody(char* data, size_t size, size_t count, void* user);
+    static int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
+
+    CURL* easy_ = nullptr;
+    CURLM* multi_ = nullptr;
+    std::mutex multiMutex_;  // keeps multi_ alive while SetCancel wakes it
+    std::string proxy_;
+    bool useProxy_ = false;
+    int nameCounter_ = 0;
+    int lastStatus_ = 0;
+    std::atomic<bool> cancel_{false};
+    long readTimeoutMs_ = kDefaultReadTimeoutMs;
+};
+
+}  // namespace pq
