@@ -1,4 +1,4 @@
-#include "engine/SizeText.h"
+#include "store/SizeText.h"
 
 namespace pq {
 

@@ -1,0 +1,141 @@
+// The search job: starts a search (counters and registries reset, download
+// workers and the crawl thread started), stops it, and owns what the crawl
+// thread works on: the fetch session, the page and picture registries, the
+// stack of link levels, the page buffer and the contents page.
+//
+// Threads: StartSearch, OnStop, StopDownloads and the destructor run on the
+// user-interface thread. CrawlThreadProc and everything it calls run on the
+// crawl thread, which alone touches the registries, levels and buffer while
+// it lives; StartSearch touches them only after the previous crawl ended.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_set>
+#include <vector>
+
+#include "engine/CContentsPage.h"
+#include "engine/CItemRegistry.h"
+#include "engine/CPageFetcher.h"
+#include "engine/CSearchState.h"
+#include "engine/ISearchUi.h"
+
+namespace pq {
+
+class CBallThread;
+
+// The links and pictures of the page at one depth, and the cursor: the index
+// of the link being explored below it.
+struct LevelRecord {
+    std::vector<std::string> links;
+    std::unordered_set<std::string> linkSet;  // the same links, for look-ups
+    std::vector<std::string> pictures;
+    int cursor = 0;
+
+    void AddLink(const std::string& a) {
+        links.push_back(a);
+        linkSet.insert(a);
+    }
+    void Clear() {
+        links.clear();
+        linkSet.clear();
+        pictures.clear();
+        cursor = 0;
+    }
+};
+
+class CPelquinarDoc {
+public:
+    static constexpr const char* kPageLabel = "Page Searched:";
+    static constexpr const char* kFoundLabel = "Image Found:";
+    static constexpr const char* kDownloadLabel = "Image Download:";
+    static constexpr const char* kIdleMessage = "Ready";
+    static constexpr int kWorkersPerSearch = 6;
+    static constexpr int kQueueAhead = 20;  // the crawl waits while more are waiting
+
+    CPelquinarDoc(CSearchState& state, ISearchUi& ui);
+    ~CPelquinarDoc();
+    CPelquinarDoc(const CPelquinarDoc&) = delete;
+    CPelquinarDoc& operator=(const CPelquinarDoc&) = delete;
+
+    // The folder of the current project, with its trailing "/"; set before
+    // StartSearch.
+    void SetProjectFolder(const std::string& folder) { projectFolder_ = folder; }
+    const std::string& ProjectFolder() const { return projectFolder_; }
+
+    // Starts a search and returns at once. A crawl of an earlier search that
+    // is still running is stopped (and waited for) first.
+    void StartSearch(const std::string& startAddress, const std::string& keywords);
+    // The Stop command.
+    void OnStop();
+    // Stop is enabled exactly while a search runs.
+    bool CanStop() const { return !state_.idleFlag.load(); }
+    void StopDownloads();
+    bool AddDownloadWorker(const std::string& modeWord);
+    int WorkerCount() const;
+
+    // Waits for the crawl thread to end (it ends by itself or after OnStop).
+    void WaitForCrawl();
+    bool IsCrawling() const { return crawling_.load(); }
+    // Waits until the download workers have drained the queue after the crawl
+    // ended (or were stopped). Returns false on time-out.
+    bool WaitForDownloads(int timeoutMs);
+
+    // Registries and levels. Crawl thread, or any thread while no crawl runs.
+    void ClearRegistries();
+    void ClearLevel(int depth);
+    bool IsNewPage(const std::string& address, ItemRecord** found = nullptr);
+    bool IsNewPicture(const std::string& address, ItemRecord** found = nullptr);
+    void RegisterPage(const std::string& address, const std::string& localName, int depth);
+    void RegisterPicture(const std::string& address, const std::string& localName);
+    // The link rule's admission test for a page link found at the current depth.
+    bool AdmitLink(const std::string& address);
+    void SetCurrentDepthForTest(int depth);
+    LevelRecord& Level(int depth);
+    const CItemRegistry& PageRegistry() const { return pages_; }
+    const CItemRegistry& PictureRegistry() const { return pictures_; }
+
+    // Applies the link rule and the picture-source rule to a scanned page's
+    // lists, filling the level record.
+    void AdmitScannedLinks(const std::vector<std::string>& links, LevelRecord& level);
+    void AdmitScannedPictures(const std::vector<std::string>& pictures, LevelRecord& level);
+
+    CPageFetcher& Fetcher() { return fetcher_; }
+    const std::string& PageTitle() const { return pageTitle_; }
+    CSearchState& State() { return state_; }
+    ISearchUi& Ui() { return ui_; }
+
+private:
+    int CrawlThreadProc();
+    bool ProcessPage(std::string& address, const std::string& localName, LevelRecord& level);
+    void QueuePicture(const std::string& picture, bool& leave);
+    void EnsureLevels(int depth);
+    void JoinCrawl();
+
+    CSearchState& state_;
+    ISearchUi& ui_;
+
+    std::string startAddress_;
+    std::string keywords_;
+    std::string projectFolder_;
+    std::atomic<bool> stop_{false};
+    CPageFetcher fetcher_;
+    CItemRegistry pages_{1200};
+    CItemRegistry pictures_{2400};
+    std::vector<LevelRecord> levels_;
+    int currentDepth_ = 0;
+    std::vector<char> pageBuffer_;
+    std::string pageTitle_;
+    CContentsPage contents_;
+
+    std::thread crawlThread_;
+    std::atomic<bool> crawling_{false};
+
+    mutable std::mutex workersMutex_;
+    std::vector<std::unique_ptr<CBallThread>> workers_;
+};
+
+}  // namespace pq

@@ -1,0 +1,174 @@
+// The crawl thread of CPelquinarDoc: the depth-first walk of one search.
+#include <chrono>
+#include <ctime>
+#include <thread>
+
+#include "engine/AdmissionRules.h"
+#include "engine/CLinkScanner.h"
+#include "engine/CPelquinarDoc.h"
+#include "engine/TextUtil.h"
+#include "store/ProjectFile.h"
+#include "store/SizeText.h"
+
+namespace pq {
+
+int CPelquinarDoc::CrawlThreadProc() {
+    std::string address = startAddress_;
+    fetcher_.OpenSession(state_.useProxy, state_.proxy);
+    state_.SetProjectFolder(projectFolder_);
+    store::CreateProjectFile(projectFolder_, state_.header);
+    contents_.Open(projectFolder_);
+    RegisterPage(CContentsPage::kRegistryKey, CContentsPage::kFileName, 0);
+
+    const int maxLevels = state_.maxLevels < 0 ? 0 : state_.maxLevels;
+    EnsureLevels(maxLevels);
+    currentDepth_ = 0;
+    levels_[0].Clear();
+    fetcher_.ResetNames();
+
+    while (currentDepth_ >= 0 && !stop_.load()) {
+        // Keep at most about 20 pictures ahead of the download workers.
+        if (state_.queue.Pending() > kQueueAhead) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            continue;
+        }
+        int d = currentDepth_;
+        if (levels_[size_t(d)].cursor > 0) {
+            address = levels_[size_t(d)].links[size_t(levels_[size_t(d)].cursor)];
+            currentDepth_ = d + 1;
+            EnsureLevels(currentDepth_);
+        }
+        std::string localName;
+        fetcher_.LocalName(address, localName, pages_, true);
+        const std::string before = address;
+        int n = 0;
+        if (ProcessPage(address, localName, levels_[size_t(currentDepth_)])) {
+            if (stop_.load()) break;
+            LevelRecord& level = levels_[size_t(currentDepth_)];
+            n = int(level.links.size());
+            ItemRecord* known = nullptr;
+            if (IsNewPage(address, &known)) {
+                RegisterPage(address, localName, currentDepth_);
+                if (address != before && IsNewPage(before)) RegisterPage(before, localName, currentDepth_);
+                contents_.AddEntry(localName, pageTitle_, address);
+            } else if (maxLevels != 0) {
+                if (currentDepth_ >= known->depth)
+                    n = 0;
+                else
+                    known->depth = currentDepth_;
+            }
+            bool leave = false;
+            for (size_t i = 0; i < level.pictures.size() && !leave; ++i) {
+                const std::string picture = level.pictures[i];
+                QueuePicture(picture, leave);
+            }
+        } else {
+            if (stop_.load()) break;
+            if (address == startAddress_ || before == startAddress_) {
+                // Without its first page the search has nothing to walk.
+                for (int timer : {ISearchUi::kPageTimer, ISearchUi::kFoundTimer, ISearchUi::kDownloadTimer})
+                    ui_.StopActivityTimer(timer);
+                stop_ = true;
+            }
+            n = 0;
+        }
+
+        if (currentDepth_ < maxLevels && n > 0) {
+            address = levels_[size_t(currentDepth_)].links[0];
+            ++currentDepth_;
+            ClearLevel(currentDepth_);
+        } else {
+            ClearLevel(currentDepth_);
+            --currentDepth_;
+            while (currentDepth_ >= 0) {
+                LevelRecord& level = levels_[size_t(currentDepth_)];
+                if (level.cursor < int(level.links.size()) - 1) {
+                    ++level.cursor;
+                    break;
+                }
+                --currentDepth_;
+            }
+        }
+    }
+
+    contents_.Close();
+    ClearRegistries();
+    fetcher_.CloseSession();
+    ui_.StopActivityTimer(ISearchUi::kPageTimer);
+    ui_.StopActivityTimer(ISearchUi::kFoundTimer);
+    state_.idleFlag = true;
+    ui_.SearchEnded();
+    ui_.AddHistoryEntry(std::to_string(state_.DownloadedCount()));
+    currentDepth_ = 0;
+    crawling_ = false;
+    return 0;
+}
+
+void CPelquinarDoc::QueuePicture(const std::string& picture, bool& leave) {
+    if (!IsNewPicture(picture)) return;
+    if (stop_.load()) {
+        leave = true;
+        return;
+    }
+    std::string e = picture;
+    std::string localName;
+    fetcher_.LocalName(e, localName, pictures_, false);
+    const bool mail = StartsWith(e, "mailto:");
+    if (mail) localName = e;
+
+    bool take = false, big = false;
+    const std::string& mode = state_.mode;
+    if (mode == "key" || mode == "web") {
+        take = true;
+    } else if (mode == "advancedweb") {
+        take = PassesPictureFilter(localName, state_.filter);
+    } else if (mode == "advancedkey") {
+        take = state_.filter.thumbnails;
+        big = state_.filter.big;
+    }
+    if (state_.queue.ContainsAddress(e)) take = big = false;
+
+    state_.queue.MakeRoom();
+    if (!mail) {
+        if (take) state_.queue.Append(localName, e);
+        if (big) state_.queue.Append(BigPictureName(localName), BigPictureAddress(e));
+    }
+    ui_.SetPaneText(ISearchUi::kFoundPane, std::string(kFoundLabel) + std::to_string(state_.queue.Queued()));
+    if (stop_.load()) {
+        leave = true;
+        return;
+    }
+    if (!mail) RegisterPicture(e, localName);
+    if (stop_.load()) leave = true;
+}
+
+bool CPelquinarDoc::ProcessPage(std::string& address, const std::string& localName, LevelRecord& level) {
+    if (state_.visitedSet.count(address)) return true;
+    state_.visited.push_back(address);
+    state_.visitedSet.insert(address);
+    level.Clear();
+
+    int size = 0;
+    int rc = fetcher_.Fetch(address, pageBuffer_.data(), size, true);
+    if (rc == CPageFetcher::kCancelled) return false;
+
+    std::string sizeText;
+    if (rc == CPageFetcher::kSuccess) {
+        ui_.SetPaneText(ISearchUi::kPagePane, std::string(kPageLabel) + std::to_string(state_.visited.size()));
+        sizeText = SizeText(size);
+        CLinkScanner scanner;
+        scanner.Reset();
+        scanner.SetBaseAddress(address);
+        scanner.SetCollectPictures(true);
+        scanner.Scan(pageBuffer_.data(), size);
+        pageTitle_ = scanner.Title();
+        CPageFetcher::SavePage(localName, projectFolder_, pageBuffer_.data(), size);
+        AdmitScannedLinks(scanner.Links(), level);
+        AdmitScannedPictures(scanner.Pictures(), level);
+    }
+    store::AppendItemLine(projectFolder_, rc == CPageFetcher::kSuccess ? "OK" : "**", localName,
+                          sizeText, address);
+    return rc == CPageFetcher::kSuccess;
+}
+
+}  // namespace pq

@@ -1,0 +1,72 @@
+#include "engine/CSearchState.h"
+
+namespace pq {
+
+CSearchState::CSearchState() { SetSearchHost("images.google.com"); }
+
+void CSearchState::SetSearchHost(const std::string& host) {
+    resultPagePrefix_ = "http://" + host + "/images?q=";
+    resultPicturePrefix_ = "http://" + host + "/images?";
+}
+
+void CSearchState::SetProjectFolder(const std::string& folder) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    projectFolder_ = folder;
+}
+
+std::string CSearchState::ProjectFolder() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return projectFolder_;
+}
+
+void CSearchState::SetElapsedText(const std::string& text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    elapsedText_ = text;
+}
+
+std::string CSearchState::ElapsedText() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return elapsedText_;
+}
+
+void CSearchState::SetStatusText(const std::string& text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    statusText_ = text;
+}
+
+std::string CSearchState::StatusText() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return statusText_;
+}
+
+void CSearchState::AddDownloaded(const DownloadedPicture& picture) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    downloaded_.push_back(picture);
+    downloadedAddresses_.insert(picture.address);
+    downloadedCount_.fetch_add(1);
+}
+
+void CSearchState::AddKnownDownloaded(const DownloadedPicture& picture) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    downloaded_.push_back(picture);
+    downloadedAddresses_.insert(picture.address);
+}
+
+bool CSearchState::IsDownloadedAddress(const std::string& address) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return downloadedAddresses_.count(address) != 0;
+}
+
+std::vector<DownloadedPicture> CSearchState::Downloaded() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return downloaded_;
+}
+
+void CSearchState::ResetDownloads() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    downloaded_.clear();
+    downloadedAddresses_.clear();
+    downloadedCount_ = 0;
+}
+
+}  // namespace pq

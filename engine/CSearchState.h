@@ -1,0 +1,102 @@
+// The user interface's share of a search: what the window (or the headless
+// front end) sets up before a search starts and what the engine's threads
+// read and write while it runs. No widgets and no Qt.
+//
+// Threads: the fields above the line are written by the UI thread before
+// StartSearch and only read while a search runs (except the filter keyword,
+// which the crawl thread trims). Below the line: shared, atomic or guarded.
+#pragma once
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "engine/CPictureQueue.h"
+#include "store/ProjectFile.h"
+
+namespace pq {
+
+struct PictureFilter {
+    bool gif = true;
+    bool jpg = true;
+    bool bmp = true;
+    std::string keyword;
+    bool thumbnails = true;
+    bool big = false;
+};
+
+// One picture saved in this search.
+struct DownloadedPicture {
+    std::string localName;
+    std::string address;
+    std::string sizeText;
+};
+
+class CSearchState {
+public:
+    CSearchState();
+
+    // Search kind: "key", "web", "advancedkey" or "advancedweb".
+    std::string mode = "web";
+    PictureFilter filter;
+    // The image search service's host (with an optional port): result pages
+    // and result pictures are recognised by prefixes built from it.
+    void SetSearchHost(const std::string& host);
+    const std::string& ResultPagePrefix() const { return resultPagePrefix_; }
+    const std::string& ResultPicturePrefix() const { return resultPicturePrefix_; }
+    // Settings a search reads.
+    int maxLevels = 2;
+    bool useProxy = false;
+    std::string proxy;
+    int imageMinKb = 0;
+    int imageMaxKb = 900;
+    // The header of a new project.inf.
+    store::ProjectHeader header;
+
+    // ------------------------------------------------------------------
+    std::atomic<bool> keywordFlag{false};
+    std::atomic<bool> continueFlag{false};
+    std::atomic<bool> idleFlag{true};
+
+    CPictureQueue queue;
+
+    // Project folder, copied from the job at crawl start.
+    void SetProjectFolder(const std::string& folder);
+    std::string ProjectFolder() const;
+
+    // Elapsed time text of the search clock ("00:01:05"), kept by the UI.
+    void SetElapsedText(const std::string& text);
+    std::string ElapsedText() const;
+    // The status text of project.inf line 1, as last written.
+    void SetStatusText(const std::string& text);
+    std::string StatusText() const;
+
+    // Pictures saved in this search.
+    int DownloadedCount() const { return downloadedCount_.load(); }
+    void AddDownloaded(const DownloadedPicture& picture);  // also counts it
+    bool IsDownloadedAddress(const std::string& address) const;
+    std::vector<DownloadedPicture> Downloaded() const;
+    // Continue: pictures listed by an earlier run, known without counting.
+    void AddKnownDownloaded(const DownloadedPicture& picture);
+    void ResetDownloads();
+
+    // Addresses ProcessPage was asked to fetch, in order. Crawl thread only
+    // while a search runs.
+    std::vector<std::string> visited;
+    std::unordered_set<std::string> visitedSet;
+
+private:
+    std::string resultPagePrefix_;
+    std::string resultPicturePrefix_;
+    mutable std::mutex mutex_;
+    std::string projectFolder_;
+    std::string elapsedText_ = "00:00:00";
+    std::string statusText_;
+    std::vector<DownloadedPicture> downloaded_;
+    std::unordered_set<std::string> downloadedAddresses_;
+    std::atomic<int> downloadedCount_{0};
+};
+
+}  // namespace pq

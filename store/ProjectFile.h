@@ -1,0 +1,86 @@
+// project.inf: the one record of a project folder. Seven header lines, then
+// one item line per page fetch attempt and per picture saved, each line
+// ending in CR LF. Written by the crawl thread and the download workers,
+// read by the browsing views and the histories.
+//
+// Writers of one process are serialised around each open-write-close, and
+// every line goes to the file in a single write, so lines never interleave.
+// No Qt here: the engine links this.
+#pragma once
+
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace pq::store {
+
+inline constexpr const char* kProjectFileName = "project.inf";
+
+// The six values a search prepares for a new project.inf.
+struct ProjectHeader {
+    std::string statusText = "0**00:00:00";
+    std::string versionLine = "Version=1.1";
+    std::string filterValue = "000000 0 900";
+    std::string keywordsLine = "KEYWORDS=";
+    std::string engineLine = "SEARCHENGINE=";
+    std::string urlLine = "URL=";
+};
+
+// The whole header as written at creation.
+std::string FormatHeader(const ProjectHeader& header);
+
+// Creates folder + "project.inf" with the header when the file does not
+// exist. Returns true when it created the file; an existing file is left
+// untouched (a continued search keeps its history).
+bool CreateProjectFile(const std::string& folder, const ProjectHeader& header);
+
+// Appends "status name size address" and CR LF to an existing file. False
+// when the file cannot be opened for appending (the line is then lost).
+bool AppendItemLine(const std::string& folder, const std::string& status,
+                    const std::string& localName, const std::string& sizeText,
+                    const std::string& address);
+
+// Writes statusText over the start of line 1 (no line end), then appends the
+// picture's item line; both under one open.
+bool UpdateStatusAndAppend(const std::string& folder, const std::string& statusText,
+                           const std::string& localName, const std::string& sizeText,
+                           const std::string& address);
+
+// "OK name size address" without the line end.
+std::string FormatItemLine(const std::string& status, const std::string& localName,
+                           const std::string& sizeText, const std::string& address);
+
+// What the browsing views read back from a project.
+struct BrowsedPicture {
+    std::string localName;
+    std::string typeText;  // "JPEG Image", "GIF Image", "BMP Image", or "" for other types
+    std::string address;
+};
+
+struct BrowsedProject {
+    bool found = false;     // project.inf could be opened
+    std::string elapsed;    // line 1 after its last '*', trailing white space removed
+    std::string url;
+    std::string keywords;
+    std::string engine;
+    std::string filterValue;
+    std::vector<BrowsedPicture> pictures;  // only those whose file exists
+};
+
+BrowsedProject ReadProjectForBrowsing(const std::string& folder);
+
+// What the histories read back from a project: the status line up to its
+// first '*', and the URL, IMAGE and KEYWORDS lines among the first maxLines
+// lines (the last of each kind wins). Trailing white space is removed.
+struct ProjectSummary {
+    bool found = false;
+    std::string pictures;  // line 1 up to its first '*'
+    std::string url;
+    std::string image;
+    std::string keywords;
+    std::time_t modified = 0;  // last write of project.inf
+};
+
+ProjectSummary ReadProjectSummary(const std::string& folder, int maxLines);
+
+}  // namespace pq::store
