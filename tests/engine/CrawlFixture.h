@@ -38,6 +38,14 @@ protected:
         ASSERT_TRUE(doc.WaitForDownloads(60000)) << "downloads did not end";
     }
 
+    void Serve(const std::string& target, const std::string& body, int status = 200) {
+        Route r;
+        r.status = status;
+        r.body = body;
+        r.contentType = "image/gif";
+        server.Set(target, r);
+    }
+
     // The targets the server was asked for, in order.
     std::vector<std::string> Targets() const {
         std::vector<std::string> t;

@@ -29,6 +29,7 @@ TestHttpServer::TestHttpServer() : server_(std::make_unique<httplib::Server>()) 
             res.set_content("<html><title>Not found</title></html>", "text/html");
             return httplib::Server::HandlerResponse::Handled;
         }
+        if (route.onRequest) route.onRequest();
         if (route.delayMs > 0 && !WaitUnlessStopping(route.delayMs)) {
             res.status = 503;
             return httplib::Server::HandlerResponse::Handled;

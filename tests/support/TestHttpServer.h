@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -28,6 +29,7 @@ struct Route {
     int delayMs = 0;            // wait before answering
     int stallAfter = -1;        // send this many bytes of the body, then send nothing more
     std::vector<std::pair<std::string, std::string>> headers;
+    std::function<void()> onRequest;  // called (on a server thread) before answering
 };
 
 struct SeenRequest {

@@ -1,0 +1,162 @@
+#include "store/ProjectFile.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "store/SizeText.h"
+#include "tests/support/TempDir.h"
+
+namespace pq::store {
+namespace {
+
+void WriteFile(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+TEST(SizeText, Forms) {
+    struct Case {
+        long long bytes;
+        const char* text;
+    };
+    const std::vector<Case> cases = {{0, "0bytes"},     {512, "512bytes"},   {1023, "1023bytes"},
+                                     {1024, "1KB"},     {1535, "1KB"},       {1536, "2KB"},
+                                     {1048063, "1023KB"}, {1048064, "1MB"},  {5 * 1048576, "5MB"}};
+    for (const auto& c : cases) EXPECT_EQ(SizeText(c.bytes), c.text) << c.bytes;
+}
+
+TEST(ProjectFile, CreationWritesTheSevenHeaderLinesOnceOnly) {
+    test::TempDir dir;
+    ProjectHeader h;
+    h.statusText = "0 00:00:00";
+    h.filterValue = "100011 10 500";
+    h.urlLine = "URL=http://site/";
+    EXPECT_TRUE(CreateProjectFile(dir.Path(), h));
+    EXPECT_EQ(dir.ReadFile("project.inf"),
+              "0 00:00:00            \r\nVersion=1.1\r\nFILTER=100011 10 500\r\nKEYWORDS=\r\n"
+              "SEARCHENGINE=\r\nURL=http://site/\r\n             \r\n");
+    ProjectHeader other;
+    EXPECT_FALSE(CreateProjectFile(dir.Path(), other)) << "an existing file is left untouched";
+    EXPECT_EQ(dir.ReadFile("project.inf").substr(0, 10), "0 00:00:00");
+    EXPECT_FALSE(CreateProjectFile(dir.Path() + "missing/", h));
+}
+
+TEST(ProjectFile, StatusRewriteKeepsTheRestOfLineOne) {
+    test::TempDir dir;
+    ASSERT_TRUE(CreateProjectFile(dir.Path(), ProjectHeader{}));
+    EXPECT_TRUE(UpdateStatusAndAppend(dir.Path(), "3**00:01:05", "a.jpg", "3KB", "http://h/a.jpg"));
+    std::string text = dir.ReadFile("project.inf");
+    EXPECT_EQ(text.substr(0, 25), "3**00:01:05            \r\n");
+    EXPECT_EQ(text.substr(text.size() - 29), "OK a.jpg 3KB http://h/a.jpg\r\n");
+    // A shorter text leaves the tail of the longer one in place.
+    ProjectHeader adv;
+    adv.statusText = "0 00:00:00";
+    test::TempDir dir2;
+    CreateProjectFile(dir2.Path(), adv);
+    UpdateStatusAndAppend(dir2.Path(), "12**00:00:09", "b.gif", "1KB", "u");
+    UpdateStatusAndAppend(dir2.Path(), "3**00:01:05", "c.gif", "1KB", "u");
+    EXPECT_EQ(dir2.ReadFile("project.inf").substr(0, 24), "3**00:01:059          \r\n");
+    EXPECT_FALSE(UpdateStatusAndAppend(dir.Path() + "nope/", "1**00:00:01", "x", "1KB", "u"));
+    EXPECT_FALSE(AppendItemLine(dir.Path() + "nope/", "OK", "x", "1KB", "u"));
+}
+
+TEST(ProjectFile, ConcurrentWritersNeverTearLines) {
+    test::TempDir dir;
+    ASSERT_TRUE(CreateProjectFile(dir.Path(), ProjectHeader{}));
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 200; ++i) {
+                std::string name = "t" + std::to_string(t) + "_" + std::to_string(i) + ".gif";
+                if (t % 2)
+                    AppendItemLine(dir.Path(), "OK", name, "1KB", "http://h/" + std::string(300, 'x'));
+                else
+                    UpdateStatusAndAppend(dir.Path(), std::to_string(i) + "**00:00:01", name, "1KB",
+                                          "http://h/" + std::string(300, 'y'));
+            }
+        });
+    }
+    for (auto& th : threads) th.join();
+    std::string text = dir.ReadFile("project.inf");
+    size_t pos = 0, lines = 0;
+    std::set<std::string> names;
+    while (pos < text.size()) {
+        size_t end = text.find("\r\n", pos);
+        ASSERT_NE(end, std::string::npos);
+        std::string line = text.substr(pos, end - pos);
+        if (++lines > 7) {
+            ASSERT_EQ(line.substr(0, 3), "OK ") << line;
+            std::string name = line.substr(3, line.find(' ', 3) - 3);
+            ASSERT_EQ(line.size(), name.size() + 317) << line;
+            names.insert(name);
+        }
+        pos = end + 2;
+    }
+    EXPECT_EQ(lines, 7u + 800u);
+    EXPECT_EQ(names.size(), 800u);
+}
+
+TEST(ProjectFile, BrowsingReaderListsExistingPicturesOnly) {
+    test::TempDir dir;
+    WriteFile(dir.Path() + "project.inf",
+              "4**01:02:03   \r\nVersion=1.1\r\nFILTER=100110 10 500\r\nKEYWORDS=big cats\r\n"
+              "SEARCHENGINE=Images\r\nURL=http://site/x.html\r\n             \r\n"
+              "OK index.html 3KB http://site/\r\n"
+              "** gone.htm  http://site/gone.htm\r\n"
+              "OK a.jpg 2KB http://site/a.jpg\r\n"
+              "OK b.GIF 1KB http://site/b.GIF\r\n"
+              "OK deleted.jpg 1KB http://site/deleted.jpg\r\n"
+              "** c.bmp 1KB http://site/c.bmp\r\n"
+              "OK d.bmp 5KB http://site/d.bmp\r\n"
+              "OK e.jpeg 1KB http://site/e.jp");  // a writer still at work
+    for (const char* f : {"a.jpg", "b.GIF", "c.bmp", "d.bmp", "e.jpeg", "index.html"})
+        WriteFile(dir.Path() + f, "x");
+    BrowsedProject p = ReadProjectForBrowsing(dir.Path());
+    EXPECT_TRUE(p.found);
+    EXPECT_EQ(p.elapsed, "01:02:03");
+    EXPECT_EQ(p.url, "http://site/x.html");
+    EXPECT_EQ(p.keywords, "big cats");
+    EXPECT_EQ(p.engine, "Images");
+    EXPECT_EQ(p.filterValue, "100110 10 500");
+    ASSERT_EQ(p.pictures.size(), 4u);
+    EXPECT_EQ(p.pictures[0].localName, "a.jpg");
+    EXPECT_EQ(p.pictures[0].typeText, "JPEG Image");
+    EXPECT_EQ(p.pictures[0].address, "http://site/a.jpg");
+    EXPECT_EQ(p.pictures[1].typeText, "GIF Image");
+    EXPECT_EQ(p.pictures[2].typeText, "BMP Image");
+    EXPECT_EQ(p.pictures[3].address, "http://site/e.jp");
+
+    test::TempDir empty;
+    BrowsedProject none = ReadProjectForBrowsing(empty.Path());
+    EXPECT_FALSE(none.found);
+    EXPECT_TRUE(none.pictures.empty());
+}
+
+TEST(ProjectFile, SummaryReaderForTheHistories) {
+    test::TempDir dir;
+    WriteFile(dir.Path() + "project.inf",
+              "17**00:00:09            \r\nVersion=1.1\r\nFILTER=000000 0 900\r\nKEYWORDS=cats  \r\n"
+              "SEARCHENGINE=\r\nURL=http://first/\r\n             \r\nIMAGE=42\r\nURL=http://second/\r\n"
+              "OK a 1KB u\r\nOK b 1KB u\r\nURL=http://too-late/\r\n");
+    ProjectSummary s = ReadProjectSummary(dir.Path(), 11);
+    EXPECT_TRUE(s.found);
+    EXPECT_EQ(s.pictures, "17");
+    EXPECT_EQ(s.keywords, "cats");
+    EXPECT_EQ(s.image, "42");
+    EXPECT_EQ(s.url, "http://second/");
+    EXPECT_GT(s.modified, 0);
+    EXPECT_EQ(ReadProjectSummary(dir.Path(), 14).url, "http://too-late/");
+
+    test::TempDir noStar;
+    WriteFile(noStar.Path() + "project.inf", "9 00:00:01   \r\n");
+    EXPECT_EQ(ReadProjectSummary(noStar.Path(), 14).pictures, "9 00:00:01");
+    test::TempDir missing;
+    EXPECT_FALSE(ReadProjectSummary(missing.Path(), 14).found);
+}
+
+}  // namespace
+}  // namespace pq::store
