@@ -59,6 +59,7 @@ void CPelquinarDoc::StartSearch(const std::string& startAddress, const std::stri
     for (int i = 0; i < kWorkersPerSearch; ++i) AddDownloadWorker(modeWord);
 
     crawling_ = true;
+    startPageFailed_ = false;
     crawlThread_ = std::thread([this] { CrawlThreadProc(); });
 }
 

@@ -80,6 +80,8 @@ public:
     // Waits for the crawl thread to end (it ends by itself or after OnStop).
     void WaitForCrawl();
     bool IsCrawling() const { return crawling_.load(); }
+    // Whether the last search ended because its first page failed.
+    bool StartPageFailed() const { return startPageFailed_.load(); }
     // Waits until the download workers have drained the queue after the crawl
     // ended (or were stopped). Returns false on time-out.
     bool WaitForDownloads(int timeoutMs);
@@ -133,6 +135,7 @@ private:
 
     std::thread crawlThread_;
     std::atomic<bool> crawling_{false};
+    std::atomic<bool> startPageFailed_{false};
 
     mutable std::mutex workersMutex_;
     std::vector<std::unique_ptr<CBallThread>> workers_;

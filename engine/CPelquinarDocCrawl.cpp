@@ -69,6 +69,7 @@ int CPelquinarDoc::CrawlThreadProc() {
                 for (int timer : {ISearchUi::kPageTimer, ISearchUi::kFoundTimer, ISearchUi::kDownloadTimer})
                     ui_.StopActivityTimer(timer);
                 stop_ = true;
+                startPageFailed_ = true;
             }
             n = 0;
         }

@@ -82,7 +82,9 @@ TEST(CThread, StopWithoutWaitReturnsAtOnceAndWaitForeverReturnsTheExitCode) {
     while (s.steps < 2) std::this_thread::yield();
     int code = -9;
     bool ended = s.Stop(code, 0);
-    if (!ended) EXPECT_EQ(code, CThread::kStillActive);
+    if (!ended) {
+        EXPECT_EQ(code, CThread::kStillActive);
+    }
     EXPECT_TRUE(s.Stop(code, -1));
     EXPECT_EQ(code, 0);
     EXPECT_FALSE(s.IsAlive());
