@@ -235,7 +235,8 @@ std::string CBallThread::Download(const std::string& address, const std::string&
     CURL* easy = (scheme == "http" || scheme == "https") ? curl_easy_init() : nullptr;
     if (easy) {
         char errbuf[CURL_ERROR_SIZE] = {0};
-        curl_easy_setopt(easy, CURLOPT_URL, address.c_str());
+        const std::string wire = EncodeForRequest(address);
+        curl_easy_setopt(easy, CURLOPT_URL, wire.c_str());
         curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
         curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
         curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);

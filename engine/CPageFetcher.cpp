@@ -229,7 +229,8 @@ int CPageFetcher::SingleRequest(std::string& address, char* buffer, int& size) {
 
     curl_easy_reset(easy_);
     curl_slist* headers = curl_slist_append(nullptr, "Accept: */*");
-    curl_easy_setopt(easy_, CURLOPT_URL, target.c_str());
+    const std::string wire = EncodeForRequest(target);
+    curl_easy_setopt(easy_, CURLOPT_URL, wire.c_str());
     curl_easy_setopt(easy_, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy_, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_0));
     curl_easy_setopt(easy_, CURLOPT_HTTPGET, 1L);

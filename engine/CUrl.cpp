@@ -69,6 +69,22 @@ UrlParts CUrl::Parts() const {
     return p;
 }
 
+std::string EncodeForRequest(const std::string& address) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(address.size());
+    for (unsigned char c : address) {
+        if (c <= 0x20 || c >= 0x7f) {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        } else {
+            out += char(c);
+        }
+    }
+    return out;
+}
+
 bool SplitUrl(const std::string& address, UrlParts& parts) {
     CUrl url;
     if (!url.Set(address)) return false;

@@ -53,6 +53,11 @@ private:
     CURLU* handle_;
 };
 
+// The address as it goes on the wire: bytes that a request line cannot carry
+// (controls, space, and bytes above 127) percent-encoded; the rest unchanged.
+// Records keep the address as found; only the request uses this form.
+std::string EncodeForRequest(const std::string& address);
+
 // Splits an absolute address; false when it has no scheme or cannot be parsed.
 bool SplitUrl(const std::string& address, UrlParts& parts);
 

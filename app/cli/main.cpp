@@ -1,132 +1,143 @@
-// pelquinar-cli: runs a search without a window and reports its progress on
-// standard error.
-//
-//   pelquinar-cli web ADDRESS --project DIR [--depth N]
-//
-// Exit codes: 0 the search ran, 1 the start page failed, 2 bad usage,
-// 3 the project folder could not be made.
+// pelquinar-cli: the searches of the window, without a window. Progress goes
+// to standard error; the summary and the project folder to standard output.
 #include <signal.h>
+#include <stdlib.h>
+
+#include <QCoreApplication>
+#include <QDir>
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/cli/CCliSearchUi.h"
+#include "app/cli/CDemoServer.h"
 #include "engine/CPelquinarDoc.h"
 #include "engine/CSearchState.h"
+#include "shell/CPelquinarApp.h"
+#include "shell/CSearchCommands.h"
 
 namespace {
 
-std::atomic<bool> gInterrupted{false};
+enum ExitCode { kRan = 0, kStartFailed = 1, kBadUsage = 2, kNoFolder = 3 };
 
+std::atomic<bool> gInterrupted{false};
 void OnInterrupt(int) { gInterrupted = true; }
 
 const char kUsage[] =
-    "usage: pelquinar-cli web ADDRESS --project DIR [--depth N]\n"
+    "usage: pelquinar-cli COMMAND [ARGUMENTS] [OPTIONS]\n"
     "\n"
-    "  web ADDRESS        search the site at ADDRESS for pictures\n"
-    "  --project DIR      the project folder (made when missing)\n"
-    "  --depth N          how many links deep to follow (default 2)\n";
+    "commands:\n"
+    "  web ADDRESS [--project DIR]     search a site (Go)\n"
+    "  key KEYWORDS                    search the image search service (Keywords Search)\n"
+    "  advanced-web ADDRESS [--name NAME] [--types gif,jpg,bmp] [--min KB] [--max KB]\n"
+    "                                  [--filter TEXT]   advanced web search\n"
+    "  advanced-key KEYWORDS [--thumbnails] [--big]       advanced keyword search\n"
+    "  continue PROJECT_FOLDER         resume a stopped search\n"
+    "  demo                            search a sample site served on 127.0.0.1\n"
+    "\n"
+    "options for every search:\n"
+    "  --start-dir DIR                 where \"My Search\" lies (default: the current directory)\n"
+    "  --depth N                       how many links deep to follow (default: the setting maxlevels)\n"
+    "  --search-host HOST[:PORT]       the image search service (default: the setting searchhost)\n"
+    "\n"
+    "Settings are read from $PELQUINAR_CONFIG, or $XDG_CONFIG_HOME/Pelquinar/Pelquinar.conf.\n"
+    "Exit codes: 0 the search ran, 1 the start page failed, 2 bad usage, 3 no project folder.\n";
 
 int Usage(const std::string& why) {
     if (!why.empty()) std::fprintf(stderr, "pelquinar-cli: %s\n", why.c_str());
     std::fputs(kUsage, stderr);
-    return 2;
+    return kBadUsage;
 }
 
-bool ParseDepth(const std::string& text, int& depth) {
-    if (text.empty() || text.size() > 6) return false;
+bool ParseNumber(const std::string& text, int& value) {
+    if (text.empty() || text.size() > 7) return false;
     for (char c : text)
         if (c < '0' || c > '9') return false;
-    depth = std::atoi(text.c_str());
+    value = std::atoi(text.c_str());
     return true;
 }
 
-std::string ElapsedText(std::chrono::steady_clock::duration d) {
-    long s = long(std::chrono::duration_cast<std::chrono::seconds>(d).count());
+std::string Elapsed(long seconds) {
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%02ld:%02ld:%02ld", s / 3600, (s / 60) % 60, s % 60);
+    std::snprintf(buf, sizeof buf, "%02ld:%02ld:%02ld", seconds / 3600, (seconds / 60) % 60, seconds % 60);
     return buf;
 }
 
-}  // namespace
+std::string AbsoluteFolder(const std::string& path) {
+    std::string f = std::filesystem::absolute(path).lexically_normal().string();
+    if (f.empty() || f.back() != '/') f += '/';
+    return f;
+}
 
-int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.empty()) return Usage("");
-    if (args[0] == "-h" || args[0] == "--help") {
-        std::fputs(kUsage, stdout);
-        return 0;
+struct Command {
+    std::string name;
+    std::vector<std::string> words;
+    std::map<std::string, std::string> values;
+    std::set<std::string> flags;
+};
+
+// Splits the arguments; false (with why) on an option that the command does
+// not take or that lacks its value.
+bool Parse(const std::vector<std::string>& args, Command& c, std::string& why) {
+    static const std::map<std::string, std::set<std::string>> kValueOptions = {
+        {"web", {"--project"}},
+        {"key", {}},
+        {"advanced-web", {"--name", "--types", "--min", "--max", "--filter"}},
+        {"advanced-key", {}},
+        {"continue", {}},
+    };
+    static const std::set<std::string> kCommon = {"--start-dir", "--depth", "--search-host"};
+    c.name = args[0];
+    auto known = kValueOptions.find(c.name);
+    if (known == kValueOptions.end()) {
+        why = "unknown command: " + c.name;
+        return false;
     }
-    if (args[0] != "web") return Usage("unknown command: " + args[0]);
-
-    std::string address, project;
-    int depth = 2;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "--project" || a == "--depth") {
-            if (i + 1 >= args.size()) return Usage(a + " needs a value");
-            const std::string& v = args[++i];
-            if (a == "--project") {
-                project = v;
-            } else if (!ParseDepth(v, depth)) {
-                return Usage("--depth takes a whole number: " + v);
+        if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
+            if (c.name == "advanced-key" && (a == "--thumbnails" || a == "--big")) {
+                c.flags.insert(a);
+                continue;
             }
-        } else if (!a.empty() && a[0] == '-') {
-            return Usage("unknown option: " + a);
-        } else if (address.empty()) {
-            address = a;
+            if (!kCommon.count(a) && !known->second.count(a)) {
+                why = "unknown option for " + c.name + ": " + a;
+                return false;
+            }
+            if (i + 1 >= args.size()) {
+                why = a + " needs a value";
+                return false;
+            }
+            c.values[a] = args[++i];
         } else {
-            return Usage("more than one address");
+            c.words.push_back(a);
         }
     }
-    if (address.empty()) return Usage("no address");
-    if (project.empty()) return Usage("no --project folder");
+    return true;
+}
 
-    std::error_code ec;
-    std::filesystem::create_directories(project, ec);
-    if (!std::filesystem::is_directory(project)) {
-        std::fprintf(stderr, "pelquinar-cli: cannot make the project folder %s\n", project.c_str());
-        return 3;
-    }
-    std::string folder = std::filesystem::absolute(project).lexically_normal().string();
-    if (folder.empty() || folder.back() != '/') folder += '/';
-
-    pq::CSearchState state;
-    state.mode = "web";
-    state.keywordFlag = false;
-    state.maxLevels = depth;
-    state.header = pq::store::ProjectHeader{};
-    state.header.urlLine = "URL=" + address;
-    state.queue.Reset();
-    state.ResetDownloads();
-    state.idleFlag = false;
-
-    pq::cli::CCliSearchUi ui(stderr);
-    pq::CPelquinarDoc doc(state, ui);
-    doc.SetProjectFolder(folder);
-
-    struct sigaction sa {};
-    sa.sa_handler = OnInterrupt;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
-
+// Runs the started search to its end, printing progress; Ctrl+C stops it.
+void Follow(pq::CPelquinarDoc& doc, pq::CSearchState& state, pq::cli::CCliSearchUi& ui, long offsetSeconds,
+            bool& stopped, std::string& elapsed) {
     const auto started = std::chrono::steady_clock::now();
-    doc.StartSearch(address, "");
-    bool stopped = false;
+    stopped = false;
     int tick = 0;
     for (;;) {
-        std::string elapsed = ElapsedText(std::chrono::steady_clock::now() - started);
+        long s = offsetSeconds +
+                 long(std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started)
+                          .count());
+        elapsed = Elapsed(s);
         state.SetElapsedText(elapsed);
         if (gInterrupted.load() && !stopped) {
-            // Ctrl+C is the Stop command: the crawl ends with its closing
-            // steps and the workers are stopped, leaving no partial file.
+            // Ctrl+C is Stop: the crawl ends with its closing steps and the
+            // workers go, leaving no half-written picture.
             doc.OnStop();
             stopped = true;
         }
@@ -136,15 +147,219 @@ int main(int argc, char** argv) {
     }
     doc.WaitForCrawl();
     doc.StopDownloads();
-    std::string elapsed = ElapsedText(std::chrono::steady_clock::now() - started);
     ui.PrintProgress(elapsed, true);
     ui.FinishProgress();
+}
 
+void PrintSummary(const pq::CSearchState& state, const std::string& elapsed, bool stopped,
+                  const std::string& folder) {
     std::printf("Pages searched: %zu\n", state.visited.size());
     std::printf("Pictures found: %d\n", state.queue.Queued());
     std::printf("Pictures saved: %d\n", state.DownloadedCount());
     std::printf("Elapsed: %s\n", elapsed.c_str());
     if (stopped) std::printf("Stopped by the user.\n");
     std::printf("Project folder: %s\n", folder.c_str());
-    return doc.StartPageFailed() ? 1 : 0;
+    std::fflush(stdout);
+}
+
+int RunDemo() {
+    QString tmpl = QDir::tempPath() + "/pelquinar-demo-XXXXXX";
+    QByteArray t = tmpl.toLocal8Bit();
+    if (!mkdtemp(t.data())) {
+        std::fprintf(stderr, "pelquinar-cli: cannot make a folder under %s\n", qPrintable(QDir::tempPath()));
+        return kNoFolder;
+    }
+    std::string startDir = AbsoluteFolder(t.constData());
+    pq::cli::CDemoServer server;
+    if (!server.Start()) {
+        std::fprintf(stderr, "pelquinar-cli: cannot serve the demo site on 127.0.0.1\n");
+        return kStartFailed;
+    }
+    std::printf("Demo: searching the sample site at %s\n", server.Url("/index.html").c_str());
+    std::fflush(stdout);
+
+    // The demo keeps its settings beside its projects: the user's own
+    // histories are not touched.
+    pq::CPelquinarApp app;
+    app.startDirectory = startDir;
+    app.Load(QString::fromStdString(startDir + "Pelquinar.conf"));
+    app.searchMode = "searchweb";
+    app.maxLevels = 2;
+    pq::CSearchState state;
+    pq::cli::CCliSearchUi ui(stderr);
+    pq::CPelquinarDoc doc(state, ui);
+    pq::CSearchCommands commands(app, state, doc);
+    pq::SearchBarText bar;
+    bar.address = server.Url("/index.html");
+    pq::SearchStart s = commands.WebSearch(bar);
+    if (!s.started) return s.folderFailed ? kNoFolder : kStartFailed;
+    bool stopped = false;
+    std::string elapsed;
+    Follow(doc, state, ui, 0, stopped, elapsed);
+    app.Save();
+    server.Stop();
+    PrintSummary(state, elapsed, stopped, s.projectFolder);
+    std::printf("Open %sHalvCon1.htm for the pages, and project.inf for the record.\n", s.projectFolder.c_str());
+    return doc.StartPageFailed() ? kStartFailed : kRan;
+}
+
+std::string Join(const std::vector<std::string>& words) {
+    std::string s;
+    for (const auto& w : words) s += (s.empty() ? "" : " ") + w;
+    return s;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication qapp(argc, argv);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) return Usage("");
+    if (args[0] == "-h" || args[0] == "--help") {
+        std::fputs(kUsage, stdout);
+        return kRan;
+    }
+
+    struct sigaction sa {};
+    sa.sa_handler = OnInterrupt;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+
+    if (args[0] == "demo") {
+        if (args.size() > 1) return Usage("demo takes no arguments");
+        return RunDemo();
+    }
+
+    Command cmd;
+    std::string why;
+    if (!Parse(args, cmd, why)) return Usage(why);
+    const bool keywordCommand = cmd.name == "key" || cmd.name == "advanced-key";
+    if (cmd.words.empty()) return Usage(cmd.name + " needs " + (keywordCommand ? "keywords" : cmd.name == "continue" ? "a project folder" : "an address"));
+    if (!keywordCommand && cmd.words.size() > 1) return Usage("too many arguments for " + cmd.name);
+
+    int depth = -1, minKb = -1, maxKb = -1;
+    if (cmd.values.count("--depth") && !ParseNumber(cmd.values["--depth"], depth))
+        return Usage("--depth takes a whole number");
+    if (cmd.values.count("--min") && !ParseNumber(cmd.values["--min"], minKb))
+        return Usage("--min takes a whole number of KB");
+    if (cmd.values.count("--max") && !ParseNumber(cmd.values["--max"], maxKb))
+        return Usage("--max takes a whole number of KB");
+    std::string searchHost = cmd.values.count("--search-host") ? cmd.values["--search-host"] : "";
+    if (cmd.values.count("--search-host") &&
+        (searchHost.empty() || searchHost.find_first_of(" /?#@") != std::string::npos))
+        return Usage("--search-host takes HOST or HOST:PORT");
+
+    pq::CPelquinarApp app;
+    if (cmd.values.count("--start-dir")) {
+        std::error_code ec;
+        std::filesystem::create_directories(cmd.values["--start-dir"], ec);
+        if (!std::filesystem::is_directory(cmd.values["--start-dir"])) {
+            std::fprintf(stderr, "pelquinar-cli: cannot make the start folder %s\n", cmd.values["--start-dir"].c_str());
+            return kNoFolder;
+        }
+        app.startDirectory = AbsoluteFolder(cmd.values["--start-dir"]);
+    }
+    app.Load();
+
+    // Overrides for this run only; the saved settings keep their values.
+    const int savedLevels = app.maxLevels;
+    const std::string savedHost = app.searchHost;
+    if (depth >= 0) app.maxLevels = depth;
+    if (!searchHost.empty()) app.searchHost = searchHost;
+
+    // The search bar's mode follows the command, as a user would switch it.
+    if (cmd.name == "continue") {
+        std::string parent = std::filesystem::absolute(cmd.words[0]).lexically_normal().parent_path().filename();
+        if (parent.empty()) parent = std::filesystem::absolute(cmd.words[0]).lexically_normal().parent_path().parent_path().filename();
+        if (parent == "Keysearch") app.searchMode = "searchkey";
+        if (parent == "Websearch") app.searchMode = "searchweb";
+    } else {
+        app.searchMode = keywordCommand ? "searchkey" : "searchweb";
+    }
+
+    pq::CSearchState state;
+    pq::cli::CCliSearchUi ui(stderr);
+    pq::CPelquinarDoc doc(state, ui);
+    pq::CSearchCommands commands(app, state, doc);
+    pq::SearchBarText bar;
+    pq::SearchStart s;
+
+    if (cmd.name == "web") {
+        bar.address = cmd.words[0];
+        std::string project;
+        if (cmd.values.count("--project")) {
+            std::error_code ec;
+            std::filesystem::create_directories(cmd.values["--project"], ec);
+            if (!std::filesystem::is_directory(cmd.values["--project"])) {
+                std::fprintf(stderr, "pelquinar-cli: cannot make the project folder %s\n",
+                             cmd.values["--project"].c_str());
+                return kNoFolder;
+            }
+            project = AbsoluteFolder(cmd.values["--project"]);
+        }
+        s = commands.WebSearch(bar, project);
+    } else if (cmd.name == "key") {
+        bar.keywords = Join(cmd.words);
+        s = commands.KeywordSearch(bar);
+    } else if (cmd.name == "advanced-web") {
+        bar.address = cmd.words[0];
+        pq::AdvancedWebOptions o;
+        std::string message;
+        o.projectName = cmd.values.count("--name")
+                            ? cmd.values["--name"]
+                            : commands.MakeProjectName(pq::SearchBarText{pq::CSearchCommands::TrimAddress(bar.address), "", ""},
+                                                       commands.WebBaseFolder(), message);
+        o.depth = app.maxLevels;
+        o.gif = app.bGif;
+        o.jpg = app.bJpg;
+        o.bmp = app.bBmp;
+        if (cmd.values.count("--types")) {
+            o.gif = o.jpg = o.bmp = false;
+            std::string types = cmd.values["--types"] + ",";
+            size_t pos = 0, comma;
+            while ((comma = types.find(',', pos)) != std::string::npos) {
+                std::string t = types.substr(pos, comma - pos);
+                pos = comma + 1;
+                if (t.empty()) continue;
+                if (t == "gif") o.gif = true;
+                else if (t == "jpg" || t == "jpeg") o.jpg = true;
+                else if (t == "bmp") o.bmp = true;
+                else return Usage("--types takes gif, jpg and bmp, separated by commas");
+            }
+        }
+        o.minKb = minKb >= 0 ? minKb : app.imageMinSize;
+        o.maxKb = maxKb >= 0 ? maxKb : app.imageMaxSize;
+        o.filterKeywords = cmd.values.count("--filter") ? cmd.values["--filter"] : "";
+        s = commands.AdvancedWebSearch(bar, o);
+    } else if (cmd.name == "advanced-key") {
+        bar.keywords = Join(cmd.words);
+        bool thumbs = app.bThum, big = app.bBig;
+        if (cmd.flags.count("--thumbnails") || cmd.flags.count("--big")) {
+            thumbs = cmd.flags.count("--thumbnails") != 0;
+            big = cmd.flags.count("--big") != 0;
+        }
+        s = commands.AdvancedKeywordSearch(bar, thumbs, big);
+    } else if (cmd.name == "continue") {
+        s = commands.Continue(AbsoluteFolder(cmd.words[0]));
+    }
+
+    if (!s.started) {
+        if (s.folderFailed) {
+            std::fprintf(stderr, "pelquinar-cli: cannot make the project folder %s\n", s.projectFolder.c_str());
+            return kNoFolder;
+        }
+        return Usage(s.message.empty() ? "nothing to search for" : s.message);
+    }
+    if (!s.message.empty()) std::fprintf(stderr, "%s\n", s.message.c_str());
+
+    bool stopped = false;
+    std::string elapsed;
+    Follow(doc, state, ui, s.elapsedSeconds, stopped, elapsed);
+
+    if (cmd.name != "advanced-web") app.maxLevels = savedLevels;
+    app.searchHost = savedHost;
+    app.Save();
+    PrintSummary(state, elapsed, stopped, s.projectFolder);
+    return doc.StartPageFailed() ? kStartFailed : kRan;
 }

@@ -1,0 +1,155 @@
+#include "shell/CPelquinarApp.h"
+
+#include <QDir>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "shell/SettingsKey.h"
+
+namespace pq {
+
+namespace {
+
+// A decimal number the way the settings have always been read: leading
+// digits count, anything that is not a number reads as 0.
+int ToInt(const std::string& text) { return std::atoi(text.c_str()); }
+
+// Reads a value into text, emptying it first, so a value that cannot be
+// read counts as empty text.
+std::string ReadText(const SettingsKey& key, const char* name) {
+    std::string text;
+    key.Read(name, text);
+    return text;
+}
+
+}  // namespace
+
+void CPelquinarApp::AddToHistory(std::vector<std::string>& list, const std::string& entry) {
+    list.erase(std::remove(list.begin(), list.end(), entry), list.end());
+    list.insert(list.begin(), entry);
+}
+
+void CPelquinarApp::ReadList(SettingsKey& key, const std::string& prefix, std::vector<std::string>& list) {
+    list.clear();
+    for (int i = 0; i < kMaxListEntries; ++i) {
+        std::string text;
+        if (!key.Read(prefix + std::to_string(i), text) || text.empty()) break;
+        list.push_back(text);
+    }
+}
+
+void CPelquinarApp::WriteList(SettingsKey& key, const std::string& prefix,
+                              const std::vector<std::string>& list) {
+    for (int i = 0; i < kMaxListEntries; ++i) key.Remove(prefix + std::to_string(i));
+    for (size_t i = 0; i < list.size(); ++i) key.Write(prefix + std::to_string(i), list[i]);
+}
+
+void CPelquinarApp::Load(const QString& path) {
+    if (startDirectory.empty()) {
+        startDirectory = QDir::currentPath().toStdString();
+        if (startDirectory.empty() || startDirectory.back() != '/') startDirectory += '/';
+    }
+    path_ = path.isEmpty() ? SettingsKey::DefaultPath() : path;
+    SettingsKey key;
+    key.Open(path_);
+
+    ReadList(key, "Keyword", keywords);
+    ReadList(key, "Item", items);
+    ReadList(key, "History", history);
+
+    if (ReadText(key, "winmode").empty()) {
+        // First run: the picture settings start from their defaults.
+        thumbWidth = 80;
+        thumbHeight = 80;
+        thumbBorder = 15;
+        slideDelay = 1;
+        imageMinSize = 0;
+        imageMaxSize = 900;
+        bGif = bJpg = bBmp = bThum = true;
+        bBig = false;
+    } else {
+        std::string t = ReadText(key, "thumbsize");
+        int parts[3] = {0, 0, 0};
+        size_t pos = 0;
+        for (int i = 0; i < 3 && pos <= t.size(); ++i) {
+            size_t comma = t.find(',', pos);
+            parts[i] = ToInt(t.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos));
+            if (comma == std::string::npos) break;
+            pos = comma + 1;
+        }
+        thumbWidth = parts[0] < 40 ? 80 : parts[0];
+        thumbHeight = parts[1] < 40 ? 80 : parts[1];
+        thumbBorder = parts[2] < 5 ? 15 : parts[2];
+        slideDelay = ToInt(ReadText(key, "slidedelay"));
+        if (slideDelay == 0) slideDelay = 1;
+        imageMinSize = ToInt(ReadText(key, "imageminsize"));
+        imageMaxSize = ToInt(ReadText(key, "imagemaxsize"));
+        if (imageMaxSize <= 2) imageMaxSize = 900;
+        bGif = ReadText(key, "bGif") == "1";
+        bJpg = ReadText(key, "bJpg") == "1";
+        bBmp = ReadText(key, "bBmp") == "1";
+        bThum = ReadText(key, "bThum") == "1";
+        bBig = ReadText(key, "bBig") == "1";
+    }
+
+    auto withDefault = [&](const char* name, const char* def) {
+        std::string v = ReadText(key, name);
+        return v.empty() ? std::string(def) : v;
+    };
+    winMode = withDefault("winmode", "left");
+    listMode = withDefault("listmode", "smallbmp");
+    sListMode = withDefault("slistmode", "smallbmp");
+    searchMode = withDefault("searchmode", "searchweb");
+    tabMode = withDefault("tabmode", "search");
+    dirCreate = withDefault("dircreate", "-1");
+
+    maxLevels = ToInt(ReadText(key, "maxlevels"));
+    if (maxLevels == 0) maxLevels = 2;
+    maxPages = ToInt(ReadText(key, "maxpages"));
+    if (maxPages == 0) maxPages = 1;
+    limit = ToInt(ReadText(key, "limit"));
+    useProxy = withDefault("useproxy", "0");
+    proxy = ReadText(key, "proxy");
+    port = ReadText(key, "port");
+    userName = ReadText(key, "username");
+    password = ReadText(key, "password");
+    searchHost = withDefault("searchhost", "images.google.com");
+    key.Close();
+}
+
+void CPelquinarApp::Save() {
+    SettingsKey key;
+    key.Open(path_.isEmpty() ? SettingsKey::DefaultPath() : path_);
+    WriteList(key, "Item", items);
+    WriteList(key, "History", history);
+    key.Write("thumbsize", std::to_string(thumbWidth) + "," + std::to_string(thumbHeight) + "," +
+                               std::to_string(thumbBorder));
+    key.Write("slidedelay", std::to_string(slideDelay));
+    key.Write("imageminsize", std::to_string(imageMinSize));
+    key.Write("imagemaxsize", std::to_string(imageMaxSize));
+    key.Write("bGif", bGif ? "1" : "0");
+    key.Write("bJpg", bJpg ? "1" : "0");
+    key.Write("bBmp", bBmp ? "1" : "0");
+    key.Write("bThum", bThum ? "1" : "0");
+    key.Write("bBig", bBig ? "1" : "0");
+    key.Write("winmode", winMode);
+    key.Write("listmode", listMode);
+    key.Write("slistmode", sListMode);
+    key.Write("searchmode", searchMode);
+    key.Write("tabmode", tabMode);
+    key.Write("dircreate", dirCreate);
+    WriteList(key, "Keyword", keywords);
+    key.Write("maxlevels", std::to_string(maxLevels));
+    key.Write("maxpages", std::to_string(maxPages));
+    key.Write("limit", std::to_string(limit));
+    key.Write("useproxy", useProxy);
+    key.Write("proxy", proxy);
+    key.Write("port", port);
+    key.Write("username", userName);
+    key.Write("password", password);
+    key.Write("searchhost", searchHost);
+    key.Close();
+}
+
+}  // namespace pq

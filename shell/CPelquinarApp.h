@@ -1,0 +1,73 @@
+// The application's settings, held for the whole run: loaded once at start,
+// written once at exit, read and changed in between by the commands and
+// dialogs. The user-interface thread alone touches them; a search copies
+// what it needs before it starts.
+#pragma once
+
+#include <QString>
+
+#include <string>
+#include <vector>
+
+namespace pq {
+
+class SettingsKey;
+
+class CPelquinarApp {
+public:
+    static constexpr int kMaxListEntries = 50;
+
+    // Thumbnail size and border, in pixels.
+    int thumbWidth = 60;
+    int thumbHeight = 60;
+    int thumbBorder = 0;
+    int slideDelay = 0;
+    int imageMinSize = 0;  // KB
+    int imageMaxSize = 0;  // KB
+    bool bGif = false;
+    bool bJpg = false;
+    bool bBmp = false;
+    bool bThum = false;
+    bool bBig = false;
+    int maxLevels = 0;
+    int maxPages = 0;
+    int limit = 0;
+    std::string useProxy;
+    std::string proxy;
+    std::string port;
+    std::string userName;
+    std::string password;
+    std::string winMode;
+    std::string listMode;
+    std::string sListMode;
+    std::string searchMode;
+    std::string tabMode;
+    std::string dirCreate;
+    // Host (and optional port) of the image search service.
+    std::string searchHost;
+
+    std::vector<std::string> items;     // destination folders
+    std::vector<std::string> keywords;  // past keyword searches, newest first
+    std::vector<std::string> history;   // past web search addresses, newest first
+
+    // The program's start directory, ending in "/".
+    std::string startDirectory;
+
+    // Loads every setting from the file at path (DefaultPath when empty).
+    void Load(const QString& path = QString());
+    // Writes every setting back to the file Load used.
+    void Save();
+
+    bool UsesProxy() const { return useProxy != "0"; }
+    const QString& Path() const { return path_; }
+
+    // A new entry goes to the front; an equal entry is removed first.
+    static void AddToHistory(std::vector<std::string>& list, const std::string& entry);
+
+private:
+    void ReadList(SettingsKey& key, const std::string& prefix, std::vector<std::string>& list);
+    void WriteList(SettingsKey& key, const std::string& prefix, const std::vector<std::string>& list);
+    QString path_;
+};
+
+}  // namespace pq

@@ -1,0 +1,317 @@
+#include "shell/CSearchCommands.h"
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "store/ProjectFile.h"
+
+namespace pq {
+
+namespace {
+
+bool PathExists(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+std::string TrimTrailing(std::string text) {
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\r' || text.back() == '\n')) text.pop_back();
+    return text;
+}
+
+int SecondsOf(const std::string& hms) {
+    int h = 0, m = 0, s = 0;
+    if (std::sscanf(hms.c_str(), "%d:%d:%d", &h, &m, &s) != 3) return 0;
+    return h * 3600 + m * 60 + s;
+}
+
+}  // namespace
+
+CSearchCommands::CSearchCommands(CPelquinarApp& app, CSearchState& state, CPelquinarDoc& doc)
+    : app_(app), state_(state), doc_(doc) {}
+
+std::string CSearchCommands::TrimAddress(std::string text) { return TrimTrailing(std::move(text)); }
+
+std::string CSearchCommands::TrimKeywords(std::string text) {
+    if (!text.empty() && text.back() == '/') text.pop_back();
+    return TrimTrailing(std::move(text));
+}
+
+std::string CSearchCommands::EngineName(std::string text) {
+    std::string out;
+    for (char c : text)
+        if (c != ' ') out += c;
+    return out;
+}
+
+std::string CSearchCommands::WebBaseFolder() const { return app_.startDirectory + "My Search/Websearch/"; }
+std::string CSearchCommands::KeyBaseFolder() const { return app_.startDirectory + "My Search/Keysearch/"; }
+
+std::string CSearchCommands::MakeProjectName(const SearchBarText& bar, const std::string& baseFolder,
+                                             std::string& message) const {
+    message.clear();
+    std::string seed;
+    if (app_.searchMode != "searchweb") {
+        if (bar.keywords.empty()) {
+            message = kNoKeywords;
+            return {};
+        }
+        seed = bar.engine + "=" + bar.keywords;
+    } else {
+        if (bar.address.empty()) {
+            message = kNoAddress;
+            return {};
+        }
+        seed = bar.address.size() > 7 ? bar.address.substr(7) : std::string();
+    }
+    seed = seed.substr(0, seed.find('&'));
+    for (char& c : seed)
+        if (c == '/') c = '=';
+    std::string name = seed;
+    int n = 0;
+    // "." and ".." would name the base folder or its parent, never a project.
+    if (name == "." || name == "..") name = seed + "[" + std::to_string(++n) + "]";
+    while (!name.empty() && PathExists(baseFolder + name)) name = seed + "[" + std::to_string(++n) + "]";
+    return name;
+}
+
+bool CSearchCommands::CreateProjectFolder(const std::string& folder) {
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    return std::filesystem::is_directory(folder, ec);
+}
+
+std::string CSearchCommands::KeywordQueryUrl(const std::string& keywords) const {
+    return "http://" + app_.searchHost + "/images?q=" + keywords +
+           "&svnum=10&hl=it&lr=&ie=UTF-8&oe=UTF-8&start=0&sa=N";
+}
+
+std::string CSearchCommands::AdvancedKeywordQueryUrl(const std::string& keywords) const {
+    return "http://" + app_.searchHost + "/images?q=" + keywords + "&svnum=10&hl=it&start=0&sa=N";
+}
+
+std::string CSearchCommands::AdvancedWebFilterCode(bool gif, bool jpg, bool bmp, int minKb, int maxKb) {
+    return std::string("100") + (gif ? "1" : "0") + (jpg ? "1" : "0") + (bmp ? "1" : "0") + " " +
+           std::to_string(minKb) + " " + std::to_string(maxKb);
+}
+
+std::string CSearchCommands::AdvancedKeyFilterCode(bool thumbnails, bool big) {
+    return std::string("9") + (thumbnails ? "1" : "0") + (big ? "1" : "0") + "000 0 900";
+}
+
+void CSearchCommands::ApplyFilterCode(const std::string& code) {
+    char kind = code.empty() ? '0' : code[0];
+    auto flag = [&](size_t i) { return code.size() > i && code[i] == '1'; };
+    if (kind == '1') {
+        state_.mode = "advancedweb";
+        state_.filter.gif = flag(3);
+        state_.filter.jpg = flag(4);
+        state_.filter.bmp = flag(5);
+    } else if (kind == '9') {
+        state_.mode = "advancedkey";
+        state_.filter.thumbnails = flag(1);
+        state_.filter.big = flag(2);
+    } else {
+        state_.mode = app_.searchMode == "searchkey" ? "key" : "web";
+    }
+}
+
+void CSearchCommands::PrepareJob(const std::string& mode) {
+    state_.mode = mode;
+    state_.maxLevels = app_.maxLevels;
+    state_.useProxy = app_.UsesProxy();
+    state_.proxy = app_.proxy;
+    state_.imageMinKb = app_.imageMinSize;
+    state_.imageMaxKb = app_.imageMaxSize;
+    state_.filter = PictureFilter{};
+    state_.filter.gif = app_.bGif;
+    state_.filter.jpg = app_.bJpg;
+    state_.filter.bmp = app_.bBmp;
+    state_.filter.thumbnails = app_.bThum;
+    state_.filter.big = app_.bBig;
+    state_.SetSearchHost(app_.searchHost);
+    state_.queue.Reset();
+    state_.ResetDownloads();
+    state_.SetElapsedText("00:00:00");
+    state_.continueFlag = false;
+    state_.idleFlag = false;
+}
+
+bool CSearchCommands::StartInFolder(SearchStart& s, const std::string& baseFolder, const std::string& name) {
+    s.projectName = name;
+    return StartIn(s, name.empty() ? baseFolder : baseFolder + name + "/");
+}
+
+bool CSearchCommands::StartIn(SearchStart& s, const std::string& folder) {
+    s.projectFolder = folder;
+    if (s.projectFolder.empty() || s.projectFolder.back() != '/') s.projectFolder += '/';
+    if (!CreateProjectFolder(s.projectFolder)) {
+        // Without its folder a search could keep nothing it fetched.
+        s.folderFailed = true;
+        state_.idleFlag = true;
+        return false;
+    }
+    state_.SetStatusText(state_.header.statusText);
+    doc_.SetProjectFolder(s.projectFolder);
+    doc_.StartSearch(s.startAddress, s.keywords);
+    s.started = true;
+    return true;
+}
+
+SearchStart CSearchCommands::WebSearch(const SearchBarText& bar, const std::string& projectFolder) {
+    SearchStart s;
+    SearchBarText b = bar;
+    b.address = TrimAddress(bar.address);
+    b.keywords = TrimKeywords(bar.keywords);
+    b.engine = EngineName(bar.engine);
+    if (b.address.empty()) return s;
+    PrepareJob("web");
+    state_.keywordFlag = false;
+    std::string name = MakeProjectName(b, WebBaseFolder(), s.message);
+    state_.header = store::ProjectHeader{};
+    state_.header.urlLine = "URL=" + b.address;
+    ApplyFilterCode(state_.header.filterValue);
+    s.startAddress = b.address;
+    CPelquinarApp::AddToHistory(app_.history, b.address);
+    if (projectFolder.empty()) {
+        StartInFolder(s, WebBaseFolder(), name);
+    } else {
+        std::string trimmed = projectFolder;
+        while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+        s.projectName = trimmed.substr(trimmed.rfind('/') + 1);
+        StartIn(s, projectFolder);
+    }
+    return s;
+}
+
+SearchStart CSearchCommands::KeywordSearch(const SearchBarText& bar) {
+    if (app_.searchMode == "searchweb") return WebSearch(bar);
+    SearchStart s;
+    SearchBarText b = bar;
+    b.keywords = TrimKeywords(bar.keywords);
+    b.engine = EngineName(bar.engine);
+    if (b.keywords.empty()) return s;
+    PrepareJob("key");
+    state_.keywordFlag = true;
+    std::string name = MakeProjectName(b, KeyBaseFolder(), s.message);
+    s.startAddress = KeywordQueryUrl(b.keywords);
+    s.keywords = b.keywords;
+    state_.header = store::ProjectHeader{};
+    state_.header.versionLine = "Version=1.10";
+    state_.header.keywordsLine = "KEYWORDS=" + b.keywords;
+    state_.header.engineLine = "SEARCHENGINE=" + b.engine;
+    state_.header.urlLine = "URL=" + s.startAddress;
+    ApplyFilterCode(state_.header.filterValue);
+    CPelquinarApp::AddToHistory(app_.keywords, b.keywords);
+    StartInFolder(s, KeyBaseFolder(), name);
+    return s;
+}
+
+SearchStart CSearchCommands::AdvancedWebSearch(const SearchBarText& bar, const AdvancedWebOptions& o) {
+    SearchStart s;
+    std::string address = TrimAddress(bar.address);
+    if (address.empty()) {
+        s.message = kNoAddress;
+        return s;
+    }
+    // Start stores the dialog's choices as the new defaults.
+    app_.maxLevels = o.depth;
+    app_.imageMinSize = o.minKb;
+    app_.imageMaxSize = o.maxKb;
+    app_.bGif = o.gif;
+    app_.bJpg = o.jpg;
+    app_.bBmp = o.bmp;
+    PrepareJob("advancedweb");
+    state_.keywordFlag = false;
+    state_.filter.keyword = o.filterKeywords;
+    std::string name = o.projectName;
+    for (char& c : name)
+        if (c == '/') c = '=';
+    if (name == "." || name == "..") name += "[1]";
+    state_.header = store::ProjectHeader{};
+    state_.header.statusText = "0 00:00:00";
+    state_.header.filterValue = AdvancedWebFilterCode(o.gif, o.jpg, o.bmp, o.minKb, o.maxKb);
+    state_.header.urlLine = "URL=" + address;
+    ApplyFilterCode(state_.header.filterValue);
+    s.startAddress = address;
+    CPelquinarApp::AddToHistory(app_.history, address);
+    StartInFolder(s, WebBaseFolder(), name);
+    return s;
+}
+
+SearchStart CSearchCommands::AdvancedKeywordSearch(const SearchBarText& bar, bool thumbnails, bool big) {
+    SearchStart s;
+    SearchBarText b = bar;
+    b.keywords = TrimKeywords(bar.keywords);
+    b.engine = EngineName(bar.engine);
+    app_.bThum = thumbnails;
+    app_.bBig = big;
+    if (b.keywords.empty()) {
+        s.message = kNoKeywords;
+        return s;
+    }
+    PrepareJob("advancedkey");
+    state_.keywordFlag = true;
+    std::string name = MakeProjectName(b, KeyBaseFolder(), s.message);
+    s.startAddress = AdvancedKeywordQueryUrl(b.keywords);
+    s.keywords = b.keywords;
+    state_.header = store::ProjectHeader{};
+    state_.header.statusText = "0 00:00:00";
+    state_.header.filterValue = AdvancedKeyFilterCode(thumbnails, big);
+    state_.header.keywordsLine = "KEYWORDS=" + b.keywords;
+    state_.header.engineLine = "SEARCHENGINE=" + b.engine;
+    state_.header.urlLine = "URL=" + s.startAddress;
+    ApplyFilterCode(state_.header.filterValue);
+    CPelquinarApp::AddToHistory(app_.keywords, b.keywords);
+    StartInFolder(s, KeyBaseFolder(), name);
+    return s;
+}
+
+SearchStart CSearchCommands::Continue(const std::string& folderIn) {
+    SearchStart s;
+    std::string folder = folderIn;
+    if (folder.empty() || folder.back() != '/') folder += '/';
+    store::BrowsedProject p = store::ReadProjectForBrowsing(folder);
+    if (!p.found) {
+        s.message = "No project.inf in " + folder;
+        return s;
+    }
+    if (p.url.empty()) {
+        s.message = kNoAddress;
+        return s;
+    }
+    PrepareJob("web");
+    ApplyFilterCode(p.filterValue);
+    state_.keywordFlag = state_.mode == "key" || state_.mode == "advancedkey";
+    state_.header = store::ProjectHeader{};
+    state_.header.keywordsLine = "KEYWORDS=" + p.keywords;
+    state_.header.engineLine = "SEARCHENGINE=" + p.engine;
+    state_.header.urlLine = "URL=" + p.url;
+    // What the project already holds is entered as queued-and-taken and as
+    // downloaded: the crawl does not queue it again and the workers, in
+    // "continue" mode, do not fetch it again.
+    for (const auto& pic : p.pictures) {
+        state_.queue.AppendTaken(pic.localName, pic.address);
+        state_.AddDownloaded(DownloadedPicture{pic.localName, pic.address, std::string()});
+    }
+    state_.SetElapsedText(p.elapsed.empty() ? "00:00:00" : p.elapsed);
+    state_.continueFlag = true;
+    s.elapsedSeconds = SecondsOf(p.elapsed);
+    s.startAddress = p.url;
+    s.keywords = TrimTrailing(p.keywords);
+    if (state_.keywordFlag)
+        CPelquinarApp::AddToHistory(app_.keywords, s.keywords);
+    else
+        CPelquinarApp::AddToHistory(app_.history, s.startAddress);
+    std::string trimmed = folder.substr(0, folder.size() - 1);
+    s.projectName = trimmed.substr(trimmed.rfind('/') + 1);
+    s.projectFolder = folder;
+    doc_.SetProjectFolder(folder);
+    doc_.StartSearch(s.startAddress, s.keywords);
+    s.started = true;
+    return s;
+}
+
+}  // namespace pq

@@ -1,0 +1,280 @@
+#include "shell/CSearchCommands.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "tests/engine/CrawlFixture.h"
+#include "tests/support/RecordingUi.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestHttpServer.h"
+
+namespace pq {
+namespace {
+
+class Commands : public ::testing::Test {
+protected:
+    void SetUp() override {
+        app.startDirectory = dir.Path();
+        app.Load(QString::fromStdString(dir.Path() + "test.conf"));
+        app.searchHost = server.HostPort();
+    }
+    void Finish() {
+        doc.WaitForCrawl();
+        ASSERT_TRUE(doc.WaitForDownloads(60000));
+    }
+    std::string Read(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+    void Serve(const std::string& target, const std::string& body, int status = 200) {
+        test::Route r;
+        r.status = status;
+        r.body = body;
+        server.Set(target, r);
+    }
+
+    test::TestHttpServer server;
+    test::TempDir dir;
+    CPelquinarApp app;
+    CSearchState state;
+    test::RecordingUi ui;
+    CPelquinarDoc doc{state, ui};
+    CSearchCommands commands{app, state, doc};
+};
+
+TEST(Trim, AddressKeywordsAndEngine) {
+    EXPECT_EQ(CSearchCommands::TrimAddress("http://h/ \r\n \n"), "http://h/");
+    EXPECT_EQ(CSearchCommands::TrimAddress("  http://h/"), "  http://h/");
+    EXPECT_EQ(CSearchCommands::TrimKeywords("cats /"), "cats");
+    EXPECT_EQ(CSearchCommands::TrimKeywords("cats/ "), "cats/");
+    EXPECT_EQ(CSearchCommands::TrimKeywords("red cars\r\n"), "red cars");
+    EXPECT_EQ(CSearchCommands::TrimKeywords("/"), "");
+    EXPECT_EQ(CSearchCommands::EngineName("google Image Search"), "googleImageSearch");
+    EXPECT_EQ(CSearchCommands::EngineName(" Google  Image Search "), "GoogleImageSearch");
+}
+
+TEST_F(Commands, ProjectNames) {
+    std::string message;
+    app.searchMode = "searchkey";
+    SearchBarText bar{"", "red cars", "googleImageSearch"};
+    const std::string base = commands.KeyBaseFolder();
+    EXPECT_EQ(commands.MakeProjectName(bar, base, message), "googleImageSearch=red cars");
+    EXPECT_EQ(message, "");
+    std::filesystem::create_directories(base + "googleImageSearch=red cars");
+    EXPECT_EQ(commands.MakeProjectName(bar, base, message), "googleImageSearch=red cars[1]");
+    std::filesystem::create_directories(base + "googleImageSearch=red cars[1]");
+    EXPECT_EQ(commands.MakeProjectName(bar, base, message), "googleImageSearch=red cars[2]");
+    bar.keywords = "";
+    EXPECT_EQ(commands.MakeProjectName(bar, base, message), "");
+    EXPECT_EQ(message, "Please input keywords!");
+
+    app.searchMode = "searchweb";
+    const std::string web = commands.WebBaseFolder();
+    struct Case {
+        const char* address;
+        const char* name;
+    };
+    const std::vector<Case> cases = {
+        {"http://H/a/b.htm?x=1&y=2", "H=a=b.htm?x=1"},
+        {"www.site.com/pics/", "e.com=pics="},
+        {"http://host", "host"},
+        {"http://..", "..[1]"},
+        {"http://", ""},
+    };
+    for (const auto& c : cases) {
+        SearchBarText b{c.address, "", ""};
+        EXPECT_EQ(commands.MakeProjectName(b, web, message), c.name) << c.address;
+    }
+    SearchBarText none{"", "", ""};
+    EXPECT_EQ(commands.MakeProjectName(none, web, message), "");
+    EXPECT_EQ(message, "Please input address!");
+}
+
+TEST_F(Commands, QueryAddressesKeepTheKeywordsAsTyped) {
+    app.searchHost = "images.example";
+    EXPECT_EQ(commands.KeywordQueryUrl("red cars"),
+              "http://images.example/images?q=red cars&svnum=10&hl=it&lr=&ie=UTF-8&oe=UTF-8&start=0&sa=N");
+    EXPECT_EQ(commands.AdvancedKeywordQueryUrl("red cars"),
+              "http://images.example/images?q=red cars&svnum=10&hl=it&start=0&sa=N");
+    EXPECT_EQ(CSearchCommands::AdvancedWebFilterCode(true, false, false, 10, 500), "100100 10 500");
+    EXPECT_EQ(CSearchCommands::AdvancedWebFilterCode(true, true, false, 0, 900), "100110 0 900");
+    EXPECT_EQ(CSearchCommands::AdvancedKeyFilterCode(true, false), "910000 0 900");
+}
+
+TEST_F(Commands, FilterCodesReadBack) {
+    app.searchMode = "searchkey";
+    commands.ApplyFilterCode("000000 0 900");
+    EXPECT_EQ(state.mode, "key");
+    app.searchMode = "searchweb";
+    commands.ApplyFilterCode("000000 0 900");
+    EXPECT_EQ(state.mode, "web");
+    commands.ApplyFilterCode("100101 10 500");
+    EXPECT_EQ(state.mode, "advancedweb");
+    EXPECT_TRUE(state.filter.gif);
+    EXPECT_FALSE(state.filter.jpg);
+    EXPECT_TRUE(state.filter.bmp);
+    commands.ApplyFilterCode("901000 0 900");
+    EXPECT_EQ(state.mode, "advancedkey");
+    EXPECT_FALSE(state.filter.thumbnails);
+    EXPECT_TRUE(state.filter.big);
+}
+
+TEST_F(Commands, TheFourSearchesWriteTheirRecords) {
+    Serve("/site/index.html", "<img src=a.gif>");
+    Serve("/site/a.gif", test::PictureBytes(500));
+    const std::string address = server.Url("/site/index.html");
+    const std::string hostPath = server.HostPort() + "/site/index.html";
+
+    app.searchMode = "searchweb";
+    SearchStart web = commands.WebSearch(SearchBarText{address + " \r\n", "", ""});
+    ASSERT_TRUE(web.started);
+    Finish();
+    EXPECT_EQ(web.projectFolder, commands.WebBaseFolder() + server.HostPort().substr(0) + "=site=index.html/");
+    EXPECT_EQ(state.mode, "web");
+    EXPECT_EQ(Read(web.projectFolder + "project.inf").substr(0, 120),
+              ("1**00:00:00            \r\nVersion=1.1\r\nFILTER=000000 0 900\r\nKEYWORDS=\r\nSEARCHENGINE=\r\nURL=" +
+               address + "\r\n             \r\n")
+                  .substr(0, 120));
+    EXPECT_EQ(app.history.front(), address);
+    (void)hostPath;
+
+    app.searchMode = "searchweb";
+    AdvancedWebOptions o;
+    o.projectName = "my gallery";
+    o.depth = 1;
+    o.gif = true;
+    o.jpg = false;
+    o.bmp = false;
+    o.minKb = 0;
+    o.maxKb = 500;
+    SearchStart adv = commands.AdvancedWebSearch(SearchBarText{address, "", ""}, o);
+    ASSERT_TRUE(adv.started);
+    Finish();
+    EXPECT_EQ(adv.projectFolder, commands.WebBaseFolder() + "my gallery/");
+    EXPECT_EQ(state.mode, "advancedweb");
+    EXPECT_EQ(app.maxLevels, 1) << "the dialog's depth is stored";
+    EXPECT_EQ(app.imageMaxSize, 500);
+    EXPECT_FALSE(app.bJpg);
+    std::string inf = Read(adv.projectFolder + "project.inf");
+    EXPECT_EQ(inf.substr(inf.find("Version")), std::string("Version=1.1\r\nFILTER=100100 0 500\r\nKEYWORDS=\r\n"
+                                                           "SEARCHENGINE=\r\nURL=") +
+                                                   address + "\r\n             \r\n" + inf.substr(inf.find("OK ")));
+    EXPECT_EQ(inf.substr(0, 11), "1**00:00:00") << "the first picture writes the ** form";
+
+    app.searchMode = "searchkey";
+    const std::string q = "/images?q=red cars&svnum=10&hl=it&lr=&ie=UTF-8&oe=UTF-8&start=0&sa=N";
+    Serve("/images?q=red%20cars&svnum=10&hl=it&lr=&ie=UTF-8&oe=UTF-8&start=0&sa=N", "<title>results</title>");
+    SearchStart key = commands.KeywordSearch(SearchBarText{"", "red cars /", "google Image Search"});
+    ASSERT_TRUE(key.started);
+    Finish();
+    EXPECT_EQ(key.projectFolder, commands.KeyBaseFolder() + "googleImageSearch=red cars/");
+    EXPECT_EQ(key.startAddress, "http://" + server.HostPort() + q);
+    EXPECT_EQ(state.mode, "key");
+    EXPECT_TRUE(state.keywordFlag.load());
+    inf = Read(key.projectFolder + "project.inf");
+    EXPECT_EQ(inf, "0**00:00:00            \r\nVersion=1.10\r\nFILTER=000000 0 900\r\nKEYWORDS=red cars\r\n"
+                   "SEARCHENGINE=googleImageSearch\r\nURL=http://" + server.HostPort() + q +
+                   "\r\n             \r\nOK " + q.substr(1) + ".htm 22bytes http://" + server.HostPort() + q +
+                   "\r\n");
+    EXPECT_EQ(app.keywords.front(), "red cars");
+
+    const std::string aq = "/images?q=red cars&svnum=10&hl=it&start=0&sa=N";
+    SearchStart akey = commands.AdvancedKeywordSearch(SearchBarText{"", "red cars", "Google Image Search"}, true, false);
+    ASSERT_TRUE(akey.started);
+    Finish();
+    EXPECT_EQ(akey.projectFolder, commands.KeyBaseFolder() + "GoogleImageSearch=red cars/");
+    EXPECT_EQ(state.mode, "advancedkey");
+    inf = Read(akey.projectFolder + "project.inf");
+    EXPECT_EQ(inf.substr(0, inf.find("\r\n             \r\n")),
+              "0 00:00:00            \r\nVersion=1.1\r\nFILTER=910000 0 900\r\nKEYWORDS=red cars\r\n"
+              "SEARCHENGINE=GoogleImageSearch\r\nURL=http://" + server.HostPort() + aq);
+    EXPECT_TRUE(app.bThum);
+    EXPECT_FALSE(app.bBig);
+    EXPECT_EQ(app.keywords, std::vector<std::string>{"red cars"}) << "the same keywords are not listed twice";
+}
+
+TEST_F(Commands, EmptyInputStartsNothing) {
+    app.searchMode = "searchweb";
+    EXPECT_FALSE(commands.WebSearch(SearchBarText{" \r\n", "", ""}).started);
+    app.searchMode = "searchkey";
+    EXPECT_FALSE(commands.KeywordSearch(SearchBarText{"", " /", ""}).started);
+    SearchStart a = commands.AdvancedWebSearch(SearchBarText{"", "", ""}, AdvancedWebOptions{});
+    EXPECT_FALSE(a.started);
+    EXPECT_EQ(a.message, "Please input address!");
+    EXPECT_EQ(server.TotalCount(), 0);
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() + "My Search"));
+}
+
+TEST_F(Commands, GoInKeywordModeWithoutKeywordsStillStartsInTheBaseFolder) {
+    Serve("/x.html", "x");
+    app.searchMode = "searchkey";
+    SearchStart s = commands.WebSearch(SearchBarText{server.Url("/x.html"), "", ""});
+    EXPECT_TRUE(s.started);
+    EXPECT_EQ(s.message, "Please input keywords!");
+    EXPECT_EQ(s.projectFolder, commands.WebBaseFolder());
+    Finish();
+}
+
+TEST_F(Commands, AFolderThatCannotBeMadeStartsNothing) {
+    std::ofstream(dir.Path() + "My Search") << "a file in the way";
+    app.searchMode = "searchweb";
+    SearchStart s = commands.WebSearch(SearchBarText{server.Url("/x.html"), "", ""});
+    EXPECT_FALSE(s.started);
+    EXPECT_TRUE(s.folderFailed);
+    EXPECT_EQ(server.TotalCount(), 0);
+}
+
+TEST_F(Commands, ContinueFetchesOnlyWhatTheStoppedSearchHadNot) {
+    Serve("/index.html", "<img src=a.gif><img src=b.gif><a href=p.html>");
+    Serve("/p.html", "<img src=c.gif><img src=d.gif>");
+    Serve("/a.gif", test::PictureBytes(400, 'a'));
+    Serve("/b.gif", test::PictureBytes(400, 'b'));
+    // c and d are not there yet: the first run saves a and b only.
+    app.searchMode = "searchweb";
+    app.maxLevels = 1;
+    SearchStart first = commands.WebSearch(SearchBarText{server.Url("/index.html"), "", ""});
+    ASSERT_TRUE(first.started);
+    Finish();
+    EXPECT_EQ(state.DownloadedCount(), 2);
+    EXPECT_EQ(server.Count("/c.gif"), 1);
+
+    Serve("/c.gif", test::PictureBytes(400, 'c'));
+    Serve("/d.gif", test::PictureBytes(400, 'd'));
+    {
+        // The project ran for 65 seconds before it was stopped.
+        std::string inf = Read(first.projectFolder + "project.inf");
+        inf.replace(0, 11, "2**00:01:05");
+        std::ofstream(first.projectFolder + "project.inf", std::ios::binary) << inf;
+    }
+    SearchStart again = commands.Continue(first.projectFolder);
+    ASSERT_TRUE(again.started);
+    EXPECT_EQ(again.elapsedSeconds, 65);
+    EXPECT_EQ(again.projectFolder, first.projectFolder);
+    Finish();
+    EXPECT_EQ(server.Count("/a.gif"), 1) << "not fetched again";
+    EXPECT_EQ(server.Count("/b.gif"), 1) << "not fetched again";
+    EXPECT_EQ(server.Count("/c.gif"), 2);
+    EXPECT_EQ(server.Count("/d.gif"), 2);
+    EXPECT_EQ(state.DownloadedCount(), 4);
+    std::string inf = Read(first.projectFolder + "project.inf");
+    EXPECT_EQ(inf.substr(0, 11), "4**00:01:05");
+    EXPECT_EQ(inf.find("VERSION"), std::string::npos);
+    // The header, two pages and two pictures, then the same pages again and
+    // the two new pictures.
+    EXPECT_EQ(std::count(inf.begin(), inf.end(), '\n'), 7 + 4 + 4) << inf;
+    for (const char* f : {"a.gif", "b.gif", "c.gif", "d.gif"})
+        EXPECT_TRUE(std::filesystem::exists(first.projectFolder + f)) << f;
+    EXPECT_FALSE(std::filesystem::exists(first.projectFolder + "a_1.gif"));
+    EXPECT_EQ(state.queue.Queued(), 4);
+
+    test::TempDir empty;
+    SearchStart none = commands.Continue(empty.Path());
+    EXPECT_FALSE(none.started);
+    EXPECT_FALSE(none.message.empty());
+}
+
+}  // namespace
+}  // namespace pq

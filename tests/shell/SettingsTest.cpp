@@ -1,0 +1,207 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <string>
+
+#include "shell/CPelquinarApp.h"
+#include "shell/SettingsKey.h"
+#include "tests/support/TempDir.h"
+
+namespace pq {
+namespace {
+
+class Settings : public ::testing::Test {
+protected:
+    QString Path() const { return QString::fromStdString(dir.Path() + "Pelquinar.conf"); }
+    void WriteIni(const std::string& text) {
+        std::ofstream out(dir.Path() + "Pelquinar.conf", std::ios::binary);
+        out << text;
+    }
+    CPelquinarApp Loaded() {
+        CPelquinarApp app;
+        app.startDirectory = dir.Path();
+        app.Load(Path());
+        return app;
+    }
+    test::TempDir dir;
+};
+
+TEST_F(Settings, AnEmptyStoreGivesTheDefaults) {
+    CPelquinarApp app = Loaded();
+    EXPECT_EQ(app.thumbWidth, 80);
+    EXPECT_EQ(app.thumbHeight, 80);
+    EXPECT_EQ(app.thumbBorder, 15);
+    EXPECT_EQ(app.slideDelay, 1);
+    EXPECT_EQ(app.imageMinSize, 0);
+    EXPECT_EQ(app.imageMaxSize, 900);
+    EXPECT_TRUE(app.bGif && app.bJpg && app.bBmp && app.bThum);
+    EXPECT_FALSE(app.bBig);
+    EXPECT_EQ(app.maxLevels, 2);
+    EXPECT_EQ(app.maxPages, 1);
+    EXPECT_EQ(app.limit, 0);
+    EXPECT_EQ(app.useProxy, "0");
+    EXPECT_FALSE(app.UsesProxy());
+    EXPECT_EQ(app.winMode, "left");
+    EXPECT_EQ(app.listMode, "smallbmp");
+    EXPECT_EQ(app.sListMode, "smallbmp");
+    EXPECT_EQ(app.searchMode, "searchweb");
+    EXPECT_EQ(app.tabMode, "search");
+    EXPECT_EQ(app.dirCreate, "-1");
+    EXPECT_EQ(app.searchHost, "images.google.com");
+    EXPECT_TRUE(app.keywords.empty() && app.history.empty() && app.items.empty());
+    EXPECT_FALSE(dir.Exists("Pelquinar.conf")) << "loading writes nothing";
+}
+
+TEST_F(Settings, FirstRunRuleIgnoresStoredPictureValues) {
+    WriteIni("[General]\nthumbsize=200,30,2\nslidedelay=7\nbBig=1\n");
+    CPelquinarApp first = Loaded();
+    EXPECT_EQ(first.thumbWidth, 80);
+    EXPECT_EQ(first.thumbHeight, 80);
+    EXPECT_EQ(first.thumbBorder, 15);
+    EXPECT_EQ(first.slideDelay, 1);
+    EXPECT_FALSE(first.bBig);
+
+    WriteIni("[General]\nthumbsize=200,30,2\nwinmode=right\nslidedelay=7\nbBig=1\nbGif=yes\n");
+    CPelquinarApp later = Loaded();
+    EXPECT_EQ(later.thumbWidth, 200);
+    EXPECT_EQ(later.thumbHeight, 80);
+    EXPECT_EQ(later.thumbBorder, 15);
+    EXPECT_EQ(later.slideDelay, 7);
+    EXPECT_TRUE(later.bBig);
+    EXPECT_FALSE(later.bGif) << "a flag is on exactly when it is \"1\"";
+    EXPECT_FALSE(later.bJpg);
+    EXPECT_EQ(later.winMode, "right");
+}
+
+TEST_F(Settings, Corrections) {
+    struct Case {
+        const char* ini;
+        int maxSize, slide, levels, pages;
+    };
+    const std::vector<Case> cases = {
+        {"slidedelay=0\nimagemaxsize=2\nmaxlevels=0\nmaxpages=0\n", 900, 1, 2, 1},
+        {"slidedelay=3\nimagemaxsize=3\nmaxlevels=5\nmaxpages=4\n", 3, 3, 5, 4},
+        {"slidedelay=x\nimagemaxsize=-5\nmaxlevels=abc\nmaxpages=\n", 900, 1, 2, 1},
+    };
+    for (const auto& c : cases) {
+        WriteIni(std::string("[General]\nwinmode=left\n") + c.ini);
+        CPelquinarApp app = Loaded();
+        EXPECT_EQ(app.imageMaxSize, c.maxSize) << c.ini;
+        EXPECT_EQ(app.slideDelay, c.slide) << c.ini;
+        EXPECT_EQ(app.maxLevels, c.levels) << c.ini;
+        EXPECT_EQ(app.maxPages, c.pages) << c.ini;
+    }
+    for (const char* v : {"yes", "1", "on"}) {
+        WriteIni(std::string("[General]\nuseproxy=") + v + "\n");
+        EXPECT_TRUE(Loaded().UsesProxy()) << v;
+    }
+    for (const char* v : {"0", ""}) {
+        WriteIni(std::string("[General]\nuseproxy=") + v + "\n");
+        EXPECT_FALSE(Loaded().UsesProxy()) << v;
+        EXPECT_EQ(Loaded().useProxy, "0");
+    }
+}
+
+TEST_F(Settings, ListsStopAtTheFirstGapAndOnlyFiftyComeBack) {
+    WriteIni("[General]\nKeyword0=cats\nKeyword1=dogs\nKeyword3=birds\nHistory0=http://a/\n");
+    CPelquinarApp app = Loaded();
+    EXPECT_EQ(app.keywords, (std::vector<std::string>{"cats", "dogs"}));
+    EXPECT_EQ(app.history, std::vector<std::string>{"http://a/"});
+
+    app.keywords.clear();
+    for (int i = 0; i < 60; ++i) app.keywords.push_back("k" + std::to_string(i));
+    app.Save();
+    SettingsKey key;
+    key.Open(Path());
+    std::string text;
+    EXPECT_TRUE(key.Read("Keyword59", text));
+    EXPECT_EQ(text, "k59");
+    EXPECT_FALSE(key.Read("Keyword3x", text));
+    key.Close();
+    CPelquinarApp again = Loaded();
+    ASSERT_EQ(again.keywords.size(), 50u);
+    EXPECT_EQ(again.keywords[49], "k49");
+    EXPECT_EQ(again.history, std::vector<std::string>{"http://a/"});
+}
+
+TEST_F(Settings, SaveWritesEveryValueAndLongValuesComeBackWhole) {
+    CPelquinarApp app = Loaded();
+    app.proxy = std::string(300, 'p') + ":8080";
+    app.items = {"/tmp/a", "/tmp/b"};
+    app.maxLevels = 4;
+    app.bBig = true;
+    app.thumbWidth = 120;
+    app.searchHost = "127.0.0.1:9999";
+    app.password = "s e c=r,e;t";
+    app.Save();
+    std::ifstream in(dir.Path() + "Pelquinar.conf");
+    std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    for (const char* name : {"thumbsize", "slidedelay", "imageminsize", "imagemaxsize", "bGif", "bJpg", "bBmp",
+                             "bThum", "bBig", "winmode", "listmode", "slistmode", "searchmode", "tabmode",
+                             "dircreate", "maxlevels", "maxpages", "limit", "useproxy", "proxy", "port",
+                             "username", "password", "Item0", "Item1", "searchhost"})
+        EXPECT_NE(file.find(std::string(name) + "="), std::string::npos) << name;
+    CPelquinarApp back = Loaded();
+    EXPECT_EQ(back.proxy, std::string(300, 'p') + ":8080");
+    EXPECT_EQ(back.items, (std::vector<std::string>{"/tmp/a", "/tmp/b"}));
+    EXPECT_EQ(back.maxLevels, 4);
+    EXPECT_TRUE(back.bBig);
+    EXPECT_EQ(back.thumbWidth, 120);
+    EXPECT_EQ(back.thumbHeight, 80);
+    EXPECT_EQ(back.searchHost, "127.0.0.1:9999");
+    EXPECT_EQ(back.password, "s e c=r,e;t");
+}
+
+TEST_F(Settings, AMalformedOrUnreadableFileGivesDefaultsAndIsKeptUntilExit) {
+    static const char kJunk[] = "\x00\x01[[[General\nwinmode\n=\n\xff\xfe=broken\n[";
+    const std::string junk = std::string(kJunk, sizeof kJunk - 1) + "maxlevels=7";
+    WriteIni(junk);
+    CPelquinarApp app = Loaded();
+    EXPECT_EQ(app.thumbWidth, 80);
+    EXPECT_EQ(dir.ReadFile("Pelquinar.conf"), junk) << "loading leaves the file alone";
+
+    WriteIni("[General]\nwinmode=right\nmaxlevels=5\n");
+    ::chmod((dir.Path() + "Pelquinar.conf").c_str(), 0);
+    if (::geteuid() != 0) {
+        CPelquinarApp locked = Loaded();
+        EXPECT_EQ(locked.maxLevels, 2);
+    }
+    ::chmod((dir.Path() + "Pelquinar.conf").c_str(), 0644);
+
+    // A folder where the file should be: nothing can be read or written.
+    test::TempDir other;
+    std::string asDir = other.Path() + "conf";
+    ::mkdir(asDir.c_str(), 0755);
+    CPelquinarApp none;
+    none.Load(QString::fromStdString(asDir));
+    EXPECT_EQ(none.maxLevels, 2);
+    none.Save();
+}
+
+TEST_F(Settings, TheFileComesFromTheEnvironment) {
+    ::setenv("PELQUINAR_CONFIG", "/some/where.conf", 1);
+    EXPECT_EQ(SettingsKey::DefaultPath(), "/some/where.conf");
+    ::unsetenv("PELQUINAR_CONFIG");
+    ::setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
+    EXPECT_EQ(SettingsKey::DefaultPath().toStdString(), dir.Path() + "Pelquinar/Pelquinar.conf");
+    CPelquinarApp app;
+    app.Load();
+    app.maxLevels = 6;
+    app.Save();
+    EXPECT_TRUE(dir.Exists("Pelquinar/Pelquinar.conf"));
+}
+
+TEST(HistoryRule, NewEntriesGoFirstWithoutDuplicates) {
+    std::vector<std::string> list = {"b", "a", "c"};
+    CPelquinarApp::AddToHistory(list, "a");
+    EXPECT_EQ(list, (std::vector<std::string>{"a", "b", "c"}));
+    CPelquinarApp::AddToHistory(list, "d");
+    EXPECT_EQ(list, (std::vector<std::string>{"d", "a", "b", "c"}));
+    CPelquinarApp::AddToHistory(list, "A");
+    EXPECT_EQ(list.front(), "A");
+    EXPECT_EQ(list.size(), 5u) << "comparisons are exact";
+}
+
+}  // namespace
+}  // namespace pq
