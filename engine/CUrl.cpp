@@ -42,7 +42,45 @@ bool CUrl::Set(const std::string& address) {
 
 bool CUrl::Resolve(const std::string& reference) {
     if (reference.find('\0') != std::string::npos) return false;
-    return curl_url_set(handle_, CURLUPART_URL, reference.c_str(), kParseFlags) == CURLUE_OK;
+    // libcurl percent-encodes the relative part it resolves (spaces even
+    // become '+' in the query), while a reference is to keep its text. Such
+    // bytes travel through the resolution as a marker that occurs nowhere
+    // else, and come back as they were.
+    auto needsMarker = [](unsigned char c) { return c == ' ' || c >= 0x80; };
+    bool any = false;
+    for (unsigned char c : reference) any = any || needsMarker(c);
+    if (!any) return curl_url_set(handle_, CURLUPART_URL, reference.c_str(), kParseFlags) == CURLUE_OK;
+
+    const std::string base = Url();
+    std::string marker;
+    for (int n = 0;; ++n) {
+        marker = "~pq" + std::to_string(n) + "~";
+        if (base.find(marker) == std::string::npos && reference.find(marker) == std::string::npos) break;
+    }
+    static const char kHex[] = "0123456789abcdef";
+    std::string masked;
+    for (unsigned char c : reference) {
+        if (needsMarker(c)) {
+            masked += marker;
+            masked += kHex[c >> 4];
+            masked += kHex[c & 15];
+        } else {
+            masked += char(c);
+        }
+    }
+    if (curl_url_set(handle_, CURLUPART_URL, masked.c_str(), kParseFlags) != CURLUE_OK) return false;
+    std::string resolved = Url();
+    std::string out;
+    for (size_t i = 0; i < resolved.size();) {
+        if (resolved.compare(i, marker.size(), marker) == 0 && i + marker.size() + 2 <= resolved.size()) {
+            auto hex = [](char h) { return h <= '9' ? h - '0' : h - 'a' + 10; };
+            out += char(hex(resolved[i + marker.size()]) * 16 + hex(resolved[i + marker.size() + 1]));
+            i += marker.size() + 2;
+        } else {
+            out += resolved[i++];
+        }
+    }
+    return curl_url_set(handle_, CURLUPART_URL, out.c_str(), kParseFlags) == CURLUE_OK;
 }
 
 std::string CUrl::Get(CURLUPart part, unsigned flags) const {

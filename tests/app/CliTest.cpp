@@ -2,7 +2,14 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <array>
+#include <chrono>
+#include <fstream>
+#include <thread>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -19,15 +26,20 @@ struct RunResult {
     std::string out;  // standard output and standard error together
 };
 
+std::string Quote(const std::string& s);
+
 std::string Quote(const std::string& s) {
     std::string q = "'";
     for (char c : s) q += (c == '\'') ? std::string("'\\''") : std::string(1, c);
     return q + "'";
 }
 
+// Every run reads and writes the settings file of the test, never the user's.
+std::string gConfig;
+
 RunResult RunCli(const std::string& args) {
     RunResult r;
-    std::string cmd = std::string(PQ_CLI_PATH) + " " + args + " 2>&1";
+    std::string cmd = "PELQUINAR_CONFIG=" + Quote(gConfig) + " " + std::string(PQ_CLI_PATH) + " " + args + " 2>&1";
     FILE* p = ::popen(cmd.c_str(), "r");
     if (!p) return r;
     std::array<char, 4096> buf;
@@ -38,7 +50,13 @@ RunResult RunCli(const std::string& args) {
     return r;
 }
 
-TEST(Cli, WebSearchRunsToTheEndAndReports) {
+class Cli : public ::testing::Test {
+protected:
+    void SetUp() override { gConfig = conf.Path() + "Pelquinar.conf"; }
+    test::TempDir conf;
+};
+
+TEST_F(Cli, WebSearchRunsToTheEndAndReports) {
     test::TestHttpServer server;
     test::TempDir tmp;
     server.Page("/index.html", "<title>Site</title><img src=a.gif><a href=p.html>");
@@ -64,7 +82,7 @@ TEST(Cli, WebSearchRunsToTheEndAndReports) {
     EXPECT_EQ(server.Count("/q.html"), 0);
 }
 
-TEST(Cli, ExitCodes) {
+TEST_F(Cli, ExitCodes) {
     test::TestHttpServer server;
     test::TempDir tmp;
     struct Case {
@@ -78,12 +96,21 @@ TEST(Cli, ExitCodes) {
         {"", 2},
         {"fly " + Quote(server.Url("/")), 2},
         {"web", 2},
-        {"web " + Quote(server.Url("/")), 2},
+        {"web " + Quote(server.Url("/a")) + " " + Quote(server.Url("/b")), 2},
         {"web " + Quote(server.Url("/")) + " --project " + Quote(tmp.Path() + "p") + " --depth x", 2},
         {"web " + Quote(server.Url("/")) + " --project " + Quote(tmp.Path() + "p") + " --depth", 2},
         {"web " + Quote(server.Url("/")) + " --project " + Quote(tmp.Path() + "p") + " --bogus", 2},
         {"web " + Quote(server.Url("/")) + " --project " + Quote(blocker + "/inside"), 3},
         {"web " + Quote(server.Url("/nothing.html")) + " --project " + Quote(tmp.Path() + "p1"), 1},
+        {"key", 2},
+        {"key cats --types gif", 2},
+        {"advanced-web " + Quote(server.Url("/")) + " --types png", 2},
+        {"advanced-web " + Quote(server.Url("/")) + " --min ten", 2},
+        {"advanced-key cats --depth", 2},
+        {"web " + Quote(server.Url("/")) + " --search-host 'a b'", 2},
+        {"continue " + Quote(tmp.Path() + "no-such-project"), 2},
+        {"demo extra", 2},
+        {"web " + Quote(server.Url("/")) + " --start-dir " + Quote(blocker + "/inside"), 3},
     };
     for (const auto& c : cases) {
         RunResult r = RunCli(c.args);
@@ -92,6 +119,195 @@ TEST(Cli, ExitCodes) {
             EXPECT_NE(r.out.find("usage: pelquinar-cli"), std::string::npos) << c.args;
         }
     }
+}
+
+}  // namespace
+}  // namespace pq
+
+namespace pq {
+namespace {
+
+// The fake image search service: result pages under "/images" whose
+// thumbnails carry the full-size picture's address after their last colon.
+class CliSearches : public Cli {
+protected:
+    void SetUp() override {
+        Cli::SetUp();
+        host = server.HostPort();
+        const std::string q = "/images?q=blue%20birds&svnum=10&hl=it";
+        server.Page(q + "&lr=&ie=UTF-8&oe=UTF-8&start=0&sa=N",
+                    "<a href=\"/images?q=blue birds&start=20\">next</a><a href=/elsewhere.html>x</a>"
+                    "<img src=\"/images?q=tbn:T1:" + host + "/full/robin.jpg\"><img src=/logo.gif>");
+        server.Page(q + "&start=0&sa=N", "<img src=\"/images?q=tbn:T1:" + host + "/full/robin.jpg\">");
+        server.Page("/images?q=blue%20birds&start=20", "<img src=\"/images?q=tbn:T2:" + host + "/full/jay.gif\">");
+        Picture("/images?q=tbn:T1:" + host + "/full/robin.jpg", 't');
+        Picture("/images?q=tbn:T2:" + host + "/full/jay.gif", 'u');
+        Picture("/full/robin.jpg", 'r');
+        Picture("/full/jay.gif", 'j');
+        Picture("/logo.gif", 'l');
+        server.Page("/site/index.html", "<img src=a.gif><img src=b.jpg><img src=big.bmp><a href=two.html>");
+        server.Page("/site/two.html", "<img src=cat.gif><img src=dog.gif>");
+        Picture("/site/a.gif", 'a');
+        Picture("/site/b.jpg", 'b');
+        Picture("/site/big.bmp", 'm', 30 * 1024);
+        Picture("/site/cat.gif", 'c');
+        Picture("/site/dog.gif", 'd');
+    }
+    void Picture(const std::string& target, char fill, size_t size = 2000) {
+        test::Route r;
+        r.body = test::PictureBytes(size, fill);
+        r.contentType = "image/gif";
+        server.Set(target, r);
+    }
+    std::string Folder(const RunResult& r) {
+        size_t at = r.out.find("Project folder: ");
+        if (at == std::string::npos) return {};
+        size_t end = r.out.find('\n', at);
+        return r.out.substr(at + 16, end - at - 16);
+    }
+    std::vector<std::string> Pictures(const std::string& folder) {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(folder)) {
+            std::string ext = e.path().extension().string();
+            if (ext == ".gif" || ext == ".jpg" || ext == ".bmp") names.push_back(e.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    std::string Settings() {
+        std::ifstream in(gConfig);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+
+    test::TestHttpServer server;
+    test::TempDir start;
+    std::string host;
+};
+
+TEST_F(CliSearches, WebUnderTheStartDirectoryEntersTheHistory) {
+    RunResult r = RunCli("web " + Quote(server.Url("/site/index.html")) + " --start-dir " + Quote(start.Path()) +
+                         " --depth 0");
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_EQ(Folder(r), start.Path() + "My Search/Websearch/" + host + "=site=index.html/");
+    EXPECT_EQ(Pictures(Folder(r)), (std::vector<std::string>{"a.gif", "b.jpg", "big.bmp"}));
+    std::string settings = Settings();
+    EXPECT_NE(settings.find("History0=" + server.Url("/site/index.html")), std::string::npos) << settings;
+    EXPECT_NE(settings.find("maxlevels=2"), std::string::npos) << "--depth is for this run only";
+}
+
+TEST_F(CliSearches, KeywordSearchFollowsResultPagesAndSavesThumbnails) {
+    RunResult r = RunCli("key blue birds --search-host " + host + " --start-dir " + Quote(start.Path()));
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_EQ(Folder(r), start.Path() + "My Search/Keysearch/googleImageSearch=blue birds/");
+    EXPECT_EQ(Pictures(Folder(r)), (std::vector<std::string>{"jay.gif", "robin.jpg"}));
+    EXPECT_EQ(server.Count("/elsewhere.html"), 0);
+    EXPECT_EQ(server.Count("/logo.gif"), 0);
+    std::string settings = Settings();
+    EXPECT_NE(settings.find("Keyword0=blue birds"), std::string::npos) << settings;
+    EXPECT_EQ(settings.find("searchhost=" + host), std::string::npos) << "--search-host is for this run only";
+}
+
+TEST_F(CliSearches, AdvancedKeywordSearchWithBigPicturesOnly) {
+    RunResult r = RunCli("advanced-key blue birds --big --depth 0 --search-host " + host + " --start-dir " +
+                         Quote(start.Path()));
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_EQ(Pictures(Folder(r)), std::vector<std::string>{"robinbig.jpg"});
+    std::string inf = start.Path();
+    std::ifstream in(Folder(r) + "project.inf");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("FILTER=901000 0 900\r\n"), std::string::npos) << text;
+    std::string settings = Settings();
+    EXPECT_NE(settings.find("bBig=1"), std::string::npos);
+    EXPECT_NE(settings.find("bThum=0"), std::string::npos);
+}
+
+TEST_F(CliSearches, AdvancedWebSearchFiltersByTypeSizeAndName) {
+    RunResult r = RunCli("advanced-web " + Quote(server.Url("/site/index.html")) +
+                         " --name birds --types gif,bmp --min 1 --max 20 --filter a --depth 1 --start-dir " +
+                         Quote(start.Path()));
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_EQ(Folder(r), start.Path() + "My Search/Websearch/birds/");
+    // b.jpg: type; big.bmp: 30 KB is over 20; dog.gif: no "a" in the name.
+    EXPECT_EQ(Pictures(Folder(r)), (std::vector<std::string>{"a.gif", "cat.gif"}));
+    std::string settings = Settings();
+    EXPECT_NE(settings.find("maxlevels=1"), std::string::npos) << "the dialog's depth is kept";
+    EXPECT_NE(settings.find("imagemaxsize=20"), std::string::npos);
+    EXPECT_NE(settings.find("bJpg=0"), std::string::npos);
+}
+
+TEST_F(CliSearches, ContinueResumesAProject) {
+    RunResult first = RunCli("web " + Quote(server.Url("/site/index.html")) + " --depth 0 --start-dir " +
+                             Quote(start.Path()));
+    ASSERT_EQ(first.exitCode, 0) << first.out;
+    RunResult again = RunCli("continue " + Quote(Folder(first)) + " --depth 1");
+    ASSERT_EQ(again.exitCode, 0) << again.out;
+    EXPECT_EQ(Folder(again), Folder(first));
+    EXPECT_EQ(Pictures(Folder(again)),
+              (std::vector<std::string>{"a.gif", "b.jpg", "big.bmp", "cat.gif", "dog.gif"}));
+    EXPECT_EQ(server.Count("/site/a.gif"), 1);
+    EXPECT_NE(again.out.find("Pictures saved: 5"), std::string::npos) << again.out;
+}
+
+TEST_F(CliSearches, CtrlCStopsTheSearchAndLeavesNoPartialPicture) {
+    test::Route slow;
+    slow.body = test::PictureBytes(200000);
+    slow.stallAfter = 50000;
+    server.Set("/slow/big.gif", slow);
+    server.Page("/slow/index.html", "<img src=big.gif><a href=next.html>");
+    test::Route late;
+    late.body = "late";
+    late.delayMs = 30000;
+    server.Set("/slow/next.html", late);
+    const std::string project = start.Path() + "slow";
+    std::string cmd = "PELQUINAR_CONFIG=" + Quote(gConfig) + " exec " + std::string(PQ_CLI_PATH) + " web " +
+                      Quote(server.Url("/slow/index.html")) + " --project " + Quote(project) + " > " +
+                      Quote(start.Path() + "out.txt") + " 2>&1";
+    pid_t pid = fork();
+    if (pid == 0) {
+        execl("/bin/sh", "sh", "-c", cmd.c_str(), (char*)nullptr);
+        _exit(127);
+    }
+    while (server.Count("/slow/next.html") == 0 || server.Count("/slow/big.gif") == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    kill(pid, SIGINT);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    std::ifstream in(start.Path() + "out.txt");
+    std::string out((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_TRUE(WIFEXITED(status)) << out;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << out;
+    EXPECT_NE(out.find("Stopped by the user."), std::string::npos) << out;
+    for (const auto& e : std::filesystem::directory_iterator(project)) {
+        std::string name = e.path().filename().string();
+        EXPECT_NE(e.path().extension(), ".down") << name;
+        EXPECT_NE(name, "big.gif");
+    }
+    std::ifstream contents(project + "/HalvCon1.htm");
+    std::string page((std::istreambuf_iterator<char>(contents)), std::istreambuf_iterator<char>());
+    EXPECT_NE(page.find("</HTML>"), std::string::npos) << "the crawl's closing steps ran";
+}
+
+TEST_F(Cli, DemoSearchesTheSampleSite) {
+    RunResult r = RunCli("demo");
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    size_t at = r.out.find("Project folder: ");
+    ASSERT_NE(at, std::string::npos) << r.out;
+    std::string folder = r.out.substr(at + 16, r.out.find('\n', at) - at - 16);
+    int pictures = 0;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) {
+        std::string ext = e.path().extension().string();
+        if (ext == ".gif" || ext == ".jpg" || ext == ".jpeg" || ext == ".bmp") ++pictures;
+    }
+    EXPECT_EQ(pictures, 7);
+    EXPECT_TRUE(std::filesystem::exists(folder + "project.inf"));
+    EXPECT_TRUE(std::filesystem::exists(folder + "HalvCon1.htm"));
+    EXPECT_NE(r.out.find("Pictures saved: 7"), std::string::npos);
+    // The demo keeps to its own folder and settings.
+    EXPECT_FALSE(std::filesystem::exists(gConfig));
+    std::filesystem::path start = std::filesystem::path(folder).parent_path().parent_path().parent_path().parent_path();
+    EXPECT_EQ(start.filename().string().rfind("pelquinar-demo-", 0), 0u) << start;
+    std::filesystem::remove_all(start);
 }
 
 }  // namespace

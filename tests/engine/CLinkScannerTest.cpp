@@ -85,6 +85,8 @@ const TagCase kTagCases[] = {
     {"NoEqualsNoAttributes", "<a href>", {}, {}},
     {"EmptyValueResolvesToThePage", "<a href=\"\">", {"http://host/dir/index.html"}, {}},
     {"FragmentOnlyIsThePage", "<a href=#sec2>", {"http://host/dir/index.html#sec2"}, {}},
+    {"SpacesAndHighBytesStayAsWritten", "<img src=\"my pics/a b\xe9.gif\"><a href=\"/find?q=a b&x=1\">",
+     {"http://host/find?q=a b&x=1"}, {"http://host/dir/my pics/a b\xe9.gif"}},
     {"DuplicatesKept", "<img src=a.gif><img src=a.gif>", {},
      {"http://host/dir/a.gif", "http://host/dir/a.gif"}},
 };
