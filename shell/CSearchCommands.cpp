@@ -188,22 +188,28 @@ SearchStart CSearchCommands::WebSearch(const SearchBarText& bar, const std::stri
 
 SearchStart CSearchCommands::KeywordSearch(const SearchBarText& bar) {
     if (app_.searchMode == "searchweb") return WebSearch(bar);
-    SearchStart s;
     SearchBarText b = bar;
     b.keywords = TrimKeywords(bar.keywords);
     b.engine = EngineName(bar.engine);
-    if (b.keywords.empty()) return s;
-    PrepareJob("key");
+    if (b.keywords.empty()) return SearchStart{};
+    store::ProjectHeader header;
+    header.versionLine = "Version=1.10";
+    return StartKeywordKind(b, "key", KeywordQueryUrl(b.keywords), header);
+}
+
+SearchStart CSearchCommands::StartKeywordKind(const SearchBarText& b, const std::string& mode,
+                                              const std::string& queryUrl, store::ProjectHeader header) {
+    SearchStart s;
+    PrepareJob(mode);
     state_.keywordFlag = true;
     std::string name = MakeProjectName(b, KeyBaseFolder(), s.message);
-    s.startAddress = KeywordQueryUrl(b.keywords);
+    s.startAddress = queryUrl;
     s.keywords = b.keywords;
-    state_.header = store::ProjectHeader{};
-    state_.header.versionLine = "Version=1.10";
-    state_.header.keywordsLine = "KEYWORDS=" + b.keywords;
-    state_.header.engineLine = "SEARCHENGINE=" + b.engine;
-    state_.header.urlLine = "URL=" + s.startAddress;
-    ApplyFilterCode(state_.header.filterValue);
+    header.keywordsLine = "KEYWORDS=" + b.keywords;
+    header.engineLine = "SEARCHENGINE=" + b.engine;
+    header.urlLine = "URL=" + queryUrl;
+    state_.header = header;
+    ApplyFilterCode(header.filterValue);
     CPelquinarApp::AddToHistory(app_.keywords, b.keywords);
     StartInFolder(s, KeyBaseFolder(), name);
     return s;
@@ -242,31 +248,21 @@ SearchStart CSearchCommands::AdvancedWebSearch(const SearchBarText& bar, const A
 }
 
 SearchStart CSearchCommands::AdvancedKeywordSearch(const SearchBarText& bar, bool thumbnails, bool big) {
-    SearchStart s;
     SearchBarText b = bar;
     b.keywords = TrimKeywords(bar.keywords);
     b.engine = EngineName(bar.engine);
+    // Start stores the dialog's image style as the new default.
     app_.bThum = thumbnails;
     app_.bBig = big;
     if (b.keywords.empty()) {
+        SearchStart s;
         s.message = kNoKeywords;
         return s;
     }
-    PrepareJob("advancedkey");
-    state_.keywordFlag = true;
-    std::string name = MakeProjectName(b, KeyBaseFolder(), s.message);
-    s.startAddress = AdvancedKeywordQueryUrl(b.keywords);
-    s.keywords = b.keywords;
-    state_.header = store::ProjectHeader{};
-    state_.header.statusText = "0 00:00:00";
-    state_.header.filterValue = AdvancedKeyFilterCode(thumbnails, big);
-    state_.header.keywordsLine = "KEYWORDS=" + b.keywords;
-    state_.header.engineLine = "SEARCHENGINE=" + b.engine;
-    state_.header.urlLine = "URL=" + s.startAddress;
-    ApplyFilterCode(state_.header.filterValue);
-    CPelquinarApp::AddToHistory(app_.keywords, b.keywords);
-    StartInFolder(s, KeyBaseFolder(), name);
-    return s;
+    store::ProjectHeader header;
+    header.statusText = "0 00:00:00";
+    header.filterValue = AdvancedKeyFilterCode(thumbnails, big);
+    return StartKeywordKind(b, "advancedkey", AdvancedKeywordQueryUrl(b.keywords), header);
 }
 
 SearchStart CSearchCommands::Continue(const std::string& folderIn) {

@@ -89,6 +89,9 @@ private:
     void PrepareJob(const std::string& mode);
     bool StartInFolder(SearchStart& s, const std::string& baseFolder, const std::string& name);
     bool StartIn(SearchStart& s, const std::string& folder);
+    // The common part of the two keyword searches.
+    SearchStart StartKeywordKind(const SearchBarText& bar, const std::string& mode, const std::string& queryUrl,
+                                 store::ProjectHeader header);
 
     CPelquinarApp& app_;
     CSearchState& state_;
