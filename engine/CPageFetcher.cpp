@@ -242,6 +242,7 @@ int CPageFetcher::SingleRequest(std::string& address, char* buffer, int& size) {
     curl_easy_setopt(easy_, CURLOPT_FORBID_REUSE, 1L);
     curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!caBundle_.empty()) curl_easy_setopt(easy_, CURLOPT_CAINFO, caBundle_.c_str());
     if (useProxy_) curl_easy_setopt(easy_, CURLOPT_PROXY, proxy_.c_str());
     curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &CPageFetcher::OnHeader);
     curl_easy_setopt(easy_, CURLOPT_HEADERDATA, &t);

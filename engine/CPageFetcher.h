@@ -74,6 +74,9 @@ public:
     bool IsCancelled() const { return cancel_.load(); }
 
     void SetReadTimeoutMs(long ms) { readTimeoutMs_ = ms; }
+    // Certificates of HTTPS servers are checked against the system's store,
+    // or against this PEM bundle when one is given.
+    void SetCaBundle(const std::string& path) { caBundle_ = path; }
 
     // Adds "http://" in front of an address that names neither "http://" nor
     // "https://" anywhere (compared in lower case).
@@ -97,6 +100,7 @@ private:
     int lastStatus_ = 0;
     std::atomic<bool> cancel_{false};
     long readTimeoutMs_ = kDefaultReadTimeoutMs;
+    std::string caBundle_;
 };
 
 }  // namespace pq

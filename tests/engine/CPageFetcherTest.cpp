@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <thread>
 #include <vector>
 
+#include "tests/support/TempDir.h"
 #include "tests/support/TestHttpServer.h"
 
 namespace pq {
@@ -322,6 +325,52 @@ TEST_F(FetcherTest, ProxyWhenAskedCarriesTheRequest) {
     std::string address = "http://pictures.invalid/p.html";
     ASSERT_EQ(proxied.Fetch(address, buffer.data(), size, true), CPageFetcher::kSuccess);
     EXPECT_EQ(std::string(buffer.data(), size), "via proxy");
+}
+
+}  // namespace
+}  // namespace pq
+
+namespace pq {
+namespace {
+
+// A self-signed certificate for 127.0.0.1, made for the test.
+class Https : public ::testing::Test {
+protected:
+    void SetUp() override {
+        cert = dir.Path() + "cert.pem";
+        key = dir.Path() + "key.pem";
+        std::string cmd = "openssl req -x509 -newkey rsa:2048 -nodes -keyout '" + key + "' -out '" + cert +
+                          "' -days 1 -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 2>/dev/null";
+        ASSERT_EQ(std::system(cmd.c_str()), 0) << "openssl could not make a certificate";
+        server = std::make_unique<test::TestHttpServer>(cert, key);
+        buffer.assign(CPageFetcher::kPageBufferSize, 'Z');
+        ASSERT_EQ(fetcher.OpenSession(false, ""), CPageFetcher::kSuccess);
+    }
+    test::TempDir dir;
+    std::string cert, key;
+    std::unique_ptr<test::TestHttpServer> server;
+    CPageFetcher fetcher;
+    std::vector<char> buffer;
+    int size = 0;
+};
+
+TEST_F(Https, AnUntrustedCertificateIsRefused) {
+    server->Page("/s.html", "secret");
+    std::string address = server->Url("/s.html");
+    EXPECT_EQ(fetcher.Fetch(address, buffer.data(), size, true), CPageFetcher::kFailed);
+    EXPECT_EQ(server->Count("/s.html"), 0) << "nothing is sent before the server is trusted";
+}
+
+TEST_F(Https, ATrustedServerIsFetchedAndRelativeRedirectsStayOnHttps) {
+    fetcher.SetCaBundle(cert);
+    server->Redirect("/dir/old.html", "new.html");
+    server->Page("/new.html", "over https");
+    std::string address = server->Url("/dir/old.html");
+    EXPECT_EQ(fetcher.Fetch(address, buffer.data(), size, false), CPageFetcher::kRedirected);
+    EXPECT_EQ(address, "https://" + server->HostPort() + "/new.html");
+    address = server->Url("/dir/old.html");
+    ASSERT_EQ(fetcher.Fetch(address, buffer.data(), size, true), CPageFetcher::kSuccess);
+    EXPECT_EQ(std::string(buffer.data(), size_t(size)), "over https");
 }
 
 }  // namespace

@@ -7,7 +7,15 @@
 
 namespace pq::test {
 
-TestHttpServer::TestHttpServer() : server_(std::make_unique<httplib::Server>()) {
+TestHttpServer::TestHttpServer() : server_(std::make_unique<httplib::Server>()) { Init(); }
+
+TestHttpServer::TestHttpServer(const std::string& certPath, const std::string& keyPath)
+    : server_(std::make_unique<httplib::SSLServer>(certPath.c_str(), keyPath.c_str())), tls_(true) {
+    if (!server_->is_valid()) throw std::runtime_error("test server: bad certificate or key");
+    Init();
+}
+
+void TestHttpServer::Init() {
     server_->new_task_queue = [] { return new httplib::ThreadPool(8); };
     server_->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
         Route route;

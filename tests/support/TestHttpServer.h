@@ -43,6 +43,8 @@ struct SeenRequest {
 class TestHttpServer {
 public:
     TestHttpServer();
+    // An HTTPS server with the given certificate and key (PEM files).
+    TestHttpServer(const std::string& certPath, const std::string& keyPath);
     ~TestHttpServer();
 
     void Set(const std::string& target, Route route);
@@ -52,7 +54,9 @@ public:
 
     int Port() const { return port_; }
     std::string HostPort() const { return "127.0.0.1:" + std::to_string(port_); }
-    std::string Url(const std::string& target) const { return "http://" + HostPort() + target; }
+    std::string Url(const std::string& target) const {
+        return (tls_ ? "https://" : "http://") + HostPort() + target;
+    }
 
     int Count(const std::string& target) const;
     int TotalCount() const;
@@ -62,8 +66,10 @@ public:
     void Stop();
 
 private:
+    void Init();
     bool WaitUnlessStopping(int ms);
 
+    bool tls_ = false;
     std::unique_ptr<httplib::Server> server_;
     std::thread thread_;
     int port_ = 0;
