@@ -30,7 +30,7 @@ void CPelquinarDoc::JoinCrawl() {
 
 void CPelquinarDoc::WaitForCrawl() { JoinCrawl(); }
 
-void CPelquinarDoc::StartSearch(const std::string& startAddress, const std::string& keywords) {
+void CPelquinarDoc::EndSearch() {
     StopDownloads();
     if (crawlThread_.joinable()) {
         // A crawl of an earlier search still runs: end it before reusing the
@@ -39,6 +39,10 @@ void CPelquinarDoc::StartSearch(const std::string& startAddress, const std::stri
         fetcher_.SetCancel(true);
         JoinCrawl();
     }
+}
+
+void CPelquinarDoc::StartSearch(const std::string& startAddress, const std::string& keywords) {
+    EndSearch();
     startAddress_ = startAddress;
     ClearRegistries();
     keywords_ = keywords;

@@ -69,6 +69,10 @@ public:
     // Starts a search and returns at once. A crawl of an earlier search that
     // is still running is stopped (and waited for) first.
     void StartSearch(const std::string& startAddress, const std::string& keywords);
+    // Ends whatever runs of an earlier search: the crawl (its closing steps
+    // run) and the download workers. The search commands call it before they
+    // touch the shared state for a new search.
+    void EndSearch();
     // The Stop command.
     void OnStop();
     // Stop is enabled exactly while a search runs.

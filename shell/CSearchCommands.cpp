@@ -119,6 +119,8 @@ void CSearchCommands::ApplyFilterCode(const std::string& code) {
 }
 
 void CSearchCommands::PrepareJob(const std::string& mode) {
+    // The threads of an earlier search read this state: they end first.
+    doc_.EndSearch();
     state_.mode = mode;
     state_.maxLevels = app_.maxLevels;
     state_.useProxy = app_.UsesProxy();

@@ -10,7 +10,7 @@ namespace pq::test {
 TestHttpServer::TestHttpServer() : server_(std::make_unique<httplib::Server>()) { Init(); }
 
 TestHttpServer::TestHttpServer(const std::string& certPath, const std::string& keyPath)
-    : server_(std::make_unique<httplib::SSLServer>(certPath.c_str(), keyPath.c_str())), tls_(true) {
+    : tls_(true), server_(std::make_unique<httplib::SSLServer>(certPath.c_str(), keyPath.c_str())) {
     if (!server_->is_valid()) throw std::runtime_error("test server: bad certificate or key");
     Init();
 }
