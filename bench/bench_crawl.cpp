@@ -2,9 +2,9 @@
 // pelquinar-cli at depth 2; prints pages per second, pictures per second and
 // the crawler's peak memory.
 //   bench_crawl [--pages N] [--pictures M] [--bytes B] [--delay MS] [--cli PATH]
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -23,11 +23,16 @@ int main(int argc, char** argv) {
     std::string cli = PQ_CLI_PATH;
     for (int i = 1; i + 1 < argc; i += 2) {
         std::string k = argv[i];
-        if (k == "--pages") pages = std::atoi(argv[i + 1]);
-        else if (k == "--pictures") pictures = std::atoi(argv[i + 1]);
-        else if (k == "--bytes") bytes = std::atoi(argv[i + 1]);
-        else if (k == "--delay") delay = std::atoi(argv[i + 1]);
-        else if (k == "--cli") cli = argv[i + 1];
+        if (k == "--pages")
+            pages = std::atoi(argv[i + 1]);
+        else if (k == "--pictures")
+            pictures = std::atoi(argv[i + 1]);
+        else if (k == "--bytes")
+            bytes = std::atoi(argv[i + 1]);
+        else if (k == "--delay")
+            delay = std::atoi(argv[i + 1]);
+        else if (k == "--cli")
+            cli = argv[i + 1];
     }
     if (pages < 1) pages = 1;
 
@@ -42,7 +47,8 @@ int main(int argc, char** argv) {
         std::string html = "<html><title>Page " + std::to_string(p) + "</title><body>";
         for (int c = 1; c <= k; ++c) {
             int child = p * k + c;
-            if (child < pages && (p == 0 || p <= k)) html += "<a href=p" + std::to_string(child) + ".html>x</a>";
+            if (child < pages && (p == 0 || p <= k))
+                html += "<a href=p" + std::to_string(child) + ".html>x</a>";
         }
         for (int j = 0; j < pictures; ++j) {
             std::string name = "/img/p" + std::to_string(p) + "_" + std::to_string(j) + ".gif";
@@ -69,8 +75,8 @@ int main(int argc, char** argv) {
         ::dup2(devnull, 1);
         ::dup2(devnull, 2);
         std::string url = server.Url("/p0.html");
-        execl(cli.c_str(), cli.c_str(), "web", url.c_str(), "--project", project.c_str(), "--depth", "2",
-              (char*)nullptr);
+        execl(cli.c_str(), cli.c_str(), "web", url.c_str(), "--project", project.c_str(), "--depth",
+              "2", (char*)nullptr);
         _exit(127);
     }
     int status = 0;
@@ -84,11 +90,12 @@ int main(int argc, char** argv) {
     int fetchedPages = 0;
     for (const auto& e : std::filesystem::directory_iterator(project))
         if (e.path().extension() == ".html") ++fetchedPages;
-    std::printf("site: %d pages, %d pictures per page of %d bytes, %d ms per response\n", made, pictures, bytes,
-                delay);
-    std::printf("crawl: exit %d, %d pages and %d pictures in %.2f s = %.1f pages/s, %.1f pictures/s\n",
-                WIFEXITED(status) ? WEXITSTATUS(status) : -1, fetchedPages, saved, s, fetchedPages / s,
-                saved / s);
+    std::printf("site: %d pages, %d pictures per page of %d bytes, %d ms per response\n", made,
+                pictures, bytes, delay);
+    std::printf(
+        "crawl: exit %d, %d pages and %d pictures in %.2f s = %.1f pages/s, %.1f pictures/s\n",
+        WIFEXITED(status) ? WEXITSTATUS(status) : -1, fetchedPages, saved, s, fetchedPages / s,
+        saved / s);
     std::printf("peak memory of pelquinar-cli: %.1f MiB\n", ru.ru_maxrss / 1024.0);
     return 0;
 }

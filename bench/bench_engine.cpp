@@ -54,8 +54,9 @@ int main(int argc, char** argv) {
         pictures = scanner.Pictures().size();
     }
     double s = Seconds(start);
-    std::printf("scanner: %d x %zu bytes in %.3f s = %.1f MB/s (%zu links, %zu pictures per page)\n",
-                rounds, page.size(), s, rounds * page.size() / s / 1e6, links, pictures);
+    std::printf(
+        "scanner: %d x %zu bytes in %.3f s = %.1f MB/s (%zu links, %zu pictures per page)\n",
+        rounds, page.size(), s, rounds * page.size() / s / 1e6, links, pictures);
 
     pq::test::TestHttpServer server;
     server.Page("/page.html", std::string(20000, 'x'));
@@ -70,7 +71,9 @@ int main(int argc, char** argv) {
         if (fetcher.Fetch(address, buffer.data(), size, true) == pq::CPageFetcher::kSuccess) ++ok;
     }
     s = Seconds(start);
-    std::printf("fetcher: %d of %d pages of 20,000 bytes (HTTP/1.0, no keep-alive) in %.3f s = %.0f pages/s\n",
-                ok, fetches, s, fetches / s);
+    std::printf(
+        "fetcher: %d of %d pages of 20,000 bytes (HTTP/1.0, no keep-alive) in %.3f s = %.0f "
+        "pages/s\n",
+        ok, fetches, s, fetches / s);
     return ok == fetches ? 0 : 1;
 }

@@ -51,7 +51,8 @@ bool LooksLikePage(const std::string& block) {
 // Moves from into place as to, never replacing an existing file: false with
 // EEXIST when to is taken.
 bool MoveNoReplace(const std::string& from, const std::string& to) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
     if (errno != EINVAL && errno != ENOSYS) return false;
     // File systems without RENAME_NOREPLACE: a hard link is just as exclusive.
     if (::link(from.c_str(), to.c_str()) != 0) return false;

@@ -17,7 +17,8 @@ public:
     // Creates (or truncates) the file in folder and writes the head. When the
     // file cannot be created the crawl goes on without contents entries.
     bool Open(const std::string& folder);
-    void AddEntry(const std::string& localName, const std::string& title, const std::string& address);
+    void AddEntry(const std::string& localName, const std::string& title,
+                  const std::string& address);
     // Writes the foot and closes; nothing when not open.
     void Close();
     bool IsOpen() const { return file_ != nullptr; }

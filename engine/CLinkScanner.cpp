@@ -14,8 +14,8 @@ enum class TagGroup { kNone, kLink, kEmbed, kTitle };
 
 TagGroup GroupOf(const std::string& tag) {
     static constexpr std::array<std::string_view, 3> kLinkTags = {"a", "frame", "area"};
-    static constexpr std::array<std::string_view, 6> kEmbedTags = {"img", "body", "bgsound",
-                                                                  "embed", "applet", "meta"};
+    static constexpr std::array<std::string_view, 6> kEmbedTags = {"img",   "body",   "bgsound",
+                                                                   "embed", "applet", "meta"};
     for (auto t : kLinkTags)
         if (tag == t) return TagGroup::kLink;
     for (auto t : kEmbedTags)
@@ -74,7 +74,7 @@ std::string CLinkScanner::ExtensionOf(const std::string& address) {
 
 bool CLinkScanner::IsKnownExtension(const std::string& ext) {
     static constexpr std::array<std::string_view, 19> kKnown = {
-        "",     ".com", ".htm", ".html", ".shtm", ".htms", ".shtml", ".gif",   ".jpg", ".jpeg",
+        "",     ".com", ".htm", ".html", ".shtm", ".htms", ".shtml", ".gif", ".jpg", ".jpeg",
         ".wav", ".au",  ".asp", ".bmp",  ".pdf",  ".txt",  ".class", ".mid", ".midi"};
     for (auto k : kKnown)
         if (ext == k) return true;
@@ -82,8 +82,8 @@ bool CLinkScanner::IsKnownExtension(const std::string& ext) {
 }
 
 bool CLinkScanner::IsPageExtension(const std::string& ext) {
-    static constexpr std::array<std::string_view, 8> kPage = {".htm", ".html", ".shtml", ".shtm",
-                                                              ".htms", "",     ".com",   ".asp"};
+    static constexpr std::array<std::string_view, 8> kPage = {".htm",  ".html", ".shtml", ".shtm",
+                                                              ".htms", "",      ".com",   ".asp"};
     for (auto k : kPage)
         if (ext == k) return true;
     return false;

@@ -1,9 +1,9 @@
 #include "engine/CPageFetcher.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
-#include <cctype>
 #include <cstring>
 #include <thread>
 
@@ -20,7 +20,7 @@ struct CPageFetcher::Transfer {
     char* buffer = nullptr;
     int stored = 0;
     long status = 0;
-    bool bufferFull = false;      // the page reached its cut; the rest is not read
+    bool bufferFull = false;        // the page reached its cut; the rest is not read
     bool stoppedAtHeaders = false;  // a status without a body we want
     std::string location;
     Clock::time_point lastByte;
@@ -166,7 +166,8 @@ int CPageFetcher::RunTransfer(Transfer& t) {
             cancelled = true;
             break;
         }
-        auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t.lastByte).count();
+        auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t.lastByte)
+                        .count();
         if (idle >= readTimeoutMs_) {
             timedOut = true;
             break;
@@ -337,7 +338,8 @@ void CPageFetcher::LocalName(std::string& address, std::string& localName,
     } else if (isPage) {
         size_t dot = candidate.rfind('.');
         std::string ext = dot == std::string::npos ? std::string() : ToLower(candidate.substr(dot));
-        if (ext.find('#') == std::string::npos && ext != ".htm" && ext != ".html") candidate += ".htm";
+        if (ext.find('#') == std::string::npos && ext != ".htm" && ext != ".html")
+            candidate += ".htm";
     }
 
     std::string key = ToLower(address);

@@ -22,11 +22,11 @@ public:
     enum Result : int {
         kSuccess = 0,
         kCancelled = 1,
-        kFailed = 2,           // no session, bad address, not sent, or an unhandled status
-        kFileNotCreated = 3,   // SavePage
-        kRedirected = 4,       // the caller's address now holds the new one
-        kLibraryError = 5,     // the transfer broke off after it had begun
-        kNotFound = 7,         // 404, 408 or 504
+        kFailed = 2,          // no session, bad address, not sent, or an unhandled status
+        kFileNotCreated = 3,  // SavePage
+        kRedirected = 4,      // the caller's address now holds the new one
+        kLibraryError = 5,    // the transfer broke off after it had begun
+        kNotFound = 7,        // 404, 408 or 504
     };
 
     static constexpr int kPageBufferSize = 700000;
@@ -55,8 +55,8 @@ public:
 
     // Writes size bytes of buffer to folder + localName (cut at its first
     // "#"); 0, or 3 when the file cannot be created or written.
-    static int SavePage(const std::string& localName, const std::string& folder,
-                        const char* buffer, int size);
+    static int SavePage(const std::string& localName, const std::string& folder, const char* buffer,
+                        int size);
 
     // The file name for the item at address. nameMap holds the items named
     // so far; an address named before gets its old name back (and address

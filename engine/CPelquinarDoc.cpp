@@ -177,7 +177,8 @@ bool CPelquinarDoc::IsNewPicture(const std::string& address, ItemRecord** found)
     return rec == nullptr;
 }
 
-void CPelquinarDoc::RegisterPage(const std::string& address, const std::string& localName, int depth) {
+void CPelquinarDoc::RegisterPage(const std::string& address, const std::string& localName,
+                                 int depth) {
     std::string key = CItemRegistry::KeyOf(address);
     ItemRecord rec{localName, depth};
     pages_.Store(key, rec);
@@ -187,7 +188,8 @@ void CPelquinarDoc::RegisterPage(const std::string& address, const std::string& 
     // port (and scheme), as known.
     UrlParts parts;
     if (!SplitUrl(key, parts) || parts.host.empty()) return;
-    std::string root = (ToLower(parts.scheme) == "https" ? "https://" : "http://") + parts.HostPort() + "/";
+    std::string root =
+        (ToLower(parts.scheme) == "https" ? "https://" : "http://") + parts.HostPort() + "/";
     for (const char* doc : {"index.htm", "index.html", "default.htm", "default.html"})
         pages_.Store(root + doc, rec);
 }
@@ -219,7 +221,8 @@ void CPelquinarDoc::AdmitScannedLinks(const std::vector<std::string>& links, Lev
     }
 }
 
-void CPelquinarDoc::AdmitScannedPictures(const std::vector<std::string>& pictures, LevelRecord& level) {
+void CPelquinarDoc::AdmitScannedPictures(const std::vector<std::string>& pictures,
+                                         LevelRecord& level) {
     for (const std::string& p : pictures) {
         if (state_.keywordFlag.load() && !StartsWith(p, state_.ResultPicturePrefix())) continue;
         if (StartsWith(FileNameOfAddress(p), "mailto")) continue;

@@ -49,7 +49,8 @@ int CPelquinarDoc::CrawlThreadProc() {
             ItemRecord* known = nullptr;
             if (IsNewPage(address, &known)) {
                 RegisterPage(address, localName, currentDepth_);
-                if (address != before && IsNewPage(before)) RegisterPage(before, localName, currentDepth_);
+                if (address != before && IsNewPage(before))
+                    RegisterPage(before, localName, currentDepth_);
                 contents_.AddEntry(localName, pageTitle_, address);
             } else if (maxLevels != 0) {
                 if (currentDepth_ >= known->depth)
@@ -66,7 +67,8 @@ int CPelquinarDoc::CrawlThreadProc() {
             if (stop_.load()) break;
             if (address == startAddress_ || before == startAddress_) {
                 // Without its first page the search has nothing to walk.
-                for (int timer : {ISearchUi::kPageTimer, ISearchUi::kFoundTimer, ISearchUi::kDownloadTimer})
+                for (int timer :
+                     {ISearchUi::kPageTimer, ISearchUi::kFoundTimer, ISearchUi::kDownloadTimer})
                     ui_.StopActivityTimer(timer);
                 stop_ = true;
                 startPageFailed_ = true;
@@ -134,7 +136,8 @@ void CPelquinarDoc::QueuePicture(const std::string& picture, bool& leave) {
         if (take) state_.queue.Append(localName, e);
         if (big) state_.queue.Append(BigPictureName(localName), BigPictureAddress(e));
     }
-    ui_.SetPaneText(ISearchUi::kFoundPane, std::string(kFoundLabel) + std::to_string(state_.queue.Queued()));
+    ui_.SetPaneText(ISearchUi::kFoundPane,
+                    std::string(kFoundLabel) + std::to_string(state_.queue.Queued()));
     if (stop_.load()) {
         leave = true;
         return;
@@ -143,7 +146,8 @@ void CPelquinarDoc::QueuePicture(const std::string& picture, bool& leave) {
     if (stop_.load()) leave = true;
 }
 
-bool CPelquinarDoc::ProcessPage(std::string& address, const std::string& localName, LevelRecord& level) {
+bool CPelquinarDoc::ProcessPage(std::string& address, const std::string& localName,
+                                LevelRecord& level) {
     if (state_.visitedSet.count(address)) return true;
     state_.visited.push_back(address);
     state_.visitedSet.insert(address);
@@ -155,7 +159,8 @@ bool CPelquinarDoc::ProcessPage(std::string& address, const std::string& localNa
 
     std::string sizeText;
     if (rc == CPageFetcher::kSuccess) {
-        ui_.SetPaneText(ISearchUi::kPagePane, std::string(kPageLabel) + std::to_string(state_.visited.size()));
+        ui_.SetPaneText(ISearchUi::kPagePane,
+                        std::string(kPageLabel) + std::to_string(state_.visited.size()));
         sizeText = SizeText(size);
         CLinkScanner scanner;
         scanner.Reset();

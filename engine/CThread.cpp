@@ -68,7 +68,8 @@ void CThread::RegisterClassLockLocked() {
     if (!classLockWanted_) return;
     auto& reg = Registry();
     auto it = reg.find(className_);
-    if (it == reg.end()) it = reg.emplace(className_, std::make_shared<detail::ClassLockEntry>()).first;
+    if (it == reg.end())
+        it = reg.emplace(className_, std::make_shared<detail::ClassLockEntry>()).first;
     ++it->second->users;
     lockEntry_ = it->second;
 }
@@ -107,7 +108,8 @@ void CThread::Start() {
     {
         std::lock_guard<std::mutex> lock(Guard());
         if (handleOpen_ && exitCode_ == kStillActive)
-            throw CThreadException(this, "Thread is already started!", CThreadException::kAlreadyStarted);
+            throw CThreadException(this, "Thread is already started!",
+                                   CThreadException::kAlreadyStarted);
     }
     Reap();  // an earlier run of this object
     std::lock_guard<std::mutex> lock(Guard());
@@ -181,7 +183,8 @@ void CThread::Kill(int exitCode, bool closeAnyway) {
     if (thread_.joinable() && thread_.get_id() == std::this_thread::get_id()) {
         // Joining itself would never return.
         if (!closeAnyway)
-            throw CThreadException(this, "A thread cannot kill itself", CThreadException::kKillFailed);
+            throw CThreadException(this, "A thread cannot kill itself",
+                                   CThreadException::kKillFailed);
         return;
     }
     bool hadThread = thread_.joinable();

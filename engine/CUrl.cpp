@@ -49,13 +49,15 @@ bool CUrl::Resolve(const std::string& reference) {
     auto needsMarker = [](unsigned char c) { return c == ' ' || c >= 0x80; };
     bool any = false;
     for (unsigned char c : reference) any = any || needsMarker(c);
-    if (!any) return curl_url_set(handle_, CURLUPART_URL, reference.c_str(), kParseFlags) == CURLUE_OK;
+    if (!any)
+        return curl_url_set(handle_, CURLUPART_URL, reference.c_str(), kParseFlags) == CURLUE_OK;
 
     const std::string base = Url();
     std::string marker;
     for (int n = 0;; ++n) {
         marker = "~pq" + std::to_string(n) + "~";
-        if (base.find(marker) == std::string::npos && reference.find(marker) == std::string::npos) break;
+        if (base.find(marker) == std::string::npos && reference.find(marker) == std::string::npos)
+            break;
     }
     static const char kHex[] = "0123456789abcdef";
     std::string masked;
@@ -68,13 +70,16 @@ bool CUrl::Resolve(const std::string& reference) {
             masked += char(c);
         }
     }
-    if (curl_url_set(handle_, CURLUPART_URL, masked.c_str(), kParseFlags) != CURLUE_OK) return false;
+    if (curl_url_set(handle_, CURLUPART_URL, masked.c_str(), kParseFlags) != CURLUE_OK)
+        return false;
     std::string resolved = Url();
     std::string out;
     for (size_t i = 0; i < resolved.size();) {
-        if (resolved.compare(i, marker.size(), marker) == 0 && i + marker.size() + 2 <= resolved.size()) {
+        if (resolved.compare(i, marker.size(), marker) == 0 &&
+            i + marker.size() + 2 <= resolved.size()) {
             auto hex = [](char h) { return h <= '9' ? h - '0' : h - 'a' + 10; };
-            out += char(hex(resolved[i + marker.size()]) * 16 + hex(resolved[i + marker.size() + 1]));
+            out +=
+                char(hex(resolved[i + marker.size()]) * 16 + hex(resolved[i + marker.size() + 1]));
             i += marker.size() + 2;
         } else {
             out += resolved[i++];

@@ -27,7 +27,8 @@ inline bool StartsWith(std::string_view s, std::string_view prefix) {
 }
 
 inline bool EndsWith(std::string_view s, std::string_view suffix) {
-    return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+    return s.size() >= suffix.size() &&
+           s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 // White space as the C library's isspace sees it in the "C" locale.

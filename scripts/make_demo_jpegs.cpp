@@ -1,7 +1,8 @@
 // Draws the JPEG pictures of the demo site with Qt's painter and JPEG writer.
 // Build and run once when the demo pictures change:
 //   g++ -std=c++17 -fPIC scripts/make_demo_jpegs.cpp -o /tmp/make_demo_jpegs \
-//       $(pkg-config --cflags --libs Qt6Gui) && QT_QPA_PLATFORM=offscreen /tmp/make_demo_jpegs resources/demo-site/pics
+//       $(pkg-config --cflags --libs Qt6Gui) && QT_QPA_PLATFORM=offscreen /tmp/make_demo_jpegs
+//       resources/demo-site/pics
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>

@@ -1,7 +1,6 @@
 #include "shell/CPelquinarApp.h"
 
 #include <QDir>
-
 #include <algorithm>
 #include <cstdlib>
 
@@ -30,7 +29,8 @@ void CPelquinarApp::AddToHistory(std::vector<std::string>& list, const std::stri
     list.insert(list.begin(), entry);
 }
 
-void CPelquinarApp::ReadList(SettingsKey& key, const std::string& prefix, std::vector<std::string>& list) {
+void CPelquinarApp::ReadList(SettingsKey& key, const std::string& prefix,
+                             std::vector<std::string>& list) {
     list.clear();
     for (int i = 0; i < kMaxListEntries; ++i) {
         std::string text;
@@ -74,7 +74,8 @@ void CPelquinarApp::Load(const QString& path) {
         size_t pos = 0;
         for (int i = 0; i < 3 && pos <= t.size(); ++i) {
             size_t comma = t.find(',', pos);
-            parts[i] = ToInt(t.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos));
+            parts[i] =
+                ToInt(t.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos));
             if (comma == std::string::npos) break;
             pos = comma + 1;
         }

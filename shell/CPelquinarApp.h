@@ -5,7 +5,6 @@
 #pragma once
 
 #include <QString>
-
 #include <string>
 #include <vector>
 
@@ -66,7 +65,8 @@ public:
 
 private:
     void ReadList(SettingsKey& key, const std::string& prefix, std::vector<std::string>& list);
-    void WriteList(SettingsKey& key, const std::string& prefix, const std::vector<std::string>& list);
+    void WriteList(SettingsKey& key, const std::string& prefix,
+                   const std::vector<std::string>& list);
     QString path_;
 };
 

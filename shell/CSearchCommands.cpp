@@ -17,7 +17,8 @@ bool PathExists(const std::string& path) {
 }
 
 std::string TrimTrailing(std::string text) {
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\r' || text.back() == '\n')) text.pop_back();
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\r' || text.back() == '\n'))
+        text.pop_back();
     return text;
 }
 
@@ -46,10 +47,15 @@ std::string CSearchCommands::EngineName(std::string text) {
     return out;
 }
 
-std::string CSearchCommands::WebBaseFolder() const { return app_.startDirectory + "My Search/Websearch/"; }
-std::string CSearchCommands::KeyBaseFolder() const { return app_.startDirectory + "My Search/Keysearch/"; }
+std::string CSearchCommands::WebBaseFolder() const {
+    return app_.startDirectory + "My Search/Websearch/";
+}
+std::string CSearchCommands::KeyBaseFolder() const {
+    return app_.startDirectory + "My Search/Keysearch/";
+}
 
-std::string CSearchCommands::MakeProjectName(const SearchBarText& bar, const std::string& baseFolder,
+std::string CSearchCommands::MakeProjectName(const SearchBarText& bar,
+                                             const std::string& baseFolder,
                                              std::string& message) const {
     message.clear();
     std::string seed;
@@ -73,7 +79,8 @@ std::string CSearchCommands::MakeProjectName(const SearchBarText& bar, const std
     int n = 0;
     // "." and ".." would name the base folder or its parent, never a project.
     if (name == "." || name == "..") name = seed + "[" + std::to_string(++n) + "]";
-    while (!name.empty() && PathExists(baseFolder + name)) name = seed + "[" + std::to_string(++n) + "]";
+    while (!name.empty() && PathExists(baseFolder + name))
+        name = seed + "[" + std::to_string(++n) + "]";
     return name;
 }
 
@@ -92,7 +99,8 @@ std::string CSearchCommands::AdvancedKeywordQueryUrl(const std::string& keywords
     return "http://" + app_.searchHost + "/images?q=" + keywords + "&svnum=10&hl=it&start=0&sa=N";
 }
 
-std::string CSearchCommands::AdvancedWebFilterCode(bool gif, bool jpg, bool bmp, int minKb, int maxKb) {
+std::string CSearchCommands::AdvancedWebFilterCode(bool gif, bool jpg, bool bmp, int minKb,
+                                                   int maxKb) {
     return std::string("100") + (gif ? "1" : "0") + (jpg ? "1" : "0") + (bmp ? "1" : "0") + " " +
            std::to_string(minKb) + " " + std::to_string(maxKb);
 }
@@ -141,7 +149,8 @@ void CSearchCommands::PrepareJob(const std::string& mode) {
     state_.idleFlag = false;
 }
 
-bool CSearchCommands::StartInFolder(SearchStart& s, const std::string& baseFolder, const std::string& name) {
+bool CSearchCommands::StartInFolder(SearchStart& s, const std::string& baseFolder,
+                                    const std::string& name) {
     s.projectName = name;
     return StartIn(s, name.empty() ? baseFolder : baseFolder + name + "/");
 }
@@ -200,7 +209,8 @@ SearchStart CSearchCommands::KeywordSearch(const SearchBarText& bar) {
 }
 
 SearchStart CSearchCommands::StartKeywordKind(const SearchBarText& b, const std::string& mode,
-                                              const std::string& queryUrl, store::ProjectHeader header) {
+                                              const std::string& queryUrl,
+                                              store::ProjectHeader header) {
     SearchStart s;
     PrepareJob(mode);
     state_.keywordFlag = true;
@@ -217,7 +227,8 @@ SearchStart CSearchCommands::StartKeywordKind(const SearchBarText& b, const std:
     return s;
 }
 
-SearchStart CSearchCommands::AdvancedWebSearch(const SearchBarText& bar, const AdvancedWebOptions& o) {
+SearchStart CSearchCommands::AdvancedWebSearch(const SearchBarText& bar,
+                                               const AdvancedWebOptions& o) {
     SearchStart s;
     std::string address = TrimAddress(bar.address);
     if (address.empty()) {
@@ -249,7 +260,8 @@ SearchStart CSearchCommands::AdvancedWebSearch(const SearchBarText& bar, const A
     return s;
 }
 
-SearchStart CSearchCommands::AdvancedKeywordSearch(const SearchBarText& bar, bool thumbnails, bool big) {
+SearchStart CSearchCommands::AdvancedKeywordSearch(const SearchBarText& bar, bool thumbnails,
+                                                   bool big) {
     SearchBarText b = bar;
     b.keywords = TrimKeywords(bar.keywords);
     b.engine = EngineName(bar.engine);

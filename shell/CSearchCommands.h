@@ -39,7 +39,7 @@ struct SearchStart {
     std::string projectFolder;  // ends with "/"
     std::string startAddress;
     std::string keywords;
-    int elapsedSeconds = 0;     // where the search clock starts (Continue)
+    int elapsedSeconds = 0;  // where the search clock starts (Continue)
 };
 
 class CSearchCommands {
@@ -76,7 +76,8 @@ public:
 
     // Go. projectFolder, when given, is used as the project folder instead of
     // one named under the web base folder.
-    SearchStart WebSearch(const SearchBarText& bar, const std::string& projectFolder = std::string());
+    SearchStart WebSearch(const SearchBarText& bar,
+                          const std::string& projectFolder = std::string());
     SearchStart KeywordSearch(const SearchBarText& bar);
     SearchStart AdvancedWebSearch(const SearchBarText& bar, const AdvancedWebOptions& options);
     SearchStart AdvancedKeywordSearch(const SearchBarText& bar, bool thumbnails, bool big);
@@ -90,8 +91,8 @@ private:
     bool StartInFolder(SearchStart& s, const std::string& baseFolder, const std::string& name);
     bool StartIn(SearchStart& s, const std::string& folder);
     // The common part of the two keyword searches.
-    SearchStart StartKeywordKind(const SearchBarText& bar, const std::string& mode, const std::string& queryUrl,
-                                 store::ProjectHeader header);
+    SearchStart StartKeywordKind(const SearchBarText& bar, const std::string& mode,
+                                 const std::string& queryUrl, store::ProjectHeader header);
 
     CPelquinarApp& app_;
     CSearchState& state_;

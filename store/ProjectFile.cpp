@@ -74,9 +74,9 @@ private:
 }  // namespace
 
 std::string FormatHeader(const ProjectHeader& h) {
-    return h.statusText + std::string(12, ' ') + "\r\n" + h.versionLine + "\r\n" + "FILTER=" +
-           h.filterValue + "\r\n" + h.keywordsLine + "\r\n" + h.engineLine + "\r\n" + h.urlLine +
-           "\r\n" + std::string(13, ' ') + "\r\n";
+    return h.statusText + std::string(12, ' ') + "\r\n" + h.versionLine + "\r\n" +
+           "FILTER=" + h.filterValue + "\r\n" + h.keywordsLine + "\r\n" + h.engineLine + "\r\n" +
+           h.urlLine + "\r\n" + std::string(13, ' ') + "\r\n";
 }
 
 std::string FormatItemLine(const std::string& status, const std::string& localName,
@@ -87,7 +87,8 @@ std::string FormatItemLine(const std::string& status, const std::string& localNa
 bool CreateProjectFile(const std::string& folder, const ProjectHeader& header) {
     std::lock_guard<std::mutex> lock(WriteMutex());
     // O_EXCL makes the existence test and the creation one step.
-    int fd = ::open((folder + kProjectFileName).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    int fd =
+        ::open((folder + kProjectFileName).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) return false;
     bool ok = WriteAll(fd, FormatHeader(header));
     ok = (::close(fd) == 0) && ok;
@@ -143,7 +144,8 @@ BrowsedProject ReadProjectForBrowsing(const std::string& folder) {
             size_t s1 = line.find(' ');
             if (s1 == std::string::npos) continue;
             size_t s2 = line.find(' ', s1 + 1);
-            std::string name = line.substr(s1 + 1, s2 == std::string::npos ? std::string::npos : s2 - s1 - 1);
+            std::string name =
+                line.substr(s1 + 1, s2 == std::string::npos ? std::string::npos : s2 - s1 - 1);
             std::string ext = LowerExtension(name);
             if (ext == ".html" || ext == ".htm") continue;
             if (line.compare(0, s1, "**") == 0) continue;

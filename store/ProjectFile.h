@@ -58,8 +58,8 @@ struct BrowsedPicture {
 };
 
 struct BrowsedProject {
-    bool found = false;     // project.inf could be opened
-    std::string elapsed;    // line 1 after its last '*', trailing white space removed
+    bool found = false;   // project.inf could be opened
+    std::string elapsed;  // line 1 after its last '*', trailing white space removed
     std::string url;
     std::string keywords;
     std::string engine;

@@ -26,7 +26,8 @@ void CCliSearchUi::DownloadsEnded() {
 
 bool CCliSearchUi::WaitDownloadsEnded(int ms) {
     std::unique_lock<std::mutex> lock(mutex_);
-    return cv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return downloadsEnded_.load(); });
+    return cv_.wait_for(lock, std::chrono::milliseconds(ms),
+                        [this] { return downloadsEnded_.load(); });
 }
 
 void CCliSearchUi::ReportError(const std::string& message) {

@@ -4,7 +4,6 @@
 
 #include <QFile>
 #include <QString>
-
 #include <chrono>
 
 namespace pq::cli {

@@ -5,7 +5,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -44,7 +43,8 @@ const char kUsage[] =
     "\n"
     "options for every search:\n"
     "  --start-dir DIR                 where \"My Search\" lies (default: the current directory)\n"
-    "  --depth N                       how many links deep to follow (default: the setting maxlevels)\n"
+    "  --depth N                       how many links deep to follow (default: the setting "
+    "maxlevels)\n"
     "  --search-host HOST[:PORT]       the image search service (default: the setting searchhost)\n"
     "\n"
     "Settings are read from $PELQUINAR_CONFIG, or $XDG_CONFIG_HOME/Pelquinar/Pelquinar.conf.\n"
@@ -66,7 +66,8 @@ bool ParseNumber(const std::string& text, int& value) {
 
 std::string Elapsed(long seconds) {
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%02ld:%02ld:%02ld", seconds / 3600, (seconds / 60) % 60, seconds % 60);
+    std::snprintf(buf, sizeof buf, "%02ld:%02ld:%02ld", seconds / 3600, (seconds / 60) % 60,
+                  seconds % 60);
     return buf;
 }
 
@@ -124,15 +125,15 @@ bool Parse(const std::vector<std::string>& args, Command& c, std::string& why) {
 }
 
 // Runs the started search to its end, printing progress; Ctrl+C stops it.
-void Follow(pq::CPelquinarDoc& doc, pq::CSearchState& state, pq::cli::CCliSearchUi& ui, long offsetSeconds,
-            bool& stopped, std::string& elapsed) {
+void Follow(pq::CPelquinarDoc& doc, pq::CSearchState& state, pq::cli::CCliSearchUi& ui,
+            long offsetSeconds, bool& stopped, std::string& elapsed) {
     const auto started = std::chrono::steady_clock::now();
     stopped = false;
     int tick = 0;
     for (;;) {
-        long s = offsetSeconds +
-                 long(std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started)
-                          .count());
+        long s = offsetSeconds + long(std::chrono::duration_cast<std::chrono::seconds>(
+                                          std::chrono::steady_clock::now() - started)
+                                          .count());
         elapsed = Elapsed(s);
         state.SetElapsedText(elapsed);
         if (gInterrupted.load() && !stopped) {
@@ -166,7 +167,8 @@ int RunDemo() {
     QString tmpl = QDir::tempPath() + "/pelquinar-demo-XXXXXX";
     QByteArray t = tmpl.toLocal8Bit();
     if (!mkdtemp(t.data())) {
-        std::fprintf(stderr, "pelquinar-cli: cannot make a folder under %s\n", qPrintable(QDir::tempPath()));
+        std::fprintf(stderr, "pelquinar-cli: cannot make a folder under %s\n",
+                     qPrintable(QDir::tempPath()));
         return kNoFolder;
     }
     std::string startDir = AbsoluteFolder(t.constData());
@@ -199,7 +201,8 @@ int RunDemo() {
     app.Save();
     server.Stop();
     PrintSummary(state, elapsed, stopped, s.projectFolder);
-    std::printf("Open %sHalvCon1.htm for the pages, and project.inf for the record.\n", s.projectFolder.c_str());
+    std::printf("Open %sHalvCon1.htm for the pages, and project.inf for the record.\n",
+                s.projectFolder.c_str());
     return doc.StartPageFailed() ? kStartFailed : kRan;
 }
 
@@ -235,7 +238,11 @@ int main(int argc, char** argv) {
     std::string why;
     if (!Parse(args, cmd, why)) return Usage(why);
     const bool keywordCommand = cmd.name == "key" || cmd.name == "advanced-key";
-    if (cmd.words.empty()) return Usage(cmd.name + " needs " + (keywordCommand ? "keywords" : cmd.name == "continue" ? "a project folder" : "an address"));
+    if (cmd.words.empty())
+        return Usage(cmd.name + " needs " +
+                     (keywordCommand           ? "keywords"
+                      : cmd.name == "continue" ? "a project folder"
+                                               : "an address"));
     if (!keywordCommand && cmd.words.size() > 1) return Usage("too many arguments for " + cmd.name);
 
     int depth = -1, minKb = -1, maxKb = -1;
@@ -255,7 +262,8 @@ int main(int argc, char** argv) {
         std::error_code ec;
         std::filesystem::create_directories(cmd.values["--start-dir"], ec);
         if (!std::filesystem::is_directory(cmd.values["--start-dir"])) {
-            std::fprintf(stderr, "pelquinar-cli: cannot make the start folder %s\n", cmd.values["--start-dir"].c_str());
+            std::fprintf(stderr, "pelquinar-cli: cannot make the start folder %s\n",
+                         cmd.values["--start-dir"].c_str());
             return kNoFolder;
         }
         app.startDirectory = AbsoluteFolder(cmd.values["--start-dir"]);
@@ -270,8 +278,14 @@ int main(int argc, char** argv) {
 
     // The search bar's mode follows the command, as a user would switch it.
     if (cmd.name == "continue") {
-        std::string parent = std::filesystem::absolute(cmd.words[0]).lexically_normal().parent_path().filename();
-        if (parent.empty()) parent = std::filesystem::absolute(cmd.words[0]).lexically_normal().parent_path().parent_path().filename();
+        std::string parent =
+            std::filesystem::absolute(cmd.words[0]).lexically_normal().parent_path().filename();
+        if (parent.empty())
+            parent = std::filesystem::absolute(cmd.words[0])
+                         .lexically_normal()
+                         .parent_path()
+                         .parent_path()
+                         .filename();
         if (parent == "Keysearch") app.searchMode = "searchkey";
         if (parent == "Websearch") app.searchMode = "searchweb";
     } else {
@@ -306,10 +320,12 @@ int main(int argc, char** argv) {
         bar.address = cmd.words[0];
         pq::AdvancedWebOptions o;
         std::string message;
-        o.projectName = cmd.values.count("--name")
-                            ? cmd.values["--name"]
-                            : commands.MakeProjectName(pq::SearchBarText{pq::CSearchCommands::TrimAddress(bar.address), "", ""},
-                                                       commands.WebBaseFolder(), message);
+        o.projectName =
+            cmd.values.count("--name")
+                ? cmd.values["--name"]
+                : commands.MakeProjectName(
+                      pq::SearchBarText{pq::CSearchCommands::TrimAddress(bar.address), "", ""},
+                      commands.WebBaseFolder(), message);
         o.depth = app.maxLevels;
         o.gif = app.bGif;
         o.jpg = app.bJpg;
@@ -322,10 +338,14 @@ int main(int argc, char** argv) {
                 std::string t = types.substr(pos, comma - pos);
                 pos = comma + 1;
                 if (t.empty()) continue;
-                if (t == "gif") o.gif = true;
-                else if (t == "jpg" || t == "jpeg") o.jpg = true;
-                else if (t == "bmp") o.bmp = true;
-                else return Usage("--types takes gif, jpg and bmp, separated by commas");
+                if (t == "gif")
+                    o.gif = true;
+                else if (t == "jpg" || t == "jpeg")
+                    o.jpg = true;
+                else if (t == "bmp")
+                    o.bmp = true;
+                else
+                    return Usage("--types takes gif, jpg and bmp, separated by commas");
             }
         }
         o.minKb = minKb >= 0 ? minKb : app.imageMinSize;
@@ -346,7 +366,8 @@ int main(int argc, char** argv) {
 
     if (!s.started) {
         if (s.folderFailed) {
-            std::fprintf(stderr, "pelquinar-cli: cannot make the project folder %s\n", s.projectFolder.c_str());
+            std::fprintf(stderr, "pelquinar-cli: cannot make the project folder %s\n",
+                         s.projectFolder.c_str());
             return kNoFolder;
         }
         return Usage(s.message.empty() ? "nothing to search for" : s.message);

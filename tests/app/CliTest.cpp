@@ -1,18 +1,17 @@
 // Runs the pelquinar-cli program against the local test server.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <chrono>
-#include <fstream>
-#include <thread>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
 
 #include "tests/engine/CrawlFixture.h"
 #include "tests/support/TempDir.h"
@@ -39,7 +38,8 @@ std::string gConfig;
 
 RunResult RunCli(const std::string& args) {
     RunResult r;
-    std::string cmd = "PELQUINAR_CONFIG=" + Quote(gConfig) + " " + std::string(PQ_CLI_PATH) + " " + args + " 2>&1";
+    std::string cmd = "PELQUINAR_CONFIG=" + Quote(gConfig) + " " + std::string(PQ_CLI_PATH) + " " +
+                      args + " 2>&1";
     FILE* p = ::popen(cmd.c_str(), "r");
     if (!p) return r;
     std::array<char, 4096> buf;
@@ -68,7 +68,8 @@ TEST_F(Cli, WebSearchRunsToTheEndAndReports) {
         server.Set(pic, r);
     }
     const std::string project = tmp.Path() + "new/sub/project";
-    RunResult r = RunCli("web " + Quote(server.Url("/index.html")) + " --project " + Quote(project) + " --depth 1");
+    RunResult r = RunCli("web " + Quote(server.Url("/index.html")) + " --project " +
+                         Quote(project) + " --depth 1");
     EXPECT_EQ(r.exitCode, 0) << r.out;
     EXPECT_NE(r.out.find("Pages searched: 2"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Pictures saved: 2"), std::string::npos) << r.out;
@@ -97,7 +98,8 @@ TEST_F(Cli, ExitCodes) {
         {"fly " + Quote(server.Url("/")), 2},
         {"web", 2},
         {"web " + Quote(server.Url("/a")) + " " + Quote(server.Url("/b")), 2},
-        {"web " + Quote(server.Url("/")) + " --project " + Quote(tmp.Path() + "p") + " --depth x", 2},
+        {"web " + Quote(server.Url("/")) + " --project " + Quote(tmp.Path() + "p") + " --depth x",
+         2},
         {"web " + Quote(server.Url("/")) + " --project " + Quote(tmp.Path() + "p") + " --depth", 2},
         {"web " + Quote(server.Url("/")) + " --project " + Quote(tmp.Path() + "p") + " --bogus", 2},
         {"web " + Quote(server.Url("/")) + " --project " + Quote(blocker + "/inside"), 3},
@@ -135,17 +137,22 @@ protected:
         Cli::SetUp();
         host = server.HostPort();
         const std::string q = "/images?q=blue%20birds&svnum=10&hl=it";
-        server.Page(q + "&lr=&ie=UTF-8&oe=UTF-8&start=0&sa=N",
-                    "<a href=\"/images?q=blue birds&start=20\">next</a><a href=/elsewhere.html>x</a>"
-                    "<img src=\"/images?q=tbn:T1:" + host + "/full/robin.jpg\"><img src=/logo.gif>");
-        server.Page(q + "&start=0&sa=N", "<img src=\"/images?q=tbn:T1:" + host + "/full/robin.jpg\">");
-        server.Page("/images?q=blue%20birds&start=20", "<img src=\"/images?q=tbn:T2:" + host + "/full/jay.gif\">");
+        server.Page(
+            q + "&lr=&ie=UTF-8&oe=UTF-8&start=0&sa=N",
+            "<a href=\"/images?q=blue birds&start=20\">next</a><a href=/elsewhere.html>x</a>"
+            "<img src=\"/images?q=tbn:T1:" +
+                host + "/full/robin.jpg\"><img src=/logo.gif>");
+        server.Page(q + "&start=0&sa=N",
+                    "<img src=\"/images?q=tbn:T1:" + host + "/full/robin.jpg\">");
+        server.Page("/images?q=blue%20birds&start=20",
+                    "<img src=\"/images?q=tbn:T2:" + host + "/full/jay.gif\">");
         Picture("/images?q=tbn:T1:" + host + "/full/robin.jpg", 't');
         Picture("/images?q=tbn:T2:" + host + "/full/jay.gif", 'u');
         Picture("/full/robin.jpg", 'r');
         Picture("/full/jay.gif", 'j');
         Picture("/logo.gif", 'l');
-        server.Page("/site/index.html", "<img src=a.gif><img src=b.jpg><img src=big.bmp><a href=two.html>");
+        server.Page("/site/index.html",
+                    "<img src=a.gif><img src=b.jpg><img src=big.bmp><a href=two.html>");
         server.Page("/site/two.html", "<img src=cat.gif><img src=dog.gif>");
         Picture("/site/a.gif", 'a');
         Picture("/site/b.jpg", 'b');
@@ -169,7 +176,8 @@ protected:
         std::vector<std::string> names;
         for (const auto& e : std::filesystem::directory_iterator(folder)) {
             std::string ext = e.path().extension().string();
-            if (ext == ".gif" || ext == ".jpg" || ext == ".bmp") names.push_back(e.path().filename().string());
+            if (ext == ".gif" || ext == ".jpg" || ext == ".bmp")
+                names.push_back(e.path().filename().string());
         }
         std::sort(names.begin(), names.end());
         return names;
@@ -185,18 +193,20 @@ protected:
 };
 
 TEST_F(CliSearches, WebUnderTheStartDirectoryEntersTheHistory) {
-    RunResult r = RunCli("web " + Quote(server.Url("/site/index.html")) + " --start-dir " + Quote(start.Path()) +
-                         " --depth 0");
+    RunResult r = RunCli("web " + Quote(server.Url("/site/index.html")) + " --start-dir " +
+                         Quote(start.Path()) + " --depth 0");
     ASSERT_EQ(r.exitCode, 0) << r.out;
     EXPECT_EQ(Folder(r), start.Path() + "My Search/Websearch/" + host + "=site=index.html/");
     EXPECT_EQ(Pictures(Folder(r)), (std::vector<std::string>{"a.gif", "b.jpg", "big.bmp"}));
     std::string settings = Settings();
-    EXPECT_NE(settings.find("History0=" + server.Url("/site/index.html")), std::string::npos) << settings;
+    EXPECT_NE(settings.find("History0=" + server.Url("/site/index.html")), std::string::npos)
+        << settings;
     EXPECT_NE(settings.find("maxlevels=2"), std::string::npos) << "--depth is for this run only";
 }
 
 TEST_F(CliSearches, KeywordSearchFollowsResultPagesAndSavesThumbnails) {
-    RunResult r = RunCli("key blue birds --search-host " + host + " --start-dir " + Quote(start.Path()));
+    RunResult r =
+        RunCli("key blue birds --search-host " + host + " --start-dir " + Quote(start.Path()));
     ASSERT_EQ(r.exitCode, 0) << r.out;
     EXPECT_EQ(Folder(r), start.Path() + "My Search/Keysearch/googleImageSearch=blue birds/");
     EXPECT_EQ(Pictures(Folder(r)), (std::vector<std::string>{"jay.gif", "robin.jpg"}));
@@ -204,12 +214,13 @@ TEST_F(CliSearches, KeywordSearchFollowsResultPagesAndSavesThumbnails) {
     EXPECT_EQ(server.Count("/logo.gif"), 0);
     std::string settings = Settings();
     EXPECT_NE(settings.find("Keyword0=blue birds"), std::string::npos) << settings;
-    EXPECT_EQ(settings.find("searchhost=" + host), std::string::npos) << "--search-host is for this run only";
+    EXPECT_EQ(settings.find("searchhost=" + host), std::string::npos)
+        << "--search-host is for this run only";
 }
 
 TEST_F(CliSearches, AdvancedKeywordSearchWithBigPicturesOnly) {
-    RunResult r = RunCli("advanced-key blue birds --big --depth 0 --search-host " + host + " --start-dir " +
-                         Quote(start.Path()));
+    RunResult r = RunCli("advanced-key blue birds --big --depth 0 --search-host " + host +
+                         " --start-dir " + Quote(start.Path()));
     ASSERT_EQ(r.exitCode, 0) << r.out;
     EXPECT_EQ(Pictures(Folder(r)), std::vector<std::string>{"robinbig.jpg"});
     std::string inf = start.Path();
@@ -222,9 +233,10 @@ TEST_F(CliSearches, AdvancedKeywordSearchWithBigPicturesOnly) {
 }
 
 TEST_F(CliSearches, AdvancedWebSearchFiltersByTypeSizeAndName) {
-    RunResult r = RunCli("advanced-web " + Quote(server.Url("/site/index.html")) +
-                         " --name birds --types gif,bmp --min 1 --max 20 --filter a --depth 1 --start-dir " +
-                         Quote(start.Path()));
+    RunResult r =
+        RunCli("advanced-web " + Quote(server.Url("/site/index.html")) +
+               " --name birds --types gif,bmp --min 1 --max 20 --filter a --depth 1 --start-dir " +
+               Quote(start.Path()));
     ASSERT_EQ(r.exitCode, 0) << r.out;
     EXPECT_EQ(Folder(r), start.Path() + "My Search/Websearch/birds/");
     // b.jpg: type; big.bmp: 30 KB is over 20; dog.gif: no "a" in the name.
@@ -236,8 +248,8 @@ TEST_F(CliSearches, AdvancedWebSearchFiltersByTypeSizeAndName) {
 }
 
 TEST_F(CliSearches, ContinueResumesAProject) {
-    RunResult first = RunCli("web " + Quote(server.Url("/site/index.html")) + " --depth 0 --start-dir " +
-                             Quote(start.Path()));
+    RunResult first = RunCli("web " + Quote(server.Url("/site/index.html")) +
+                             " --depth 0 --start-dir " + Quote(start.Path()));
     ASSERT_EQ(first.exitCode, 0) << first.out;
     RunResult again = RunCli("continue " + Quote(Folder(first)) + " --depth 1");
     ASSERT_EQ(again.exitCode, 0) << again.out;
@@ -259,9 +271,9 @@ TEST_F(CliSearches, CtrlCStopsTheSearchAndLeavesNoPartialPicture) {
     late.delayMs = 30000;
     server.Set("/slow/next.html", late);
     const std::string project = start.Path() + "slow";
-    std::string cmd = "PELQUINAR_CONFIG=" + Quote(gConfig) + " exec " + std::string(PQ_CLI_PATH) + " web " +
-                      Quote(server.Url("/slow/index.html")) + " --project " + Quote(project) + " > " +
-                      Quote(start.Path() + "out.txt") + " 2>&1";
+    std::string cmd = "PELQUINAR_CONFIG=" + Quote(gConfig) + " exec " + std::string(PQ_CLI_PATH) +
+                      " web " + Quote(server.Url("/slow/index.html")) + " --project " +
+                      Quote(project) + " > " + Quote(start.Path() + "out.txt") + " 2>&1";
     pid_t pid = fork();
     if (pid == 0) {
         execl("/bin/sh", "sh", "-c", cmd.c_str(), (char*)nullptr);
@@ -305,7 +317,8 @@ TEST_F(Cli, DemoSearchesTheSampleSite) {
     EXPECT_NE(r.out.find("Pictures saved: 7"), std::string::npos);
     // The demo keeps to its own folder and settings.
     EXPECT_FALSE(std::filesystem::exists(gConfig));
-    std::filesystem::path start = std::filesystem::path(folder).parent_path().parent_path().parent_path().parent_path();
+    std::filesystem::path start =
+        std::filesystem::path(folder).parent_path().parent_path().parent_path().parent_path();
     EXPECT_EQ(start.filename().string().rfind("pelquinar-demo-", 0), 0u) << start;
     std::filesystem::remove_all(start);
 }

@@ -1,7 +1,6 @@
-#include "engine/AdmissionRules.h"
-
 #include <gtest/gtest.h>
 
+#include "engine/AdmissionRules.h"
 #include "engine/CPelquinarDoc.h"
 #include "tests/support/RecordingUi.h"
 
@@ -39,8 +38,8 @@ TEST_F(LinkRules, WebModes) {
                   (List{"http://h/a.html", "http://h/c.htm", "http://h/d.shtml"}))
             << mode;
         EXPECT_EQ(doc.Level(0).pictures,
-                  (List{"http://h/pic.jpg", "http://h/pic.jpeg", "http://h/anim.gif", "http://h/img.bmp",
-                        "http://h/p.gif"}))
+                  (List{"http://h/pic.jpg", "http://h/pic.jpeg", "http://h/anim.gif",
+                        "http://h/img.bmp", "http://h/p.gif"}))
             << mode;
     }
 }
@@ -53,7 +52,9 @@ TEST_F(LinkRules, KeywordModesFollowOnlyResultPagesAndKeepOnlyResultPictures) {
                "http://other/a.html", "http://h/pic.jpg"},
               {"http://images.example:8080/images?q=tbn:1:h/cat.jpg", "http://h/cat.jpg"});
         EXPECT_EQ(doc.Level(0).links, List{pagePrefix + "cats&start=20"}) << mode;
-        EXPECT_EQ(doc.Level(0).pictures, List{"http://images.example:8080/images?q=tbn:1:h/cat.jpg"}) << mode;
+        EXPECT_EQ(doc.Level(0).pictures,
+                  List{"http://images.example:8080/images?q=tbn:1:h/cat.jpg"})
+            << mode;
     }
 }
 
@@ -133,10 +134,13 @@ TEST(BigPicture, AddressAndName) {
         const char* big;
     };
     const std::vector<Case> cases = {
-        {"http://images.google.com/images?q=tbn:ABC:www.site.com/pics/a.jpg", "http://www.site.com/pics/a.jpg"},
+        {"http://images.google.com/images?q=tbn:ABC:www.site.com/pics/a.jpg",
+         "http://www.site.com/pics/a.jpg"},
         // The embedded address keeps its port.
-        {"http://img.example/images?q=tbn:ABC:www.site.com:8080/a.jpg", "http://www.site.com:8080/a.jpg"},
-        {"http://127.0.0.1:5000/images?q=tbn:x:127.0.0.1:5001/big/c.gif", "http://127.0.0.1:5001/big/c.gif"},
+        {"http://img.example/images?q=tbn:ABC:www.site.com:8080/a.jpg",
+         "http://www.site.com:8080/a.jpg"},
+        {"http://127.0.0.1:5000/images?q=tbn:x:127.0.0.1:5001/big/c.gif",
+         "http://127.0.0.1:5001/big/c.gif"},
         {"nocolon", "http://nocolon"},
         {"http://h/x", "http:////h/x"},
     };

@@ -1,5 +1,3 @@
-#include "engine/CBallThread.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -7,6 +5,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "engine/CBallThread.h"
 #include "tests/engine/CrawlFixture.h"
 
 namespace pq {
@@ -18,7 +17,8 @@ using test::Route;
 
 std::vector<std::string> FilesIn(const std::string& folder) {
     std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename().string());
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -63,7 +63,8 @@ TEST_F(Worker, RejectedResponsesLeaveNothingButTheTakenIndexAdvances) {
     std::string jpegWithTitle = "\xFF\xD8\xFF\xE1 <x:xmpmeta><dc:title>Cat</dc:title><head>";
     jpegWithTitle.resize(800, 'j');
     const std::vector<Case> rejected = {
-        {"/e1.jpg", "<HTML><HEAD><TITLE>Not here</TITLE></HEAD>" + std::string(200, ' ') + "</HTML>", 200},
+        {"/e1.jpg",
+         "<HTML><HEAD><TITLE>Not here</TITLE></HEAD>" + std::string(200, ' ') + "</HTML>", 200},
         {"/e2.jpg", "xxxxx<title>" + std::string(300, 'x'), 200},
         {"/e3.gif", PictureBytes(99), 200},
         {"/e4.gif", PictureBytes(5000), 404},
@@ -154,7 +155,8 @@ TEST_F(Worker, TransferErrorsAndKillLeaveNoTemporaryFile) {
     state.queue.Append("stall.gif", server.Url("/stall.gif"));
     auto w = std::make_unique<CBallThread>(state, ui, "new");
     w->Start();
-    while (!std::filesystem::exists(dir.Path() + "stall.down")) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    while (!std::filesystem::exists(dir.Path() + "stall.down"))
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     while (w->LastTransferBytes() == 0 && server.Count("/stall.gif") == 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     auto t0 = std::chrono::steady_clock::now();
@@ -180,7 +182,8 @@ TEST_F(Search, ASmallSiteEndToEnd) {
     const std::string index =
         "<title>Gallery</title><img src=pics/a.gif><a href=p2.html>next</a><a href=big/b.jpg>b</a>"
         "<img src=pics/a.gif><img src=missing.gif><img src=tiny.gif>";
-    const std::string p2 = "<img src=pics/c.jpeg><img src=other/a.gif><body background=pics/A.GIF#x>";
+    const std::string p2 =
+        "<img src=pics/c.jpeg><img src=other/a.gif><body background=pics/A.GIF#x>";
     server.Page("/index.html", index);
     server.Page("/p2.html", p2);
     Serve("/pics/a.gif", PictureBytes(2048, 'a'));
@@ -193,8 +196,8 @@ TEST_F(Search, ASmallSiteEndToEnd) {
     EXPECT_EQ(ui.DownloadsEndedCount(), 1);
     EXPECT_EQ(server.Count("/pics/a.gif"), 1) << "one picture key, one download";
     EXPECT_EQ(FilesIn(dir.Path()),
-              (std::vector<std::string>{"HalvCon1.htm", "a.gif", "a__1.gif", "b.jpg", "c.jpeg", "index.html",
-                                        "p2.html", "project.inf"}));
+              (std::vector<std::string>{"HalvCon1.htm", "a.gif", "a__1.gif", "b.jpg", "c.jpeg",
+                                        "index.html", "p2.html", "project.inf"}));
     EXPECT_EQ(dir.ReadFile("a__1.gif"), PictureBytes(700, 'o'));
     std::vector<std::string> expected = {
         "OK index.html " + std::to_string(index.size()) + "bytes " + server.Url("/index.html"),
@@ -206,7 +209,8 @@ TEST_F(Search, ASmallSiteEndToEnd) {
     };
     auto items = ItemLines();
     // Downloads run beside the crawl: compare as sets, then the order of pages.
-    std::multiset<std::string> got(items.begin(), items.end()), want(expected.begin(), expected.end());
+    std::multiset<std::string> got(items.begin(), items.end()),
+        want(expected.begin(), expected.end());
     EXPECT_EQ(got, want);
     EXPECT_EQ(ProjectLines()[0], "4**00:00:07            ");
     EXPECT_EQ(state.DownloadedCount(), 4);
@@ -250,9 +254,11 @@ TEST_F(Search, KeywordSearchQueuesThumbnailsAndBigPictures) {
     state.filter.thumbnails = true;
     state.filter.big = true;
     const std::string results = "/images?q=cats";
-    server.Page(results, "<img src=\"/images?q=tbn:T1:" + host + "/full/cat.jpg\"><img src=/logo.gif>"
-                         "<a href=\"/images?q=cats&start=20\">2</a><a href=/about.html>");
-    server.Page("/images?q=cats&start=20", "<img src=\"/images?q=tbn:T2:" + host + "/full/dog.gif\">");
+    server.Page(results, "<img src=\"/images?q=tbn:T1:" + host +
+                             "/full/cat.jpg\"><img src=/logo.gif>"
+                             "<a href=\"/images?q=cats&start=20\">2</a><a href=/about.html>");
+    server.Page("/images?q=cats&start=20",
+                "<img src=\"/images?q=tbn:T2:" + host + "/full/dog.gif\">");
     Serve("/images?q=tbn:T1:" + host + "/full/cat.jpg", PictureBytes(300, 't'));
     Serve("/full/cat.jpg", PictureBytes(3000, 'c'));
     Serve("/images?q=tbn:T2:" + host + "/full/dog.gif", PictureBytes(300, 'u'));

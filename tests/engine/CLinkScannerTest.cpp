@@ -1,10 +1,10 @@
-#include "engine/CLinkScanner.h"
-
 #include <gtest/gtest.h>
 
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "engine/CLinkScanner.h"
 
 namespace pq {
 namespace {
@@ -56,7 +56,10 @@ const TagCase kTagCases[] = {
     {"SingleQuotesYieldNothing", "<a href='x.html'>", {}, {}},
     {"DoubleQuotes", "<a href=\"sub/x.html\" target=_top>", {"http://host/dir/sub/x.html"}, {}},
     {"SpacesAroundEquals", "<a href = \"y.htm\">", {"http://host/dir/y.htm"}, {}},
-    {"MailtoDotComIsLowerCasedIntoPictures", "<a href=MAILTO:Me@Site.COM>", {}, {"mailto:me@site.com"}},
+    {"MailtoDotComIsLowerCasedIntoPictures",
+     "<a href=MAILTO:Me@Site.COM>",
+     {},
+     {"mailto:me@site.com"}},
     {"MailtoOtherDomainYieldsNothing", "<a href=mailto:me@site.org>", {}, {}},
     {"NameBeforeHref", "<a name=top href=x.htm>", {"http://host/dir/x.htm"}, {}},
     {"OnlyTheFirstHrefCounts", "<a href=x.zip href=y.html>", {}, {}},
@@ -74,20 +77,29 @@ const TagCase kTagCases[] = {
     {"UnknownExtensionOnImg", "<img src=pic.png>", {}, {}},
     {"EmbedPageExtensionIgnored", "<img src=frame.html>", {}, {}},
     {"MetaWithoutSource", "<meta name=x content=y.gif>", {}, {}},
-    {"BgsoundAndApplet", "<bgsound src=m.mid><applet code=App.class>", {},
+    {"BgsoundAndApplet",
+     "<bgsound src=m.mid><applet code=App.class>",
+     {},
      {"http://host/dir/m.mid", "http://host/dir/App.class"}},
     {"RootRelative", "<img src=/top.gif>", {}, {"http://host/top.gif"}},
     {"DotDotResolves", "<img src=../up.gif>", {}, {"http://host/up.gif"}},
     {"ProtocolRelative", "<img src=//cdn.example/p.jpg>", {}, {"http://cdn.example/p.jpg"}},
-    {"EmptyTagAndDeclarationSkipped", "<><!DOCTYPE html><a href=z.htm>", {"http://host/dir/z.htm"}, {}},
+    {"EmptyTagAndDeclarationSkipped",
+     "<><!DOCTYPE html><a href=z.htm>",
+     {"http://host/dir/z.htm"},
+     {}},
     {"SpaceAfterLessThanIsNoTag", "< a href=n.htm>", {}, {}},
     {"UnclosedQuoteStaysInsideTheTag", "<a href=\"q.html>text", {"http://host/dir/q.html"}, {}},
     {"NoEqualsNoAttributes", "<a href>", {}, {}},
     {"EmptyValueResolvesToThePage", "<a href=\"\">", {"http://host/dir/index.html"}, {}},
     {"FragmentOnlyIsThePage", "<a href=#sec2>", {"http://host/dir/index.html#sec2"}, {}},
-    {"SpacesAndHighBytesStayAsWritten", "<img src=\"my pics/a b\xe9.gif\"><a href=\"/find?q=a b&x=1\">",
-     {"http://host/find?q=a b&x=1"}, {"http://host/dir/my pics/a b\xe9.gif"}},
-    {"DuplicatesKept", "<img src=a.gif><img src=a.gif>", {},
+    {"SpacesAndHighBytesStayAsWritten",
+     "<img src=\"my pics/a b\xe9.gif\"><a href=\"/find?q=a b&x=1\">",
+     {"http://host/find?q=a b&x=1"},
+     {"http://host/dir/my pics/a b\xe9.gif"}},
+    {"DuplicatesKept",
+     "<img src=a.gif><img src=a.gif>",
+     {},
      {"http://host/dir/a.gif", "http://host/dir/a.gif"}},
 };
 
@@ -106,7 +118,8 @@ TEST(Scanner, BaseKeepsPortAndHttpsAndDropsCredentials) {
               List{"http://127.0.0.1:8080/x/b.html"});
     EXPECT_EQ(ScanPage("<img src=p.gif>", "https://secure.example/x/").pictures,
               List{"https://secure.example/x/p.gif"});
-    EXPECT_EQ(ScanPage("<img src=p.gif>", "http://user:pw@h/x/").pictures, List{"http://h/x/p.gif"});
+    EXPECT_EQ(ScanPage("<img src=p.gif>", "http://user:pw@h/x/").pictures,
+              List{"http://h/x/p.gif"});
     // The query stays with the base path.
     // (Its extension is then ".asp?page=2", no page extension.)
     EXPECT_EQ(ScanPage("<a href=?page=2>", "http://h/list.asp?page=1").pictures,
@@ -116,7 +129,8 @@ TEST(Scanner, BaseKeepsPortAndHttpsAndDropsCredentials) {
 }
 
 TEST(Scanner, TitleRules) {
-    EXPECT_EQ(ScanPage("<html><head><TITLE>My  Cats &amp; Dogs</title>").title, "My  Cats &amp; Dogs");
+    EXPECT_EQ(ScanPage("<html><head><TITLE>My  Cats &amp; Dogs</title>").title,
+              "My  Cats &amp; Dogs");
     EXPECT_EQ(ScanPage("<title>First</title><title>Second</title>").title, "First");
     EXPECT_EQ(ScanPage("<html><body>no title</body>").title, "Untitled");
     EXPECT_EQ(ScanPage("<title>runs to the end").title, "runs to the end");
@@ -155,7 +169,8 @@ TEST(Scanner, HostileInputNeverBreaksTheScan) {
         "<a",
         "<",
         "<title",
-        std::string("<a h\0ref=x.html>\0<img src=\0>", sizeof("<a h\0ref=x.html>\0<img src=\0>") - 1),
+        std::string("<a h\0ref=x.html>\0<img src=\0>",
+                    sizeof("<a h\0ref=x.html>\0<img src=\0>") - 1),
         "<a href=\"x.html\"\"\"\"= = = =>",
         "<a ===========>",
         "<img src=" + std::string(5000, 'x') + ".gif>",

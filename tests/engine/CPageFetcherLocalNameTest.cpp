@@ -104,7 +104,8 @@ TEST(SavePage, WritesTheBytesUnderTheNameCutAtHash) {
     EXPECT_EQ(CPageFetcher::SavePage("x.html#top", dir.Path(), data, 5), CPageFetcher::kSuccess);
     EXPECT_EQ(dir.ReadFile("x.html"), std::string(data, 5));
     // A name with a query string is fine on this file system.
-    EXPECT_EQ(CPageFetcher::SavePage("show.asp?id=3.htm", dir.Path(), data, 2), CPageFetcher::kSuccess);
+    EXPECT_EQ(CPageFetcher::SavePage("show.asp?id=3.htm", dir.Path(), data, 2),
+              CPageFetcher::kSuccess);
     EXPECT_EQ(dir.ReadFile("show.asp?id=3.htm"), "ab");
     // Saving again truncates.
     EXPECT_EQ(CPageFetcher::SavePage("x.html", dir.Path(), data, 1), CPageFetcher::kSuccess);

@@ -1,5 +1,3 @@
-#include "engine/CPageFetcher.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -9,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/CPageFetcher.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestHttpServer.h"
 
@@ -300,9 +299,12 @@ TEST_F(FetcherTest, StatusTextFollowsTheLastStatus) {
         const char* text;
     };
     const std::vector<Case> cases = {
-        {400, "Page or file not found"},        {410, "Page or file not found"},
-        {401, "Proxy authentication required"}, {403, "Proxy authentication required"},
-        {407, "Proxy authentication required"}, {408, "Timed out on request"},
+        {400, "Page or file not found"},
+        {410, "Page or file not found"},
+        {401, "Proxy authentication required"},
+        {403, "Proxy authentication required"},
+        {407, "Proxy authentication required"},
+        {408, "Timed out on request"},
         {503, "WinInet error 503"},
     };
     for (const auto& c : cases) {
@@ -339,8 +341,9 @@ protected:
     void SetUp() override {
         cert = dir.Path() + "cert.pem";
         key = dir.Path() + "key.pem";
-        std::string cmd = "openssl req -x509 -newkey rsa:2048 -nodes -keyout '" + key + "' -out '" + cert +
-                          "' -days 1 -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 2>/dev/null";
+        std::string cmd =
+            "openssl req -x509 -newkey rsa:2048 -nodes -keyout '" + key + "' -out '" + cert +
+            "' -days 1 -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 2>/dev/null";
         ASSERT_EQ(std::system(cmd.c_str()), 0) << "openssl could not make a certificate";
         server = std::make_unique<test::TestHttpServer>(cert, key);
         buffer.assign(CPageFetcher::kPageBufferSize, 'Z');

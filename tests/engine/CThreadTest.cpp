@@ -1,5 +1,3 @@
-#include "engine/CThread.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -8,6 +6,8 @@
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include "engine/CThread.h"
 
 namespace pq {
 namespace {
@@ -108,7 +108,8 @@ TEST(CThread, CommandsQueueWithoutRepeatsAndFirstGoesFirst) {
     int code = 0;
     EXPECT_TRUE(t.Stop(code, -1));
     EXPECT_EQ(code, 5);
-    EXPECT_EQ(t.seen, (std::vector<int>{CThread::kRun, CThread::kStart, CThread::kPause, CThread::kContinue}));
+    EXPECT_EQ(t.seen, (std::vector<int>{CThread::kRun, CThread::kStart, CThread::kPause,
+                                        CThread::kContinue}));
 }
 
 TEST(CThread, ClassLockIsSharedAndGoesWithItsLastUser) {
@@ -120,7 +121,8 @@ TEST(CThread, ClassLockIsSharedAndGoesWithItsLastUser) {
         b.Start();
         c.Start();
         EXPECT_EQ(CThread::ClassLockUsers(name), 3);
-        while (a.steps < 20 || b.steps < 20 || c.steps < 20) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        while (a.steps < 20 || b.steps < 20 || c.steps < 20)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         int code;
         a.Stop(code, -1);
         EXPECT_EQ(CThread::ClassLockUsers(name), 2);

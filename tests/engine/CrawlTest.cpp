@@ -77,18 +77,25 @@ TEST_F(Crawl, NewProjectFileAndContentsPageHaveExactBytes) {
     server.Page("/a.html", "no title here");
     const std::string start = server.Url("/index.html");
     Run("web", start, 1);
-    std::string expectedHeader = "0**00:00:00            \r\nVersion=1.1\r\nFILTER=000000 0 900\r\n"
-                                 "KEYWORDS=\r\nSEARCHENGINE=\r\nURL=" + start + "\r\n             \r\n";
+    std::string expectedHeader =
+        "0**00:00:00            \r\nVersion=1.1\r\nFILTER=000000 0 900\r\n"
+        "KEYWORDS=\r\nSEARCHENGINE=\r\nURL=" +
+        start + "\r\n             \r\n";
     std::string inf = dir.ReadFile("project.inf");
     ASSERT_GE(inf.size(), expectedHeader.size());
     EXPECT_EQ(inf.substr(0, expectedHeader.size()), expectedHeader);
-    EXPECT_EQ(ItemLines(), (std::vector<std::string>{"OK index.html 39bytes " + start,
-                                                     "OK a.html 13bytes " + server.Url("/a.html")}));
+    EXPECT_EQ(ItemLines(),
+              (std::vector<std::string>{"OK index.html 39bytes " + start,
+                                        "OK a.html 13bytes " + server.Url("/a.html")}));
     std::string contents =
         "<HTML>\r\n<HEAD>\r\n<TITLE>Halvendrake Contents</TITLE>\r\n</HEAD\r\n<BODY>\r\n"
         "<H1><center>Halvendrake Table of Contents</center><br><br></H1>\r\n<UL>\r\n"
-        "<a href=index.html><li> Home page (index.html - " + start + ")<br>\r\n"
-        "<a href=a.html><li> Untitled (a.html - " + server.Url("/a.html") + ")<br>\r\n"
+        "<a href=index.html><li> Home page (index.html - " +
+        start +
+        ")<br>\r\n"
+        "<a href=a.html><li> Untitled (a.html - " +
+        server.Url("/a.html") +
+        ")<br>\r\n"
         "</UL>\r\n</BODY>\r\n</HTML>\r\n";
     EXPECT_EQ(dir.ReadFile("HalvCon1.htm"), contents);
     EXPECT_EQ(dir.ReadFile("index.html"), "<title>Home page</title><a href=a.html>");
@@ -103,7 +110,8 @@ TEST_F(Crawl, AnExistingProjectFileIsAppendedNotRewritten) {
     server.Page("/index.html", "x");
     Run("web", server.Url("/index.html"), 0);
     EXPECT_EQ(dir.ReadFile("project.inf"),
-              "5**00:10:00            \r\nVersion=1.10\r\nOK index.html 1bytes " + server.Url("/index.html") + "\r\n");
+              "5**00:10:00            \r\nVersion=1.10\r\nOK index.html 1bytes " +
+                  server.Url("/index.html") + "\r\n");
 }
 
 TEST_F(Crawl, AFailedStartPageEndsTheSearchWithHeadAndFootOnly) {
@@ -137,7 +145,8 @@ TEST_F(Crawl, ARedirectedPageGetsOneContentsEntryWithTheFinalAddress) {
     server.Page("/new.html", "<title>New</title>");
     Run("web", server.Url("/index.html"), 1);
     std::string contents = dir.ReadFile("HalvCon1.htm");
-    EXPECT_NE(contents.find("<a href=old.html><li> New (old.html - " + server.Url("/new.html") + ")<br>\r\n"),
+    EXPECT_NE(contents.find("<a href=old.html><li> New (old.html - " + server.Url("/new.html") +
+                            ")<br>\r\n"),
               std::string::npos);
     EXPECT_EQ(ItemLines().back(), "OK old.html 18bytes " + server.Url("/new.html"));
     EXPECT_EQ(dir.ReadFile("old.html"), "<title>New</title>");
@@ -158,7 +167,8 @@ TEST_F(Crawl, StopDuringASlowPageEndsTheCrawlPromptlyWithClosingSteps) {
     server.Set("/slow.html", slow);
     Prepare("web", server.Url("/index.html"), 2);
     doc.StartSearch(server.Url("/index.html"), "");
-    while (server.Count("/slow.html") == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    while (server.Count("/slow.html") == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     auto t0 = std::chrono::steady_clock::now();
     doc.OnStop();
     doc.WaitForCrawl();
@@ -168,7 +178,8 @@ TEST_F(Crawl, StopDuringASlowPageEndsTheCrawlPromptlyWithClosingSteps) {
     EXPECT_EQ(ui.SearchEndedCount(), 1);
     std::string contents = dir.ReadFile("HalvCon1.htm");
     EXPECT_TRUE(contents.size() >= CContentsPage::Foot().size() &&
-                contents.substr(contents.size() - CContentsPage::Foot().size()) == CContentsPage::Foot());
+                contents.substr(contents.size() - CContentsPage::Foot().size()) ==
+                    CContentsPage::Foot());
     // A cancelled fetch writes no line.
     for (const auto& l : ItemLines()) EXPECT_EQ(l.find("slow.html"), std::string::npos) << l;
     EXPECT_FALSE(doc.CanStop());
@@ -196,7 +207,8 @@ TEST_F(Crawl, StartSearchResetsPanesAndStartsTimersAndSixWorkers) {
 
 TEST_F(Crawl, DeepSitesBeyondTwentyLevelsAreWalked) {
     for (int i = 0; i < 25; ++i)
-        server.Page("/p" + std::to_string(i) + ".html", "<a href=p" + std::to_string(i + 1) + ".html>");
+        server.Page("/p" + std::to_string(i) + ".html",
+                    "<a href=p" + std::to_string(i + 1) + ".html>");
     server.Page("/p25.html", "end");
     Run("web", server.Url("/p0.html"), 24);
     EXPECT_EQ(server.Count("/p24.html"), 1);

@@ -1,11 +1,10 @@
-#include "shell/CSearchCommands.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 
+#include "shell/CSearchCommands.h"
 #include "tests/engine/CrawlFixture.h"
 #include "tests/support/RecordingUi.h"
 #include "tests/support/TempDir.h"
@@ -96,7 +95,8 @@ TEST_F(Commands, ProjectNames) {
 TEST_F(Commands, QueryAddressesKeepTheKeywordsAsTyped) {
     app.searchHost = "images.example";
     EXPECT_EQ(commands.KeywordQueryUrl("red cars"),
-              "http://images.example/images?q=red cars&svnum=10&hl=it&lr=&ie=UTF-8&oe=UTF-8&start=0&sa=N");
+              "http://images.example/images?q=red "
+              "cars&svnum=10&hl=it&lr=&ie=UTF-8&oe=UTF-8&start=0&sa=N");
     EXPECT_EQ(commands.AdvancedKeywordQueryUrl("red cars"),
               "http://images.example/images?q=red cars&svnum=10&hl=it&start=0&sa=N");
     EXPECT_EQ(CSearchCommands::AdvancedWebFilterCode(true, false, false, 10, 500), "100100 10 500");
@@ -132,10 +132,12 @@ TEST_F(Commands, TheFourSearchesWriteTheirRecords) {
     SearchStart web = commands.WebSearch(SearchBarText{address + " \r\n", "", ""});
     ASSERT_TRUE(web.started);
     Finish();
-    EXPECT_EQ(web.projectFolder, commands.WebBaseFolder() + server.HostPort().substr(0) + "=site=index.html/");
+    EXPECT_EQ(web.projectFolder,
+              commands.WebBaseFolder() + server.HostPort().substr(0) + "=site=index.html/");
     EXPECT_EQ(state.mode, "web");
     EXPECT_EQ(Read(web.projectFolder + "project.inf").substr(0, 120),
-              ("1**00:00:00            \r\nVersion=1.1\r\nFILTER=000000 0 900\r\nKEYWORDS=\r\nSEARCHENGINE=\r\nURL=" +
+              ("1**00:00:00            \r\nVersion=1.1\r\nFILTER=000000 0 "
+               "900\r\nKEYWORDS=\r\nSEARCHENGINE=\r\nURL=" +
                address + "\r\n             \r\n")
                   .substr(0, 120));
     EXPECT_EQ(app.history.front(), address);
@@ -159,15 +161,18 @@ TEST_F(Commands, TheFourSearchesWriteTheirRecords) {
     EXPECT_EQ(app.imageMaxSize, 500);
     EXPECT_FALSE(app.bJpg);
     std::string inf = Read(adv.projectFolder + "project.inf");
-    EXPECT_EQ(inf.substr(inf.find("Version")), std::string("Version=1.1\r\nFILTER=100100 0 500\r\nKEYWORDS=\r\n"
-                                                           "SEARCHENGINE=\r\nURL=") +
-                                                   address + "\r\n             \r\n" + inf.substr(inf.find("OK ")));
+    EXPECT_EQ(inf.substr(inf.find("Version")),
+              std::string("Version=1.1\r\nFILTER=100100 0 500\r\nKEYWORDS=\r\n"
+                          "SEARCHENGINE=\r\nURL=") +
+                  address + "\r\n             \r\n" + inf.substr(inf.find("OK ")));
     EXPECT_EQ(inf.substr(0, 11), "1**00:00:00") << "the first picture writes the ** form";
 
     app.searchMode = "searchkey";
     const std::string q = "/images?q=red cars&svnum=10&hl=it&lr=&ie=UTF-8&oe=UTF-8&start=0&sa=N";
-    Serve("/images?q=red%20cars&svnum=10&hl=it&lr=&ie=UTF-8&oe=UTF-8&start=0&sa=N", "<title>results</title>");
-    SearchStart key = commands.KeywordSearch(SearchBarText{"", "red cars /", "google Image Search"});
+    Serve("/images?q=red%20cars&svnum=10&hl=it&lr=&ie=UTF-8&oe=UTF-8&start=0&sa=N",
+          "<title>results</title>");
+    SearchStart key =
+        commands.KeywordSearch(SearchBarText{"", "red cars /", "google Image Search"});
     ASSERT_TRUE(key.started);
     Finish();
     EXPECT_EQ(key.projectFolder, commands.KeyBaseFolder() + "googleImageSearch=red cars/");
@@ -175,25 +180,31 @@ TEST_F(Commands, TheFourSearchesWriteTheirRecords) {
     EXPECT_EQ(state.mode, "key");
     EXPECT_TRUE(state.keywordFlag.load());
     inf = Read(key.projectFolder + "project.inf");
-    EXPECT_EQ(inf, "0**00:00:00            \r\nVersion=1.10\r\nFILTER=000000 0 900\r\nKEYWORDS=red cars\r\n"
-                   "SEARCHENGINE=googleImageSearch\r\nURL=http://" + server.HostPort() + q +
-                   "\r\n             \r\nOK " + q.substr(1) + ".htm 22bytes http://" + server.HostPort() + q +
-                   "\r\n");
+    EXPECT_EQ(
+        inf,
+        "0**00:00:00            \r\nVersion=1.10\r\nFILTER=000000 0 900\r\nKEYWORDS=red cars\r\n"
+        "SEARCHENGINE=googleImageSearch\r\nURL=http://" +
+            server.HostPort() + q + "\r\n             \r\nOK " + q.substr(1) +
+            ".htm 22bytes http://" + server.HostPort() + q + "\r\n");
     EXPECT_EQ(app.keywords.front(), "red cars");
 
     const std::string aq = "/images?q=red cars&svnum=10&hl=it&start=0&sa=N";
-    SearchStart akey = commands.AdvancedKeywordSearch(SearchBarText{"", "red cars", "Google Image Search"}, true, false);
+    SearchStart akey = commands.AdvancedKeywordSearch(
+        SearchBarText{"", "red cars", "Google Image Search"}, true, false);
     ASSERT_TRUE(akey.started);
     Finish();
     EXPECT_EQ(akey.projectFolder, commands.KeyBaseFolder() + "GoogleImageSearch=red cars/");
     EXPECT_EQ(state.mode, "advancedkey");
     inf = Read(akey.projectFolder + "project.inf");
-    EXPECT_EQ(inf.substr(0, inf.find("\r\n             \r\n")),
-              "0 00:00:00            \r\nVersion=1.1\r\nFILTER=910000 0 900\r\nKEYWORDS=red cars\r\n"
-              "SEARCHENGINE=GoogleImageSearch\r\nURL=http://" + server.HostPort() + aq);
+    EXPECT_EQ(
+        inf.substr(0, inf.find("\r\n             \r\n")),
+        "0 00:00:00            \r\nVersion=1.1\r\nFILTER=910000 0 900\r\nKEYWORDS=red cars\r\n"
+        "SEARCHENGINE=GoogleImageSearch\r\nURL=http://" +
+            server.HostPort() + aq);
     EXPECT_TRUE(app.bThum);
     EXPECT_FALSE(app.bBig);
-    EXPECT_EQ(app.keywords, std::vector<std::string>{"red cars"}) << "the same keywords are not listed twice";
+    EXPECT_EQ(app.keywords, std::vector<std::string>{"red cars"})
+        << "the same keywords are not listed twice";
 }
 
 TEST_F(Commands, EmptyInputStartsNothing) {

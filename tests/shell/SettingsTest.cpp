@@ -137,10 +137,12 @@ TEST_F(Settings, SaveWritesEveryValueAndLongValuesComeBackWhole) {
     app.Save();
     std::ifstream in(dir.Path() + "Pelquinar.conf");
     std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    for (const char* name : {"thumbsize", "slidedelay", "imageminsize", "imagemaxsize", "bGif", "bJpg", "bBmp",
-                             "bThum", "bBig", "winmode", "listmode", "slistmode", "searchmode", "tabmode",
-                             "dircreate", "maxlevels", "maxpages", "limit", "useproxy", "proxy", "port",
-                             "username", "password", "Item0", "Item1", "searchhost"})
+    for (const char* name :
+         {"thumbsize",  "slidedelay", "imageminsize", "imagemaxsize", "bGif",     "bJpg",
+          "bBmp",       "bThum",      "bBig",         "winmode",      "listmode", "slistmode",
+          "searchmode", "tabmode",    "dircreate",    "maxlevels",    "maxpages", "limit",
+          "useproxy",   "proxy",      "port",         "username",     "password", "Item0",
+          "Item1",      "searchhost"})
         EXPECT_NE(file.find(std::string(name) + "="), std::string::npos) << name;
     CPelquinarApp back = Loaded();
     EXPECT_EQ(back.proxy, std::string(300, 'p') + ":8080");

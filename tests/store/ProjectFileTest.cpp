@@ -1,5 +1,3 @@
-#include "store/ProjectFile.h"
-
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -7,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include "store/ProjectFile.h"
 #include "store/SizeText.h"
 #include "tests/support/TempDir.h"
 
@@ -23,8 +22,8 @@ TEST(SizeText, Forms) {
         long long bytes;
         const char* text;
     };
-    const std::vector<Case> cases = {{0, "0bytes"},     {512, "512bytes"},   {1023, "1023bytes"},
-                                     {1024, "1KB"},     {1535, "1KB"},       {1536, "2KB"},
+    const std::vector<Case> cases = {{0, "0bytes"},       {512, "512bytes"}, {1023, "1023bytes"},
+                                     {1024, "1KB"},       {1535, "1KB"},     {1536, "2KB"},
                                      {1048063, "1023KB"}, {1048064, "1MB"},  {5 * 1048576, "5MB"}};
     for (const auto& c : cases) EXPECT_EQ(SizeText(c.bytes), c.text) << c.bytes;
 }
@@ -73,7 +72,8 @@ TEST(ProjectFile, ConcurrentWritersNeverTearLines) {
             for (int i = 0; i < 200; ++i) {
                 std::string name = "t" + std::to_string(t) + "_" + std::to_string(i) + ".gif";
                 if (t % 2)
-                    AppendItemLine(dir.Path(), "OK", name, "1KB", "http://h/" + std::string(300, 'x'));
+                    AppendItemLine(dir.Path(), "OK", name, "1KB",
+                                   "http://h/" + std::string(300, 'x'));
                 else
                     UpdateStatusAndAppend(dir.Path(), std::to_string(i) + "**00:00:01", name, "1KB",
                                           "http://h/" + std::string(300, 'y'));
@@ -138,10 +138,11 @@ TEST(ProjectFile, BrowsingReaderListsExistingPicturesOnly) {
 
 TEST(ProjectFile, SummaryReaderForTheHistories) {
     test::TempDir dir;
-    WriteFile(dir.Path() + "project.inf",
-              "17**00:00:09            \r\nVersion=1.1\r\nFILTER=000000 0 900\r\nKEYWORDS=cats  \r\n"
-              "SEARCHENGINE=\r\nURL=http://first/\r\n             \r\nIMAGE=42\r\nURL=http://second/\r\n"
-              "OK a 1KB u\r\nOK b 1KB u\r\nURL=http://too-late/\r\n");
+    WriteFile(
+        dir.Path() + "project.inf",
+        "17**00:00:09            \r\nVersion=1.1\r\nFILTER=000000 0 900\r\nKEYWORDS=cats  \r\n"
+        "SEARCHENGINE=\r\nURL=http://first/\r\n             \r\nIMAGE=42\r\nURL=http://second/\r\n"
+        "OK a 1KB u\r\nOK b 1KB u\r\nURL=http://too-late/\r\n");
     ProjectSummary s = ReadProjectSummary(dir.Path(), 11);
     EXPECT_TRUE(s.found);
     EXPECT_EQ(s.pictures, "17");

@@ -93,7 +93,8 @@ public:
     // Waits until DownloadsEnded was called (true) or the time is up.
     bool WaitDownloadsEnded(int timeoutMs) {
         std::unique_lock<std::mutex> l(m_);
-        return cv_.wait_for(l, std::chrono::milliseconds(timeoutMs), [this] { return downloadsEnded_ > 0; });
+        return cv_.wait_for(l, std::chrono::milliseconds(timeoutMs),
+                            [this] { return downloadsEnded_ > 0; });
     }
 
 private:

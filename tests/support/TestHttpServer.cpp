@@ -59,14 +59,14 @@ void TestHttpServer::Init() {
                     return false;
                 });
         } else if (!route.contentLength) {
-            res.set_content_provider(route.contentType,
-                                     [body](size_t offset, httplib::DataSink& sink) {
-                                         if (offset < body->size())
-                                             sink.write(body->data() + offset, body->size() - offset);
-                                         else
-                                             sink.done();
-                                         return true;
-                                     });
+            res.set_content_provider(
+                route.contentType, [body](size_t offset, httplib::DataSink& sink) {
+                    if (offset < body->size())
+                        sink.write(body->data() + offset, body->size() - offset);
+                    else
+                        sink.done();
+                    return true;
+                });
         } else {
             res.set_content(*body, route.contentType);
         }

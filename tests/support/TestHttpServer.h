@@ -24,10 +24,11 @@ struct Route {
     int status = 200;
     std::string body;
     std::string contentType = "text/html";
-    bool contentLength = true;  // false: no Content-Length, the end of the body closes the connection
-    std::string location;       // sent as the Location header when not empty
-    int delayMs = 0;            // wait before answering
-    int stallAfter = -1;        // send this many bytes of the body, then send nothing more
+    bool contentLength =
+        true;              // false: no Content-Length, the end of the body closes the connection
+    std::string location;  // sent as the Location header when not empty
+    int delayMs = 0;       // wait before answering
+    int stallAfter = -1;   // send this many bytes of the body, then send nothing more
     std::vector<std::pair<std::string, std::string>> headers;
     std::function<void()> onRequest;  // called (on a server thread) before answering
 };
