@@ -61,7 +61,6 @@ bool MoveNoReplace(const std::string& from, const std::string& to) {
 }
 
 struct Transfer {
-    CBallThread* self = nullptr;
     const std::atomic<bool>* abort = nullptr;
     FILE* file = nullptr;
     std::string firstBlock;
@@ -198,8 +197,8 @@ std::string CBallThread::Download(const std::string& address, const std::string&
         return {};
     }
 
-    std::string finalBase, finalExt;
-    SplitFileName(finalName, finalBase, finalExt);
+    std::string finalBase, unusedExt;
+    SplitFileName(finalName, finalBase, unusedExt);
     std::string tempName = finalBase + ".down";
     int fd = ::open((folder + tempName).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     for (int k = 1; fd < 0 && errno == EEXIST && k < 1000; ++k) {
@@ -221,7 +220,6 @@ std::string CBallThread::Download(const std::string& address, const std::string&
     const long long maxBytes = (long long)state_.imageMaxKb * 1024;
 
     Transfer t;
-    t.self = this;
     t.abort = &abort_;
     t.file = file;
     t.maxBytes = advanced ? maxBytes : -1;

@@ -46,7 +46,6 @@ void CLinkScanner::Reset() {
 }
 
 void CLinkScanner::SetBaseAddress(const std::string& address) {
-    baseAddress_ = address;
     base_.reset();
     // The base is rebuilt from scheme, host, port and path (query kept);
     // user name and password are dropped. Anything but https is read as http.

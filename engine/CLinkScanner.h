@@ -47,7 +47,6 @@ private:
     // The reference resolved against the page; false when it cannot be.
     bool Resolve(const std::string& reference, std::string& resolved);
 
-    std::string baseAddress_;
     std::unique_ptr<CUrl> base_;  // the rebuilt base, or null when it has none
     std::string title_;
     std::vector<std::string> links_;

@@ -60,8 +60,7 @@ int CPelquinarDoc::CrawlThreadProc() {
             }
             bool leave = false;
             for (size_t i = 0; i < level.pictures.size() && !leave; ++i) {
-                const std::string picture = level.pictures[i];
-                QueuePicture(picture, leave);
+                QueuePicture(level.pictures[i], leave);
             }
         } else {
             if (stop_.load()) break;

@@ -46,12 +46,6 @@ void CSearchState::AddDownloaded(const DownloadedPicture& picture) {
     downloadedCount_.fetch_add(1);
 }
 
-void CSearchState::AddKnownDownloaded(const DownloadedPicture& picture) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    downloaded_.push_back(picture);
-    downloadedAddresses_.insert(picture.address);
-}
-
 bool CSearchState::IsDownloadedAddress(const std::string& address) const {
     std::lock_guard<std::mutex> lock(mutex_);
     return downloadedAddresses_.count(address) != 0;

@@ -78,8 +78,6 @@ public:
     void AddDownloaded(const DownloadedPicture& picture);  // also counts it
     bool IsDownloadedAddress(const std::string& address) const;
     std::vector<DownloadedPicture> Downloaded() const;
-    // Continue: pictures listed by an earlier run, known without counting.
-    void AddKnownDownloaded(const DownloadedPicture& picture);
     void ResetDownloads();
 
     // Addresses ProcessPage was asked to fetch, in order. Crawl thread only

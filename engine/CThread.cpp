@@ -117,7 +117,6 @@ void CThread::Start() {
     if (commandSupport_) eventCreated_ = true;
     RegisterClassLockLocked();
     exitCode_ = kStillActive;
-    bodyDone_ = false;
     handleOpen_ = true;
     try {
         thread_ = std::thread([this] { Body(); });
@@ -125,7 +124,6 @@ void CThread::Start() {
         UnregisterClassLockLocked();
         ResetLocked();
         exitCode_ = kNeverRun;
-        bodyDone_ = true;
         throw CThreadException(this, e.what(), CThreadException::kCreateFailed);
     }
     if (commandSupport_) {
@@ -146,7 +144,6 @@ void CThread::Body() {
         exitCode_ = code;
     }
     endedEvent_.notify_all();
-    bodyDone_ = true;
 }
 
 bool CThread::Stop(int& exitCode, int wait) {

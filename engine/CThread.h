@@ -88,7 +88,6 @@ private:
     int parameter_;
     std::thread thread_;
     bool handleOpen_ = false;  // the thread exists and has not finished its body
-    std::atomic<bool> bodyDone_{true};
     std::atomic<int> nativeTid_{0};
     std::atomic<int> exitCode_{kNeverRun};
     std::atomic<int> status_{kIdle};

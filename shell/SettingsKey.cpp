@@ -22,7 +22,6 @@ bool SettingsKey::Open(const QString& path) {
     Close();
     path_ = path;
     settings_ = std::make_unique<QSettings>(path, QSettings::IniFormat);
-    readOk_ = settings_->status() == QSettings::NoError;
     return true;
 }
 

@@ -26,8 +26,6 @@ public:
     // Writes what changed to the file and closes it; closing twice is harmless.
     void Close();
     bool IsOpen() const { return settings_ != nullptr; }
-    // False when the file could not be read or was malformed.
-    bool ReadOk() const { return readOk_; }
     const QString& Path() const { return path_; }
 
     // The file the program uses: $PELQUINAR_CONFIG when set, else
@@ -37,7 +35,6 @@ public:
 private:
     std::unique_ptr<QSettings> settings_;
     QString path_;
-    bool readOk_ = true;
 };
 
 }  // namespace pq

@@ -77,6 +77,23 @@ std::string AbsoluteFolder(const std::string& path) {
     return f;
 }
 
+// Makes the folder (and those above it) when missing and gives it back
+// absolute with its trailing "/"; empty, after saying so, when it cannot.
+std::string MakeFolder(const std::string& path, const char* what) {
+    if (!pq::CSearchCommands::CreateProjectFolder(path)) {
+        std::fprintf(stderr, "pelquinar-cli: cannot make the %s %s\n", what, path.c_str());
+        return {};
+    }
+    return AbsoluteFolder(path);
+}
+
+// The name of the folder a project lies in ("Websearch", "Keysearch", ...).
+std::string ProjectRootName(const std::string& projectFolder) {
+    std::filesystem::path p = std::filesystem::absolute(projectFolder).lexically_normal();
+    if (!p.has_filename()) p = p.parent_path();  // "x/proj/" names proj itself
+    return p.parent_path().filename().string();
+}
+
 struct Command {
     std::string name;
     std::vector<std::string> words;
@@ -259,14 +276,8 @@ int main(int argc, char** argv) {
 
     pq::CPelquinarApp app;
     if (cmd.values.count("--start-dir")) {
-        std::error_code ec;
-        std::filesystem::create_directories(cmd.values["--start-dir"], ec);
-        if (!std::filesystem::is_directory(cmd.values["--start-dir"])) {
-            std::fprintf(stderr, "pelquinar-cli: cannot make the start folder %s\n",
-                         cmd.values["--start-dir"].c_str());
-            return kNoFolder;
-        }
-        app.startDirectory = AbsoluteFolder(cmd.values["--start-dir"]);
+        app.startDirectory = MakeFolder(cmd.values["--start-dir"], "start folder");
+        if (app.startDirectory.empty()) return kNoFolder;
     }
     app.Load();
 
@@ -278,14 +289,7 @@ int main(int argc, char** argv) {
 
     // The search bar's mode follows the command, as a user would switch it.
     if (cmd.name == "continue") {
-        std::string parent =
-            std::filesystem::absolute(cmd.words[0]).lexically_normal().parent_path().filename();
-        if (parent.empty())
-            parent = std::filesystem::absolute(cmd.words[0])
-                         .lexically_normal()
-                         .parent_path()
-                         .parent_path()
-                         .filename();
+        const std::string parent = ProjectRootName(cmd.words[0]);
         if (parent == "Keysearch") app.searchMode = "searchkey";
         if (parent == "Websearch") app.searchMode = "searchweb";
     } else {
@@ -303,14 +307,8 @@ int main(int argc, char** argv) {
         bar.address = cmd.words[0];
         std::string project;
         if (cmd.values.count("--project")) {
-            std::error_code ec;
-            std::filesystem::create_directories(cmd.values["--project"], ec);
-            if (!std::filesystem::is_directory(cmd.values["--project"])) {
-                std::fprintf(stderr, "pelquinar-cli: cannot make the project folder %s\n",
-                             cmd.values["--project"].c_str());
-                return kNoFolder;
-            }
-            project = AbsoluteFolder(cmd.values["--project"]);
+            project = MakeFolder(cmd.values["--project"], "project folder");
+            if (project.empty()) return kNoFolder;
         }
         s = commands.WebSearch(bar, project);
     } else if (cmd.name == "key") {

@@ -260,6 +260,20 @@ TEST_F(CliSearches, ContinueResumesAProject) {
     EXPECT_NE(again.out.find("Pictures saved: 5"), std::string::npos) << again.out;
 }
 
+TEST_F(CliSearches, ContinueOfAKeywordProjectRunsInKeywordMode) {
+    RunResult key = RunCli("key blue birds --depth 0 --search-host " + host + " --start-dir " +
+                           Quote(start.Path()));
+    ASSERT_EQ(key.exitCode, 0) << key.out;
+    // A web search in between leaves the saved search bar in web mode.
+    RunResult web = RunCli("web " + Quote(server.Url("/site/two.html")) +
+                           " --depth 0 --start-dir " + Quote(start.Path()));
+    ASSERT_EQ(web.exitCode, 0) << web.out;
+    RunResult again = RunCli("continue " + Quote(Folder(key)) + " --depth 1 --search-host " + host);
+    ASSERT_EQ(again.exitCode, 0) << again.out;
+    // In keyword mode the next result page is followed and its thumbnail saved.
+    EXPECT_EQ(Pictures(Folder(again)), (std::vector<std::string>{"jay.gif", "robin.jpg"}));
+}
+
 TEST_F(CliSearches, CtrlCStopsTheSearchAndLeavesNoPartialPicture) {
     test::Route slow;
     slow.body = test::PictureBytes(200000);

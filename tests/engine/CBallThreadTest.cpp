@@ -136,7 +136,7 @@ TEST_F(Worker, AdvancedWebSizeLimits) {
 }
 
 TEST_F(Worker, ContinueSkipsPicturesAlreadyDownloadedWithoutFetching) {
-    state.AddKnownDownloaded(DownloadedPicture{"old.gif", server.Url("/old.gif"), "1KB"});
+    state.AddDownloaded(DownloadedPicture{"old.gif", server.Url("/old.gif"), "1KB"});
     Serve("/old.gif", PictureBytes(500));
     CBallThread cont(state, ui, "continue");
     EXPECT_EQ(DownloadOne(cont, "/old.gif", "old.gif"), "");
