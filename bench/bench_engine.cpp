@@ -58,6 +58,22 @@ int main(int argc, char** argv) {
         "scanner: %d x %zu bytes in %.3f s = %.1f MB/s (%zu links, %zu pictures per page)\n",
         rounds, page.size(), s, rounds * page.size() / s / 1e6, links, pictures);
 
+    // A hostile page: one picture reference full of runs that look like the
+    // resolver's own markers, and a space that makes it use one. Its cost
+    // must grow with its length, not with the square of it.
+    for (size_t runs : {5000u, 20000u, 80000u}) {
+        std::string hostile = "<img src=\"a b";
+        for (size_t i = 0; i < runs; ++i) hostile += "~pq" + std::to_string(i) + "~";
+        hostile += ".jpg\">";
+        start = Clock::now();
+        scanner.Reset();
+        scanner.SetBaseAddress("http://bench.host/");
+        scanner.SetCollectPictures(true);
+        scanner.Scan(hostile.data(), int(hostile.size()));
+        std::printf("hostile reference: %zu marker-like runs, %zu bytes, scanned in %.4f s\n", runs,
+                    hostile.size(), Seconds(start));
+    }
+
     pq::test::TestHttpServer server;
     server.Page("/page.html", std::string(20000, 'x'));
     pq::CPageFetcher fetcher;

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <algorithm>
 #include <cstring>
 #include <thread>
 
@@ -181,7 +182,7 @@ std::string CBallThread::Download(const std::string& address, const std::string&
     lastTransferBytes_ = 0;
     // The final name: '*' cannot stay in a name, and the replacement comes
     // first so that the existence test sees the name really used.
-    std::string name = localName;
+    std::string name = FitFileName(localName);
     for (char& c : name)
         if (c == '*') c = 'x';
     if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
@@ -222,7 +223,7 @@ std::string CBallThread::Download(const std::string& address, const std::string&
     Transfer t;
     t.abort = &abort_;
     t.file = file;
-    t.maxBytes = advanced ? maxBytes : -1;
+    t.maxBytes = advanced ? std::min(maxBytes, state_.pictureLimitBytes) : state_.pictureLimitBytes;
     t.lastByte = Clock::now();
 
     std::string error;

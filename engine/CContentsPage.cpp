@@ -1,6 +1,51 @@
 #include "engine/CContentsPage.h"
 
+#include "engine/TextUtil.h"
+
 namespace pq {
+
+namespace {
+
+// A link to a local file: the file part percent-encoded where a browser
+// would read it otherwise ("?" as a query, "%" as an escape, a space or a
+// quote as the end of the value); the fragment after "#" kept.
+std::string HrefOf(const std::string& localName) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    const std::string_view file = FilePartOf(localName);
+    for (unsigned char c : file) {
+        bool plain = c > 0x20 && c < 0x7f && c != '?' && c != '%' && c != '"' && c != '\'' &&
+                     c != '<' && c != '>' && c != '\\' && c != '#';
+        if (plain) {
+            out += char(c);
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    out.append(localName, file.size(), std::string::npos);
+    return HtmlText(out);
+}
+
+// An address as text of the page: control bytes percent-encoded, markup
+// escaped.
+std::string AddressText(const std::string& address) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string plain;
+    for (unsigned char c : address) {
+        if (IsControl(c)) {
+            plain += '%';
+            plain += kHex[c >> 4];
+            plain += kHex[c & 15];
+        } else {
+            plain += char(c);
+        }
+    }
+    return HtmlText(plain);
+}
+
+}  // namespace
 
 CContentsPage::~CContentsPage() { Close(); }
 
@@ -13,8 +58,12 @@ std::string CContentsPage::Head() {
 
 std::string CContentsPage::Entry(const std::string& localName, const std::string& title,
                                  const std::string& address) {
-    return "<a href=" + localName + "><li> " + title + " (" +
-           localName.substr(0, localName.find('#')) + " - " + address + ")<br>\r\n";
+    // Everything that came from the web is escaped: a title or an address
+    // holding markup must not become markup of this page. The title is
+    // markup text already, so its character references stay.
+    return "<a href=\"" + HrefOf(localName) + "\"><li> " + HtmlText(title, true) + " (" +
+           AddressText(std::string(FilePartOf(localName))) + " - " + AddressText(address) +
+           ")<br>\r\n";
 }
 
 std::string CContentsPage::Foot() { return "</UL>\r\n</BODY>\r\n</HTML>\r\n"; }

@@ -28,15 +28,15 @@ ItemRecord* CItemRegistry::Find(const std::string& key) {
 void CItemRegistry::Store(const std::string& key, ItemRecord rec) {
     auto it = records_.find(key);
     if (it != records_.end()) {
-        auto used = nameUses_.find(ToLower(it->second.localName));
+        auto used = nameUses_.find(ToLower(FilePartOf(it->second.localName)));
         if (used != nameUses_.end() && --used->second == 0) nameUses_.erase(used);
     }
-    ++nameUses_[ToLower(rec.localName)];
+    ++nameUses_[ToLower(FilePartOf(rec.localName))];
     records_[key] = std::move(rec);
 }
 
 bool CItemRegistry::HasLocalName(std::string_view name) const {
-    return nameUses_.count(ToLower(name)) != 0;
+    return nameUses_.count(ToLower(FilePartOf(name))) != 0;
 }
 
 void CItemRegistry::Clear() {

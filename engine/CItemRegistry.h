@@ -28,7 +28,8 @@ public:
     ItemRecord* Find(const std::string& key);
     // Stores rec under key, replacing any record stored there.
     void Store(const std::string& key, ItemRecord rec);
-    // Whether some record's local name equals name, ignoring case.
+    // Whether some record's local name names the same file as name (both
+    // cut before "#"), ignoring case.
     bool HasLocalName(std::string_view name) const;
     void Clear();
     size_t Size() const { return records_.size(); }

@@ -43,6 +43,7 @@ void CLinkScanner::Reset() {
     pictures_.clear();
     title_ = "Untitled";
     collectPictures_ = false;
+    stop_ = nullptr;
 }
 
 void CLinkScanner::SetBaseAddress(const std::string& address) {
@@ -90,6 +91,10 @@ bool CLinkScanner::IsPageExtension(const std::string& ext) {
 
 bool CLinkScanner::Resolve(const std::string& reference, std::string& resolved) {
     if (!base_) return false;
+    // A reference this long cannot come out at an address of the allowed
+    // length but through thousands of dot segments; it is not worth the
+    // work of resolving.
+    if (reference.size() > size_t(kMaxReferenceChars)) return false;
     if (reference.empty() || reference[0] == '#') {
         // A same-document reference is the page itself (RFC 3986, 5.2.2);
         // older libcurl resolves an empty one to the page's folder instead.
@@ -109,6 +114,8 @@ bool CLinkScanner::WantsAttributes(const std::string& tagName) {
 
 bool CLinkScanner::HandleTag(const std::string& tagName, int closePos,
                              const std::vector<TagAttribute>& attributes) {
+    // Stop is honoured within one tag, however long the page.
+    if (stop_ && stop_->load(std::memory_order_relaxed)) return false;
     switch (GroupOf(tagName)) {
         case TagGroup::kLink: {
             const TagAttribute* ref = FirstOf(attributes, {"src", "href"});

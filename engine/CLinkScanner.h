@@ -5,6 +5,7 @@
 // One scanner is used by one thread at a time.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@ class CUrl;
 class CLinkScanner : public CTagParser {
 public:
     static constexpr int kMaxAddressChars = 1000;
+    static constexpr int kMaxReferenceChars = 4 * kMaxAddressChars;
 
     CLinkScanner();
     ~CLinkScanner() override;
@@ -26,6 +28,9 @@ public:
     void Reset();
     void SetBaseAddress(const std::string& address);
     void SetCollectPictures(bool on) { collectPictures_ = on; }
+    // The scan ends at the next tag once *stop is set (another thread may
+    // set it). Reset forgets the flag.
+    void SetStopFlag(const std::atomic<bool>* stop) { stop_ = stop; }
 
     const std::string& Title() const { return title_; }
     const std::vector<std::string>& Links() const { return links_; }
@@ -52,6 +57,7 @@ private:
     std::vector<std::string> links_;
     std::vector<std::string> pictures_;
     bool collectPictures_ = false;
+    const std::atomic<bool>* stop_ = nullptr;
 };
 
 }  // namespace pq

@@ -5,6 +5,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 #include <thread>
 
 #include "engine/CItemRegistry.h"
@@ -22,6 +25,7 @@ struct CPageFetcher::Transfer {
     long status = 0;
     bool bufferFull = false;        // the page reached its cut; the rest is not read
     bool stoppedAtHeaders = false;  // a status without a body we want
+    bool badLocation = false;       // the Location held a control byte
     std::string location;
     Clock::time_point lastByte;
 };
@@ -107,11 +111,15 @@ size_t CPageFetcher::OnHeader(char* data, size_t size, size_t count, void* user)
         if (sp) code = std::strtol(sp + 1, nullptr, 10);
         t->status = code;
         t->location.clear();
+        t->badLocation = false;
         return len;
     }
     if (HeaderNameIs(data, len, "location")) {
         std::string value = Trim(std::string_view(data + 9, len - 9));
         if (value.size() > kMaxLocationChars) value.resize(kMaxLocationChars);
+        // A bare CR or another control byte inside the value is no address:
+        // passed on it would split the project's records.
+        t->badLocation = HasControl(value);
         t->location = value;
         return len;
     }
@@ -267,6 +275,10 @@ int CPageFetcher::SingleRequest(std::string& address, char* buffer, int& size) {
             case 301:
             case 302:
             case 303: {
+                if (t.badLocation || t.location.empty()) {
+                    rc = kFailed;
+                    break;
+                }
                 UrlParts loc;
                 if (SplitUrl(t.location, loc) && !loc.host.empty()) {
                     address = t.location;
@@ -307,17 +319,79 @@ int CPageFetcher::Fetch(std::string& address, char* buffer, int& size, bool foll
     return rc;
 }
 
+namespace {
+
+// Writes the bytes to path, creating the file; an existing file is replaced
+// only when replace is set, and a symbolic link never followed. errno tells
+// EEXIST when the name is taken.
+bool WriteFile(const std::string& path, const char* buffer, int size, bool replace) {
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | (replace ? O_TRUNC : O_EXCL);
+    int fd = ::open(path.c_str(), flags, 0644);
+    if (fd < 0) return false;
+    const char* p = buffer;
+    size_t left = size > 0 ? size_t(size) : 0;
+    bool ok = true;
+    while (ok && left > 0) {
+        ssize_t n = ::write(fd, p, left);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) {
+            p += n;
+            left -= size_t(n);
+        }
+    }
+    ok = (::close(fd) == 0) && ok;
+    if (!ok) {
+        int saved = errno;
+        ::unlink(path.c_str());
+        errno = saved;
+    }
+    return ok;
+}
+
+bool IsPlainFileName(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           name.size() <= 255;
+}
+
+}  // namespace
+
 int CPageFetcher::SavePage(const std::string& localName, const std::string& folder,
                            const char* buffer, int size) {
-    std::string name = localName.substr(0, localName.find('#'));
+    const std::string name(FilePartOf(localName));
     // A local name is one file of the project folder, never a path out of it.
-    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
-        return kFileNotCreated;
-    std::FILE* f = std::fopen((folder + name).c_str(), "wb");
-    if (!f) return kFileNotCreated;
-    bool ok = size <= 0 || std::fwrite(buffer, 1, size_t(size), f) == size_t(size);
-    ok = (std::fclose(f) == 0) && ok;
-    return ok ? kSuccess : kFileNotCreated;
+    if (!IsPlainFileName(name)) return kFileNotCreated;
+    return WriteFile(folder + name, buffer, size, false) ? kSuccess : kFileNotCreated;
+}
+
+int CPageFetcher::SaveNewPage(std::string& localName, const std::string& folder,
+                              const char* buffer, int size, const CItemRegistry& nameMap,
+                              const std::function<bool(const std::string&)>& mayReplace) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string name(FilePartOf(localName));
+        if (!IsPlainFileName(name)) return kFileNotCreated;
+        const bool replace = mayReplace && mayReplace(name);
+        if (WriteFile(folder + name, buffer, size, replace)) return kSuccess;
+        if (errno != EEXIST) return kFileNotCreated;
+        // The name belongs to a file this page did not make (the project's
+        // record, the contents page, a picture): the page takes another.
+        std::string next;
+        do {
+            next = WithCounter(localName);
+        } while (nameMap.HasLocalName(FilePartOf(next)));
+        localName = next;
+    }
+    return kFileNotCreated;
+}
+
+std::string CPageFetcher::WithCounter(const std::string& localName) {
+    ++nameCounter_;
+    std::string suffix = "__" + std::to_string(nameCounter_);
+    std::string name = localName;
+    const size_t fileEnd = FilePartOf(name).size();
+    size_t dot = name.find('.');
+    name.insert(dot < fileEnd ? dot : fileEnd, suffix);
+    return name;
 }
 
 void CPageFetcher::LocalName(std::string& address, std::string& localName,
@@ -332,6 +406,11 @@ void CPageFetcher::LocalName(std::string& address, std::string& localName,
     }
     // "." and ".." would name the folder itself or its parent.
     if (candidate == "." || candidate == "..") candidate.clear();
+    // A name the file system cannot take is shortened (the fragment of a
+    // page's name is no part of its file).
+    const size_t filePart = FilePartOf(candidate).size();
+    if (filePart > kMaxFileNameBytes)
+        candidate = FitFileName(candidate.substr(0, filePart)) + candidate.substr(filePart);
 
     if (candidate.empty()) {
         candidate = isPage ? "index.htm" : "unknown.fil";
@@ -348,15 +427,9 @@ void CPageFetcher::LocalName(std::string& address, std::string& localName,
         localName = known->localName;
         return;
     }
-    if (nameMap.HasLocalName(candidate)) {
-        ++nameCounter_;
-        std::string suffix = "__" + std::to_string(nameCounter_);
-        size_t dot = candidate.find('.');
-        if (dot == std::string::npos)
-            candidate += suffix;
-        else
-            candidate.insert(dot, suffix);
-    }
+    // The file a name makes is what may not be taken twice: a page's name is
+    // compared without its fragment.
+    if (nameMap.HasLocalName(FilePartOf(candidate))) candidate = WithCounter(candidate);
     localName = candidate;
 }
 

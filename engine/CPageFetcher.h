@@ -9,6 +9,7 @@
 #include <curl/curl.h>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -53,14 +54,24 @@ public:
     // kPageBufferSize bytes; on success it holds size bytes and a zero byte.
     int Fetch(std::string& address, char* buffer, int& size, bool followRedirects);
 
-    // Writes size bytes of buffer to folder + localName (cut at its first
-    // "#"); 0, or 3 when the file cannot be created or written.
+    // Writes size bytes of buffer to a new file folder + localName (cut at
+    // its first "#"); 0, or 3 when the file cannot be created or written. A
+    // file already there is never replaced.
     static int SavePage(const std::string& localName, const std::string& folder, const char* buffer,
                         int size);
+    // As SavePage, but a name taken on disk does not fail the save: unless
+    // mayReplace says the file is this page's own (from an earlier run of
+    // the project), the page takes the next "__n" name of the counter that
+    // nameMap does not hold, and localName comes back changed.
+    int SaveNewPage(std::string& localName, const std::string& folder, const char* buffer,
+                    int size, const CItemRegistry& nameMap,
+                    const std::function<bool(const std::string& fileName)>& mayReplace);
 
     // The file name for the item at address. nameMap holds the items named
     // so far; an address named before gets its old name back (and address
-    // becomes its key), a name already taken gets "__n" from the counter.
+    // becomes its key), a name already taken (its part before "#") gets
+    // "__n" from the counter. A name too long for the file system is
+    // shortened, its extension kept.
     void LocalName(std::string& address, std::string& localName, const CItemRegistry& nameMap,
                    bool isPage);
 
@@ -84,6 +95,8 @@ public:
 
 private:
     struct Transfer;
+    // localName with "__n" of the next counter value before its first dot.
+    std::string WithCounter(const std::string& localName);
     int SingleRequest(std::string& address, char* buffer, int& size);
     int RunTransfer(Transfer& t);
 

@@ -12,7 +12,7 @@ namespace pq {
 
 CPelquinarDoc::CPelquinarDoc(CSearchState& state, ISearchUi& ui)
     : state_(state), ui_(ui), pageBuffer_(CPageFetcher::kPageBufferSize, '\0') {
-    levels_.resize(20);
+    levels_.resize(1);
 }
 
 CPelquinarDoc::~CPelquinarDoc() {
@@ -49,6 +49,9 @@ void CPelquinarDoc::StartSearch(const std::string& startAddress, const std::stri
 
     state_.visited.clear();
     state_.visitedSet.clear();
+    failedPages_.clear();
+    // Only a continued project has earlier pages; a new search starts empty.
+    if (!state_.continueFlag.load()) earlierPages_.clear();
     stop_ = false;
     fetcher_.SetCancel(false);
     state_.idleFlag = false;
@@ -65,6 +68,11 @@ void CPelquinarDoc::StartSearch(const std::string& startAddress, const std::stri
     crawling_ = true;
     startPageFailed_ = false;
     crawlThread_ = std::thread([this] { CrawlThreadProc(); });
+}
+
+void CPelquinarDoc::SetEarlierPages(std::unordered_map<std::string, std::string> fileToAddress) {
+    earlierPages_.clear();
+    for (auto& [file, address] : fileToAddress) earlierPages_[file] = CItemRegistry::KeyOf(address);
 }
 
 void CPelquinarDoc::OnStop() {

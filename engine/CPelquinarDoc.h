@@ -14,6 +14,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -114,9 +115,18 @@ public:
     CSearchState& State() { return state_; }
     ISearchUi& Ui() { return ui_; }
 
+    // Pages an earlier run of this project saved (file name, address): a
+    // continued search may write such a page's file again. Set before
+    // StartSearch; StartSearch of a new search clears it.
+    void SetEarlierPages(std::unordered_map<std::string, std::string> fileToAddress);
+
 private:
+    enum class PageOutcome { kFailed, kFetched, kSaved };
     int CrawlThreadProc();
-    bool ProcessPage(std::string& address, const std::string& localName, LevelRecord& level);
+    // Fetches, scans and saves one page. localName comes back changed when
+    // its file name was taken.
+    PageOutcome ProcessPage(std::string& address, std::string& localName, LevelRecord& level);
+    bool IsEarlierCopyOf(const std::string& file, const std::string& address) const;
     void QueuePicture(const std::string& picture, bool& leave);
     void EnsureLevels(int depth);
     void JoinCrawl();
@@ -134,6 +144,8 @@ private:
     std::vector<LevelRecord> levels_;
     int currentDepth_ = 0;
     std::vector<char> pageBuffer_;
+    std::unordered_set<std::string> failedPages_;  // requested addresses whose fetch failed
+    std::unordered_map<std::string, std::string> earlierPages_;  // file -> address key
     std::string pageTitle_;
     CContentsPage contents_;
 

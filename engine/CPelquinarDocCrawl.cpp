@@ -20,8 +20,9 @@ int CPelquinarDoc::CrawlThreadProc() {
     contents_.Open(projectFolder_);
     RegisterPage(CContentsPage::kRegistryKey, CContentsPage::kFileName, 0);
 
+    // The level stack grows as the walk descends: a large depth setting costs
+    // nothing until a site is that deep.
     const int maxLevels = state_.maxLevels < 0 ? 0 : state_.maxLevels;
-    EnsureLevels(maxLevels);
     currentDepth_ = 0;
     levels_[0].Clear();
     fetcher_.ResetNames();
@@ -42,7 +43,8 @@ int CPelquinarDoc::CrawlThreadProc() {
         fetcher_.LocalName(address, localName, pages_, true);
         const std::string before = address;
         int n = 0;
-        if (ProcessPage(address, localName, levels_[size_t(currentDepth_)])) {
+        const PageOutcome outcome = ProcessPage(address, localName, levels_[size_t(currentDepth_)]);
+        if (outcome != PageOutcome::kFailed) {
             if (stop_.load()) break;
             LevelRecord& level = levels_[size_t(currentDepth_)];
             n = int(level.links.size());
@@ -51,7 +53,9 @@ int CPelquinarDoc::CrawlThreadProc() {
                 RegisterPage(address, localName, currentDepth_);
                 if (address != before && IsNewPage(before))
                     RegisterPage(before, localName, currentDepth_);
-                contents_.AddEntry(localName, pageTitle_, address);
+                // Only a page that has its file gets an entry pointing at it.
+                if (outcome == PageOutcome::kSaved)
+                    contents_.AddEntry(localName, pageTitle_, address);
             } else if (maxLevels != 0) {
                 if (currentDepth_ >= known->depth)
                     n = 0;
@@ -145,35 +149,66 @@ void CPelquinarDoc::QueuePicture(const std::string& picture, bool& leave) {
     if (stop_.load()) leave = true;
 }
 
-bool CPelquinarDoc::ProcessPage(std::string& address, const std::string& localName,
-                                LevelRecord& level) {
-    if (state_.visitedSet.count(address)) return true;
+CPelquinarDoc::PageOutcome CPelquinarDoc::ProcessPage(std::string& address, std::string& localName,
+                                                      LevelRecord& level) {
+    // A page reached again has nothing more to give: its level record stays
+    // empty, and a page that failed the first time fails again without a
+    // second fetch.
+    level.Clear();
+    if (state_.visitedSet.count(address))
+        return failedPages_.count(address) ? PageOutcome::kFailed : PageOutcome::kSaved;
     state_.visited.push_back(address);
     state_.visitedSet.insert(address);
-    level.Clear();
+    const std::string requested = address;
 
     int size = 0;
     int rc = fetcher_.Fetch(address, pageBuffer_.data(), size, true);
-    if (rc == CPageFetcher::kCancelled) return false;
+    if (rc == CPageFetcher::kCancelled) {
+        failedPages_.insert(requested);
+        return PageOutcome::kFailed;
+    }
 
     std::string sizeText;
+    bool saved = false;
     if (rc == CPageFetcher::kSuccess) {
         ui_.SetPaneText(ISearchUi::kPagePane,
                         std::string(kPageLabel) + std::to_string(state_.visited.size()));
         sizeText = SizeText(size);
         CLinkScanner scanner;
         scanner.Reset();
+        scanner.SetStopFlag(&stop_);
         scanner.SetBaseAddress(address);
         scanner.SetCollectPictures(true);
         scanner.Scan(pageBuffer_.data(), size);
         pageTitle_ = scanner.Title();
-        CPageFetcher::SavePage(localName, projectFolder_, pageBuffer_.data(), size);
+        // A page never replaces a file it did not make: its name is taken
+        // anew when another file holds it.
+        saved = fetcher_.SaveNewPage(localName, projectFolder_, pageBuffer_.data(), size, pages_,
+                                     [this, &address](const std::string& file) {
+                                         return IsEarlierCopyOf(file, address);
+                                     }) == CPageFetcher::kSuccess;
         AdmitScannedLinks(scanner.Links(), level);
         AdmitScannedPictures(scanner.Pictures(), level);
+    } else {
+        failedPages_.insert(requested);
     }
-    store::AppendItemLine(projectFolder_, rc == CPageFetcher::kSuccess ? "OK" : "**", localName,
-                          sizeText, address);
-    return rc == CPageFetcher::kSuccess;
+    // "OK" says the page is in the folder; a page fetched but not written is
+    // logged as failed.
+    store::AppendItemLine(projectFolder_, saved ? "OK" : "**", localName, saved ? sizeText : "",
+                          address);
+    if (rc != CPageFetcher::kSuccess) return PageOutcome::kFailed;
+    return saved ? PageOutcome::kSaved : PageOutcome::kFetched;
+}
+
+bool CPelquinarDoc::IsEarlierCopyOf(const std::string& file, const std::string& address) const {
+    // The record and the contents page are never a page's copy, whatever an
+    // earlier run wrote about them.
+    if (file == store::kProjectFileName || EqualsNoCase(file, CContentsPage::kFileName))
+        return false;
+    std::string ext = ToLower(file.substr(std::min(file.size(), file.rfind('.'))));
+    if (ext != ".htm" && ext != ".html") return false;
+    auto it = earlierPages_.find(file);
+    return it != earlierPages_.end() && it->second == CItemRegistry::KeyOf(address);
 }
 
 }  // namespace pq

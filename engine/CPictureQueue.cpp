@@ -1,5 +1,7 @@
 #include "engine/CPictureQueue.h"
 
+#include "engine/CUrl.h"
+
 namespace pq {
 
 void CPictureQueue::Reset() {
@@ -24,7 +26,7 @@ void CPictureQueue::Append(const std::string& localName, const std::string& addr
     std::lock_guard<std::mutex> lock(mutex_);
     if (queued_ >= int(entries_.size())) MakeRoomLocked();
     entries_[size_t(queued_)] = Entry{localName, address, std::string()};
-    addresses_.insert(address);
+    addresses_.insert(EncodeForRequest(address));
     // The entry is complete before the count shows it.
     queued_.fetch_add(1);
 }
@@ -33,14 +35,14 @@ void CPictureQueue::AppendTaken(const std::string& localName, const std::string&
     std::lock_guard<std::mutex> lock(mutex_);
     MakeRoomLocked();
     entries_[size_t(queued_)] = Entry{localName, address, std::string()};
-    addresses_.insert(address);
+    addresses_.insert(EncodeForRequest(address));
     queued_.fetch_add(1);
     taken_.fetch_add(1);
 }
 
 bool CPictureQueue::ContainsAddress(const std::string& address) const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return addresses_.count(address) != 0;
+    return addresses_.count(EncodeForRequest(address)) != 0;
 }
 
 CPictureQueue::Entry CPictureQueue::At(int i) const {

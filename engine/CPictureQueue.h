@@ -32,7 +32,9 @@ public:
     // Writes the entry at the queued count, then adds 1 to it. The lists
     // must have room (MakeRoom) — if not, they grow by the same rule.
     void Append(const std::string& localName, const std::string& address);
-    // Whether some entry of the address list equals address exactly.
+    // Whether some entry of the address list names the same resource as
+    // address: equal once both are in their request form, so "a b.jpg" and
+    // "a%20b.jpg" are one picture.
     bool ContainsAddress(const std::string& address) const;
 
     // Consumer side. Entry i (empty texts outside the lists).

@@ -1,5 +1,7 @@
 #include "engine/CSearchState.h"
 
+#include "engine/CUrl.h"
+
 namespace pq {
 
 CSearchState::CSearchState() { SetSearchHost("images.google.com"); }
@@ -42,13 +44,13 @@ std::string CSearchState::StatusText() const {
 void CSearchState::AddDownloaded(const DownloadedPicture& picture) {
     std::lock_guard<std::mutex> lock(mutex_);
     downloaded_.push_back(picture);
-    downloadedAddresses_.insert(picture.address);
+    downloadedAddresses_.insert(EncodeForRequest(picture.address));
     downloadedCount_.fetch_add(1);
 }
 
 bool CSearchState::IsDownloadedAddress(const std::string& address) const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return downloadedAddresses_.count(address) != 0;
+    return downloadedAddresses_.count(EncodeForRequest(address)) != 0;
 }
 
 std::vector<DownloadedPicture> CSearchState::Downloaded() const {

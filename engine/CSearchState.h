@@ -52,6 +52,10 @@ public:
     std::string proxy;
     int imageMinKb = 0;
     int imageMaxKb = 900;
+    // No picture of any search grows past this: an endless answer is cut
+    // off and discarded.
+    long long pictureLimitBytes = kDefaultPictureLimitMb * 1024LL * 1024LL;
+    static constexpr int kDefaultPictureLimitMb = 64;
     // The header of a new project.inf.
     store::ProjectHeader header;
 

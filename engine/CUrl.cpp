@@ -2,6 +2,7 @@
 
 #include <mutex>
 #include <new>
+#include <vector>
 
 namespace pq {
 
@@ -10,6 +11,40 @@ namespace {
 // address splitter treats them; whether such an address is fetched is the
 // caller's decision.
 constexpr unsigned kParseFlags = CURLU_NON_SUPPORT_SCHEME | CURLU_ALLOW_SPACE;
+
+
+// "~pqN~" with the smallest N that occurs in neither text. One pass over
+// each text: the numbers in use are collected, and N is the least absent
+// one (at most the count of markers seen), so a text full of markers costs
+// no more than its length.
+std::string UnusedMarker(const std::string& a, const std::string& b) {
+    std::vector<bool> used;
+    auto collect = [&used](const std::string& text) {
+        for (size_t i = text.find("~pq"); i != std::string::npos; i = text.find("~pq", i + 1)) {
+            size_t j = i + 3;
+            size_t value = 0;
+            bool small = true;
+            while (j < text.size() && text[j] >= '0' && text[j] <= '9') {
+                value = value * 10 + size_t(text[j] - '0');
+                small = small && j - i < 12;
+                ++j;
+            }
+            if (j == i + 3 || j >= text.size() || text[j] != '~' || !small) continue;
+            // A leading zero spells another marker than the number's own.
+            if (text[i + 3] == '0' && j > i + 4) continue;
+            if (value < text.size()) {
+                if (used.size() <= value) used.resize(value + 1, false);
+                used[value] = true;
+            }
+        }
+    };
+    collect(a);
+    collect(b);
+    size_t n = 0;
+    while (n < used.size() && used[n]) ++n;
+    return "~pq" + std::to_string(n) + "~";
+}
+
 }  // namespace
 
 void EnsureCurlGlobalInit() {
@@ -53,12 +88,7 @@ bool CUrl::Resolve(const std::string& reference) {
         return curl_url_set(handle_, CURLUPART_URL, reference.c_str(), kParseFlags) == CURLUE_OK;
 
     const std::string base = Url();
-    std::string marker;
-    for (int n = 0;; ++n) {
-        marker = "~pq" + std::to_string(n) + "~";
-        if (base.find(marker) == std::string::npos && reference.find(marker) == std::string::npos)
-            break;
-    }
+    const std::string marker = UnusedMarker(base, reference);
     static const char kHex[] = "0123456789abcdef";
     std::string masked;
     for (unsigned char c : reference) {

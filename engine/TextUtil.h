@@ -43,4 +43,32 @@ inline std::string Trim(std::string_view s) {
     return std::string(s.substr(b, e - b));
 }
 
+// Control bytes (below 32, and DEL): text holding one cannot go into a line
+// of a record or onto a request line as it is.
+inline bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7f; }
+inline bool HasControl(std::string_view s) {
+    for (unsigned char c : s)
+        if (IsControl(c)) return true;
+    return false;
+}
+
+// The part of a local name that names the file: all before its first "#".
+inline std::string_view FilePartOf(std::string_view localName) {
+    return localName.substr(0, localName.find('#'));
+}
+
+// The longest file name the program makes, in bytes. The file system allows
+// 255; the rest leaves room for a "__n" or "_n" suffix and ".down".
+inline constexpr size_t kMaxFileNameBytes = 200;
+
+// A file name no longer than maxBytes: the base is shortened (never inside a
+// UTF-8 sequence) and a short extension kept. Shorter names come back as
+// they are.
+std::string FitFileName(std::string_view name, size_t maxBytes = kMaxFileNameBytes);
+
+// Text for an HTML page: markup characters become character references.
+// keepEntities leaves a character reference already in the text ("&amp;",
+// "&#38;") as it is, for text taken from a page's own markup.
+std::string HtmlText(std::string_view s, bool keepEntities = false);
+
 }  // namespace pq

@@ -107,6 +107,12 @@ void CPelquinarApp::Load(const QString& path) {
 
     maxLevels = ToInt(ReadText(key, "maxlevels"));
     if (maxLevels == 0) maxLevels = 2;
+    // A hand-edited depth beyond what the options offer would make every
+    // search walk without end; a negative one means nothing.
+    if (maxLevels > kMaxDepth) maxLevels = kMaxDepth;
+    if (maxLevels < 0) maxLevels = 2;
+    pictureLimitMb = ToInt(ReadText(key, "picturelimit"));
+    if (pictureLimitMb <= 0 || pictureLimitMb > 4096) pictureLimitMb = 64;
     maxPages = ToInt(ReadText(key, "maxpages"));
     if (maxPages == 0) maxPages = 1;
     limit = ToInt(ReadText(key, "limit"));
@@ -142,6 +148,7 @@ void CPelquinarApp::Save() {
     key.Write("dircreate", dirCreate);
     WriteList(key, "Keyword", keywords);
     key.Write("maxlevels", std::to_string(maxLevels));
+    key.Write("picturelimit", std::to_string(pictureLimitMb));
     key.Write("maxpages", std::to_string(maxPages));
     key.Write("limit", std::to_string(limit));
     key.Write("useproxy", useProxy);

@@ -15,6 +15,9 @@ class SettingsKey;
 class CPelquinarApp {
 public:
     static constexpr int kMaxListEntries = 50;
+    // The deepest search the options and dialogs offer; a larger stored or
+    // given depth is brought down to it.
+    static constexpr int kMaxDepth = 20;
 
     // Thumbnail size and border, in pixels.
     int thumbWidth = 60;
@@ -29,6 +32,8 @@ public:
     bool bThum = false;
     bool bBig = false;
     int maxLevels = 0;
+    // Largest picture any search keeps, in MB ("picturelimit").
+    int pictureLimitMb = 64;
     int maxPages = 0;
     int limit = 0;
     std::string useProxy;

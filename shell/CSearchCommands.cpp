@@ -2,7 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <unordered_map>
 #include <filesystem>
 
 #include "store/ProjectFile.h"
@@ -22,10 +24,13 @@ std::string TrimTrailing(std::string text) {
     return text;
 }
 
+// Seconds of an "hh:mm:ss" text read back from a project; a damaged text
+// (out of range, or too large for the clock) counts as 0.
 int SecondsOf(const std::string& hms) {
-    int h = 0, m = 0, s = 0;
-    if (std::sscanf(hms.c_str(), "%d:%d:%d", &h, &m, &s) != 3) return 0;
-    return h * 3600 + m * 60 + s;
+    long long h = 0, m = 0, s = 0;
+    if (std::sscanf(hms.c_str(), "%lld:%lld:%lld", &h, &m, &s) != 3) return 0;
+    if (h < 0 || h > 99999 || m < 0 || m > 59 || s < 0 || s > 59) return 0;
+    return int(h * 3600 + m * 60 + s);
 }
 
 }  // namespace
@@ -130,7 +135,8 @@ void CSearchCommands::PrepareJob(const std::string& mode) {
     // The threads of an earlier search read this state: they end first.
     doc_.EndSearch();
     state_.mode = mode;
-    state_.maxLevels = app_.maxLevels;
+    state_.maxLevels = std::clamp(app_.maxLevels, 0, CPelquinarApp::kMaxDepth);
+    state_.pictureLimitBytes = (long long)std::max(app_.pictureLimitMb, 1) * 1024 * 1024;
     state_.useProxy = app_.UsesProxy();
     state_.proxy = app_.proxy;
     state_.imageMinKb = app_.imageMinSize;
@@ -236,7 +242,7 @@ SearchStart CSearchCommands::AdvancedWebSearch(const SearchBarText& bar,
         return s;
     }
     // Start stores the dialog's choices as the new defaults.
-    app_.maxLevels = o.depth;
+    app_.maxLevels = std::clamp(o.depth, 0, CPelquinarApp::kMaxDepth);
     app_.imageMinSize = o.minKb;
     app_.imageMaxSize = o.maxKb;
     app_.bGif = o.gif;
@@ -294,6 +300,10 @@ SearchStart CSearchCommands::Continue(const std::string& folderIn) {
     }
     PrepareJob("web");
     ApplyFilterCode(p.filterValue);
+    // A simple project says itself which kind it is: a keyword search has its
+    // keywords (and version 1.10); the search bar's last mode has no say.
+    if (state_.mode == "key" || state_.mode == "web")
+        state_.mode = (!p.keywords.empty() || p.version == "1.10") ? "key" : "web";
     state_.keywordFlag = state_.mode == "key" || state_.mode == "advancedkey";
     state_.header = store::ProjectHeader{};
     state_.header.keywordsLine = "KEYWORDS=" + p.keywords;
@@ -308,6 +318,12 @@ SearchStart CSearchCommands::Continue(const std::string& folderIn) {
     }
     state_.SetElapsedText(p.elapsed.empty() ? "00:00:00" : p.elapsed);
     state_.continueFlag = true;
+    // The pages its earlier runs saved are its own: fetched again, they are
+    // written over their old copies rather than beside them.
+    std::unordered_map<std::string, std::string> earlier;
+    for (const auto& page : p.pages)
+        earlier[page.localName.substr(0, page.localName.find('#'))] = page.address;
+    doc_.SetEarlierPages(std::move(earlier));
     s.elapsedSeconds = SecondsOf(p.elapsed);
     s.startAddress = p.url;
     s.keywords = TrimTrailing(p.keywords);

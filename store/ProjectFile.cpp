@@ -71,17 +71,91 @@ private:
     std::ifstream in_;
 };
 
+constexpr char kHex[] = "0123456789ABCDEF";
+
+bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7f; }
+
+// Control bytes percent-encoded, so a header value stays on its line.
+std::string OneLine(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (unsigned char c : text) {
+        if (IsControl(c)) {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        } else {
+            out += char(c);
+        }
+    }
+    return out;
+}
+
+int HexValue(char h) {
+    if (h >= '0' && h <= '9') return h - '0';
+    if (h >= 'a' && h <= 'f') return h - 'a' + 10;
+    if (h >= 'A' && h <= 'F') return h - 'A' + 10;
+    return -1;
+}
+
+// Length of line 1 without its line end, read from the file's start; -1
+// when it cannot be read or has no line end within the first bytes.
+ssize_t FirstLineLength(int fd) {
+    char head[128];
+    ssize_t n = ::pread(fd, head, sizeof head, 0);
+    for (ssize_t i = 0; i < n; ++i)
+        if (head[i] == '\r' || head[i] == '\n') return i;
+    return -1;
+}
+
 }  // namespace
 
+std::string EncodeField(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (unsigned char c : text) {
+        if (c == ' ' || IsControl(c)) {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        } else {
+            out += char(c);
+        }
+    }
+    return out;
+}
+
+std::string DecodeField(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size()) {
+            int hi = HexValue(text[i + 1]), lo = HexValue(text[i + 2]);
+            if (hi >= 0 && lo >= 0) {
+                unsigned char c = static_cast<unsigned char>(hi * 16 + lo);
+                if (c == ' ' || IsControl(c)) {
+                    out += char(c);
+                    i += 2;
+                    continue;
+                }
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}
+
 std::string FormatHeader(const ProjectHeader& h) {
-    return h.statusText + std::string(12, ' ') + "\r\n" + h.versionLine + "\r\n" +
-           "FILTER=" + h.filterValue + "\r\n" + h.keywordsLine + "\r\n" + h.engineLine + "\r\n" +
-           h.urlLine + "\r\n" + std::string(13, ' ') + "\r\n";
+    return OneLine(h.statusText) + std::string(12, ' ') + "\r\n" + OneLine(h.versionLine) +
+           "\r\n" + "FILTER=" + OneLine(h.filterValue) + "\r\n" + OneLine(h.keywordsLine) +
+           "\r\n" + OneLine(h.engineLine) + "\r\n" + OneLine(h.urlLine) + "\r\n" +
+           std::string(13, ' ') + "\r\n";
 }
 
 std::string FormatItemLine(const std::string& status, const std::string& localName,
                            const std::string& sizeText, const std::string& address) {
-    return status + " " + localName + " " + sizeText + " " + address;
+    return OneLine(status) + " " + EncodeField(localName) + " " + EncodeField(sizeText) + " " +
+           EncodeField(address);
 }
 
 bool CreateProjectFile(const std::string& folder, const ProjectHeader& header) {
@@ -112,9 +186,15 @@ bool UpdateStatusAndAppend(const std::string& folder, const std::string& statusT
                            const std::string& address) {
     std::string line = FormatItemLine("OK", localName, sizeText, address) + "\r\n";
     std::lock_guard<std::mutex> lock(WriteMutex());
-    int fd = ::open((folder + kProjectFileName).c_str(), O_WRONLY | O_CLOEXEC);
+    int fd = ::open((folder + kProjectFileName).c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) return false;
-    bool ok = ::pwrite(fd, statusText.data(), statusText.size(), 0) == ssize_t(statusText.size());
+    // The status goes over the start of line 1 only when it fits there: a
+    // longer text (a damaged or foreign line 1) would run into line 2. Such
+    // a status is skipped; the item line is still appended.
+    const std::string status = OneLine(statusText);
+    bool ok = true;
+    if (ssize_t(status.size()) <= FirstLineLength(fd))
+        ok = ::pwrite(fd, status.data(), status.size(), 0) == ssize_t(status.size());
     ok = ::lseek(fd, 0, SEEK_END) >= 0 && ok;
     ok = ok && WriteAll(fd, line);
     ok = (::close(fd) == 0) && ok;
@@ -139,16 +219,30 @@ BrowsedProject ReadProjectForBrowsing(const std::string& folder) {
             p.engine = line.size() > 13 ? line.substr(13) : "";
         } else if (line.compare(0, 6, "FILTER") == 0) {
             p.filterValue = line.size() > 7 ? line.substr(7) : "";
+        } else if (line.compare(0, 8, "Version=") == 0) {
+            p.version = line.substr(8);
         } else {
             // status, name, size, address: cut at single spaces.
             size_t s1 = line.find(' ');
             if (s1 == std::string::npos) continue;
             size_t s2 = line.find(' ', s1 + 1);
-            std::string name =
+            const std::string written =
                 line.substr(s1 + 1, s2 == std::string::npos ? std::string::npos : s2 - s1 - 1);
+            std::string name = DecodeField(written);
+            size_t s3 = s2 == std::string::npos ? std::string::npos : line.find(' ', s2 + 1);
+            const std::string address =
+                s3 == std::string::npos ? std::string() : DecodeField(line.substr(s3 + 1));
             std::string ext = LowerExtension(name);
-            if (ext == ".html" || ext == ".htm") continue;
+            if (ext == ".html" || ext == ".htm") {
+                if (line.compare(0, s1, "OK") == 0 && !name.empty())
+                    p.pages.push_back(BrowsedPage{name, address});
+                continue;
+            }
             if (line.compare(0, s1, "**") == 0) continue;
+            // Lines of older versions hold names unencoded: a name with "%20"
+            // of its own is found as written.
+            if (!name.empty() && !FileExists(folder + name) && FileExists(folder + written))
+                name = written;
             if (name.empty() || !FileExists(folder + name)) continue;
             BrowsedPicture pic;
             pic.localName = name;
@@ -158,8 +252,7 @@ BrowsedProject ReadProjectForBrowsing(const std::string& folder) {
                 pic.typeText = "GIF Image";
             else if (ext == ".bmp")
                 pic.typeText = "BMP Image";
-            size_t s3 = s2 == std::string::npos ? std::string::npos : line.find(' ', s2 + 1);
-            if (s3 != std::string::npos) pic.address = line.substr(s3 + 1);
+            pic.address = address;
             p.pictures.push_back(std::move(pic));
         }
     }

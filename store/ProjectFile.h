@@ -10,6 +10,7 @@
 
 #include <ctime>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pq::store {
@@ -46,9 +47,18 @@ bool UpdateStatusAndAppend(const std::string& folder, const std::string& statusT
                            const std::string& localName, const std::string& sizeText,
                            const std::string& address);
 
-// "OK name size address" without the line end.
+// "OK name size address" without the line end. Name and address are
+// written with EncodeField.
 std::string FormatItemLine(const std::string& status, const std::string& localName,
                            const std::string& sizeText, const std::string& address);
+
+// A field of an item line: a space would end the field and a control byte
+// the line, so both are written percent-encoded ("my pic.jpg" as
+// "my%20pic.jpg"); everything else stays as it is.
+std::string EncodeField(std::string_view text);
+// Undoes EncodeField: only "%20" and the escapes of control bytes are
+// decoded, so any other "%" sequence an address held reads back unchanged.
+std::string DecodeField(std::string_view text);
 
 // What the browsing views read back from a project.
 struct BrowsedPicture {
@@ -57,14 +67,22 @@ struct BrowsedPicture {
     std::string address;
 };
 
+// A page the project's earlier runs saved: its local name and address.
+struct BrowsedPage {
+    std::string localName;
+    std::string address;
+};
+
 struct BrowsedProject {
     bool found = false;   // project.inf could be opened
     std::string elapsed;  // line 1 after its last '*', trailing white space removed
+    std::string version;  // the "Version=" line's value
     std::string url;
     std::string keywords;
     std::string engine;
     std::string filterValue;
     std::vector<BrowsedPicture> pictures;  // only those whose file exists
+    std::vector<BrowsedPage> pages;        // "OK" page lines, as written
 };
 
 BrowsedProject ReadProjectForBrowsing(const std::string& folder);

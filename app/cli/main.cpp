@@ -43,8 +43,8 @@ const char kUsage[] =
     "\n"
     "options for every search:\n"
     "  --start-dir DIR                 where \"My Search\" lies (default: the current directory)\n"
-    "  --depth N                       how many links deep to follow (default: the setting "
-    "maxlevels)\n"
+    "  --depth N                       how many links deep to follow, 0 to 20 (default: the "
+    "setting maxlevels)\n"
     "  --search-host HOST[:PORT]       the image search service (default: the setting searchhost)\n"
     "\n"
     "Settings are read from $PELQUINAR_CONFIG, or $XDG_CONFIG_HOME/Pelquinar/Pelquinar.conf.\n"
@@ -265,6 +265,8 @@ int main(int argc, char** argv) {
     int depth = -1, minKb = -1, maxKb = -1;
     if (cmd.values.count("--depth") && !ParseNumber(cmd.values["--depth"], depth))
         return Usage("--depth takes a whole number");
+    if (depth > pq::CPelquinarApp::kMaxDepth)
+        return Usage("--depth takes 0 to " + std::to_string(pq::CPelquinarApp::kMaxDepth));
     if (cmd.values.count("--min") && !ParseNumber(cmd.values["--min"], minKb))
         return Usage("--min takes a whole number of KB");
     if (cmd.values.count("--max") && !ParseNumber(cmd.values["--max"], maxKb))

@@ -101,6 +101,9 @@ TEST_F(Cli, ExitCodes) {
         {"web " + Quote(server.Url("/")) + " --project " + Quote(tmp.Path() + "p") + " --depth x",
          2},
         {"web " + Quote(server.Url("/")) + " --project " + Quote(tmp.Path() + "p") + " --depth", 2},
+        {"web " + Quote(server.Url("/")) + " --project " + Quote(tmp.Path() + "p") +
+             " --depth 9999999",
+         2},
         {"web " + Quote(server.Url("/")) + " --project " + Quote(tmp.Path() + "p") + " --bogus", 2},
         {"web " + Quote(server.Url("/")) + " --project " + Quote(blocker + "/inside"), 3},
         {"web " + Quote(server.Url("/nothing.html")) + " --project " + Quote(tmp.Path() + "p1"), 1},

@@ -107,9 +107,9 @@ TEST(SavePage, WritesTheBytesUnderTheNameCutAtHash) {
     EXPECT_EQ(CPageFetcher::SavePage("show.asp?id=3.htm", dir.Path(), data, 2),
               CPageFetcher::kSuccess);
     EXPECT_EQ(dir.ReadFile("show.asp?id=3.htm"), "ab");
-    // Saving again truncates.
-    EXPECT_EQ(CPageFetcher::SavePage("x.html", dir.Path(), data, 1), CPageFetcher::kSuccess);
-    EXPECT_EQ(dir.ReadFile("x.html"), "a");
+    // A file already there is never written over.
+    EXPECT_EQ(CPageFetcher::SavePage("x.html", dir.Path(), data, 1), CPageFetcher::kFileNotCreated);
+    EXPECT_EQ(dir.ReadFile("x.html"), std::string(data, 5));
 }
 
 TEST(SavePage, FailuresGiveThreeAndWriteNothingOutsideTheFolder) {

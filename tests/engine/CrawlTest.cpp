@@ -90,10 +90,10 @@ TEST_F(Crawl, NewProjectFileAndContentsPageHaveExactBytes) {
     std::string contents =
         "<HTML>\r\n<HEAD>\r\n<TITLE>Halvendrake Contents</TITLE>\r\n</HEAD\r\n<BODY>\r\n"
         "<H1><center>Halvendrake Table of Contents</center><br><br></H1>\r\n<UL>\r\n"
-        "<a href=index.html><li> Home page (index.html - " +
+        "<a href=\"index.html\"><li> Home page (index.html - " +
         start +
         ")<br>\r\n"
-        "<a href=a.html><li> Untitled (a.html - " +
+        "<a href=\"a.html\"><li> Untitled (a.html - " +
         server.Url("/a.html") +
         ")<br>\r\n"
         "</UL>\r\n</BODY>\r\n</HTML>\r\n";
@@ -145,7 +145,7 @@ TEST_F(Crawl, ARedirectedPageGetsOneContentsEntryWithTheFinalAddress) {
     server.Page("/new.html", "<title>New</title>");
     Run("web", server.Url("/index.html"), 1);
     std::string contents = dir.ReadFile("HalvCon1.htm");
-    EXPECT_NE(contents.find("<a href=old.html><li> New (old.html - " + server.Url("/new.html") +
+    EXPECT_NE(contents.find("<a href=\"old.html\"><li> New (old.html - " + server.Url("/new.html") +
                             ")<br>\r\n"),
               std::string::npos);
     EXPECT_EQ(ItemLines().back(), "OK old.html 18bytes " + server.Url("/new.html"));

@@ -169,6 +169,8 @@ TEST_F(Commands, TheFourSearchesWriteTheirRecords) {
 
     app.searchMode = "searchkey";
     const std::string q = "/images?q=red cars&svnum=10&hl=it&lr=&ie=UTF-8&oe=UTF-8&start=0&sa=N";
+    const std::string encoded =
+        "/images?q=red%20cars&svnum=10&hl=it&lr=&ie=UTF-8&oe=UTF-8&start=0&sa=N";
     Serve("/images?q=red%20cars&svnum=10&hl=it&lr=&ie=UTF-8&oe=UTF-8&start=0&sa=N",
           "<title>results</title>");
     SearchStart key =
@@ -184,8 +186,9 @@ TEST_F(Commands, TheFourSearchesWriteTheirRecords) {
         inf,
         "0**00:00:00            \r\nVersion=1.10\r\nFILTER=000000 0 900\r\nKEYWORDS=red cars\r\n"
         "SEARCHENGINE=googleImageSearch\r\nURL=http://" +
-            server.HostPort() + q + "\r\n             \r\nOK " + q.substr(1) +
-            ".htm 22bytes http://" + server.HostPort() + q + "\r\n");
+            server.HostPort() + q + "\r\n             \r\nOK " + encoded.substr(1) +
+            ".htm 22bytes http://" + server.HostPort() + encoded + "\r\n")
+        << "item fields carry their spaces encoded, so the line keeps four fields";
     EXPECT_EQ(app.keywords.front(), "red cars");
 
     const std::string aq = "/images?q=red cars&svnum=10&hl=it&start=0&sa=N";
@@ -279,12 +282,66 @@ TEST_F(Commands, ContinueFetchesOnlyWhatTheStoppedSearchHadNot) {
     for (const char* f : {"a.gif", "b.gif", "c.gif", "d.gif"})
         EXPECT_TRUE(std::filesystem::exists(first.projectFolder + f)) << f;
     EXPECT_FALSE(std::filesystem::exists(first.projectFolder + "a_1.gif"));
+    // The pages fetched again go over their own earlier copies.
+    EXPECT_FALSE(std::filesystem::exists(first.projectFolder + "index__1.html"));
+    EXPECT_FALSE(std::filesystem::exists(first.projectFolder + "p__1.html"));
     EXPECT_EQ(state.queue.Queued(), 4);
 
     test::TempDir empty;
     SearchStart none = commands.Continue(empty.Path());
     EXPECT_FALSE(none.started);
     EXPECT_FALSE(none.message.empty());
+}
+
+TEST_F(Commands, ContinueTakesTheKindFromTheProjectNotFromTheSearchBar) {
+    Serve("/index.html", "<img src=a.gif><img src=b.gif>");
+    Serve("/a.gif", test::PictureBytes(400, 'a'));
+    app.searchMode = "searchweb";
+    app.maxLevels = 0;
+    SearchStart web = commands.WebSearch(SearchBarText{server.Url("/index.html"), "", ""},
+                                         dir.Path() + "mine/");
+    ASSERT_TRUE(web.started);
+    Finish();
+    EXPECT_EQ(state.DownloadedCount(), 1);
+
+    // A keyword search since left the search bar in keyword mode.
+    app.searchMode = "searchkey";
+    Serve("/b.gif", test::PictureBytes(400, 'b'));
+    SearchStart again = commands.Continue(dir.Path() + "mine/");
+    ASSERT_TRUE(again.started);
+    EXPECT_EQ(state.mode, "web");
+    EXPECT_FALSE(state.keywordFlag.load());
+    Finish();
+    EXPECT_EQ(server.Count("/b.gif"), 2) << "the missing picture is fetched";
+    EXPECT_TRUE(std::filesystem::exists(dir.Path() + "mine/b.gif"));
+}
+
+TEST_F(Commands, ContinueReadsADamagedClockAsZero) {
+    Serve("/index.html", "page");
+    app.searchMode = "searchweb";
+    app.maxLevels = 0;
+    for (const char* line1 : {"0**99999999999:00:00", "0**2147483647:59:59", "0**01:99:00"}) {
+        test::TempDir project;
+        std::ofstream(project.Path() + "project.inf", std::ios::binary)
+            << line1 << "\r\nVersion=1.1\r\nFILTER=000000 0 900\r\nKEYWORDS=\r\n"
+            << "SEARCHENGINE=\r\nURL=" << server.Url("/index.html") << "\r\n             \r\n";
+        SearchStart s = commands.Continue(project.Path());
+        ASSERT_TRUE(s.started) << line1;
+        EXPECT_EQ(s.elapsedSeconds, 0) << line1;
+        Finish();
+    }
+}
+
+TEST_F(Commands, TheDepthStaysWithinWhatTheDialogsOffer) {
+    AdvancedWebOptions o;
+    o.projectName = "deep";
+    o.depth = 9999999;
+    Serve("/index.html", "page");
+    SearchStart s = commands.AdvancedWebSearch(SearchBarText{server.Url("/index.html"), "", ""}, o);
+    ASSERT_TRUE(s.started);
+    Finish();
+    EXPECT_EQ(app.maxLevels, CPelquinarApp::kMaxDepth);
+    EXPECT_EQ(state.maxLevels, CPelquinarApp::kMaxDepth);
 }
 
 }  // namespace

@@ -83,6 +83,10 @@ TEST_F(Settings, Corrections) {
         {"slidedelay=0\nimagemaxsize=2\nmaxlevels=0\nmaxpages=0\n", 900, 1, 2, 1},
         {"slidedelay=3\nimagemaxsize=3\nmaxlevels=5\nmaxpages=4\n", 3, 3, 5, 4},
         {"slidedelay=x\nimagemaxsize=-5\nmaxlevels=abc\nmaxpages=\n", 900, 1, 2, 1},
+        // A depth beyond what the options offer would make every search
+        // walk without end.
+        {"slidedelay=1\nimagemaxsize=9\nmaxlevels=2147483647\nmaxpages=1\n", 9, 1, 20, 1},
+        {"slidedelay=1\nimagemaxsize=9\nmaxlevels=-3\nmaxpages=1\n", 9, 1, 2, 1},
     };
     for (const auto& c : cases) {
         WriteIni(std::string("[General]\nwinmode=left\n") + c.ini);

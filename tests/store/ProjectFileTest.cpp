@@ -63,6 +63,68 @@ TEST(ProjectFile, StatusRewriteKeepsTheRestOfLineOne) {
     EXPECT_FALSE(AppendItemLine(dir.Path() + "nope/", "OK", "x", "1KB", "u"));
 }
 
+TEST(ProjectFile, AStatusThatDoesNotFitLineOneIsNotWritten) {
+    // A damaged or foreign line 1, shorter than the status: writing it would
+    // run into line 2.
+    test::TempDir dir;
+    WriteFile(dir.Path() + "project.inf", "x\r\nVersion=1.1\r\n");
+    EXPECT_TRUE(UpdateStatusAndAppend(dir.Path(), "5**00:00:01", "a.jpg", "1KB", "http://h/a.jpg"));
+    EXPECT_EQ(dir.ReadFile("project.inf"), "x\r\nVersion=1.1\r\nOK a.jpg 1KB http://h/a.jpg\r\n");
+    // A file without any line end in its first bytes is no place for it either.
+    test::TempDir dir2;
+    WriteFile(dir2.Path() + "project.inf", std::string(500, 'z'));
+    EXPECT_TRUE(UpdateStatusAndAppend(dir2.Path(), "5**00:00:01", "a.jpg", "1KB", "u"));
+    EXPECT_EQ(dir2.ReadFile("project.inf"), std::string(500, 'z') + "OK a.jpg 1KB u\r\n");
+}
+
+TEST(ProjectFile, ItemFieldsEncodeSpacesAndControlBytes) {
+    struct Case {
+        const char* plain;
+        const char* written;
+    };
+    const Case cases[] = {
+        {"a.jpg", "a.jpg"},
+        {"my pic.jpg", "my%20pic.jpg"},
+        {"a\rb\nc\td\x7f", "a%0Db%0Ac%09d%7F"},
+        {"caf\xC3\xA9 x", "caf\xC3\xA9%20x"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(EncodeField(c.plain), c.written) << c.plain;
+        EXPECT_EQ(DecodeField(c.written), c.plain) << c.written;
+    }
+    // Other escapes an address held read back as they were.
+    for (const char* kept : {"a%41b", "%2520", "100%", "%zz", "%4"})
+        EXPECT_EQ(DecodeField(kept), kept);
+    EXPECT_EQ(FormatItemLine("**", "a b.htm", "", "http://h/a b.htm\r\nOK x"),
+              "** a%20b.htm  http://h/a%20b.htm%0D%0AOK%20x");
+    // A header value holding a line end stays on its line.
+    ProjectHeader h;
+    h.urlLine = "URL=http://h/\r\nOK evil";
+    EXPECT_NE(FormatHeader(h).find("URL=http://h/%0D%0AOK evil\r\n"), std::string::npos);
+}
+
+TEST(ProjectFile, BrowsingReaderDecodesNamesAndKeepsOlderLinesReadable) {
+    test::TempDir dir;
+    WriteFile(dir.Path() + "project.inf",
+              "2**00:00:01   \r\nVersion=1.10\r\nFILTER=000000 0 900\r\nKEYWORDS=k\r\n"
+              "SEARCHENGINE=e\r\nURL=http://site/\r\n             \r\n"
+              "OK my%20page.htm 1KB http://site/my%20page.htm\r\n"
+              "OK my%20pic.jpg 1KB http://site/my%20pic.jpg\r\n"
+              // Written by an older version: the file's own name holds "%20".
+              "OK old%20name.gif 1KB http://site/old%20name.gif\r\n");
+    for (const char* f : {"my page.htm", "my pic.jpg", "old%20name.gif"})
+        WriteFile(dir.Path() + f, "x");
+    BrowsedProject p = ReadProjectForBrowsing(dir.Path());
+    EXPECT_EQ(p.version, "1.10");
+    ASSERT_EQ(p.pictures.size(), 2u);
+    EXPECT_EQ(p.pictures[0].localName, "my pic.jpg");
+    EXPECT_EQ(p.pictures[0].address, "http://site/my pic.jpg");
+    EXPECT_EQ(p.pictures[1].localName, "old%20name.gif");
+    ASSERT_EQ(p.pages.size(), 1u);
+    EXPECT_EQ(p.pages[0].localName, "my page.htm");
+    EXPECT_EQ(p.pages[0].address, "http://site/my page.htm");
+}
+
 TEST(ProjectFile, ConcurrentWritersNeverTearLines) {
     test::TempDir dir;
     ASSERT_TRUE(CreateProjectFile(dir.Path(), ProjectHeader{}));
