@@ -9,6 +9,7 @@
 
 #include "engine/CLinkScanner.h"
 #include "engine/CPageFetcher.h"
+#include "engine/CUrl.h"
 #include "tests/support/TestHttpServer.h"
 
 namespace {
@@ -58,20 +59,20 @@ int main(int argc, char** argv) {
         "scanner: %d x %zu bytes in %.3f s = %.1f MB/s (%zu links, %zu pictures per page)\n",
         rounds, page.size(), s, rounds * page.size() / s / 1e6, links, pictures);
 
-    // A hostile page: one picture reference full of runs that look like the
-    // resolver's own markers, and a space that makes it use one. Its cost
-    // must grow with its length, not with the square of it.
+    // A hostile reference: full of runs that look like the resolver's own
+    // markers, with a space that makes it use one. Its cost must grow with
+    // its length, not with the square of it. (The scanner refuses references
+    // this long outright; the resolver is measured on its own.)
     for (size_t runs : {5000u, 20000u, 80000u}) {
-        std::string hostile = "<img src=\"a b";
+        std::string hostile = "a b";
         for (size_t i = 0; i < runs; ++i) hostile += "~pq" + std::to_string(i) + "~";
-        hostile += ".jpg\">";
+        hostile += ".jpg";
+        pq::CUrl url;
+        url.Set("http://bench.host/dir/page.html");
         start = Clock::now();
-        scanner.Reset();
-        scanner.SetBaseAddress("http://bench.host/");
-        scanner.SetCollectPictures(true);
-        scanner.Scan(hostile.data(), int(hostile.size()));
-        std::printf("hostile reference: %zu marker-like runs, %zu bytes, scanned in %.4f s\n", runs,
-                    hostile.size(), Seconds(start));
+        bool resolved = url.Resolve(hostile);
+        std::printf("hostile reference: %zu marker-like runs, %zu bytes, resolved (%s) in %.4f s\n",
+                    runs, hostile.size(), resolved ? "ok" : "refused", Seconds(start));
     }
 
     pq::test::TestHttpServer server;
