@@ -1,6 +1,7 @@
 #include "shell/CPelquinarApp.h"
 
 #include <QDir>
+#include <QStandardPaths>
 #include <algorithm>
 #include <cstdlib>
 
@@ -45,14 +46,28 @@ void CPelquinarApp::WriteList(SettingsKey& key, const std::string& prefix,
     for (size_t i = 0; i < list.size(); ++i) key.Write(prefix + std::to_string(i), list[i]);
 }
 
+std::string CPelquinarApp::DefaultStartDirectory() {
+    QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (pictures.isEmpty()) pictures = QDir::homePath() + "/Pictures";
+    return QDir::cleanPath(pictures).toStdString() + "/Pelquinar/";
+}
+
+bool CPelquinarApp::EnsureStartDirectory() const {
+    return !startDirectory.empty() && QDir().mkpath(QString::fromStdString(startDirectory));
+}
+
 void CPelquinarApp::Load(const QString& path) {
-    if (startDirectory.empty()) {
-        startDirectory = QDir::currentPath().toStdString();
-        if (startDirectory.empty() || startDirectory.back() != '/') startDirectory += '/';
-    }
     path_ = path.isEmpty() ? SettingsKey::DefaultPath() : path;
     SettingsKey key;
     key.Open(path_);
+
+    // A program started from the desktop runs in the home folder, which is
+    // no place for "My Search": the start directory is a setting.
+    startDirSetting = ReadText(key, "startdir");
+    if (startDirectory.empty()) {
+        startDirectory = startDirSetting.empty() ? DefaultStartDirectory() : startDirSetting;
+    }
+    if (startDirectory.back() != '/') startDirectory += '/';
 
     ReadList(key, "Keyword", keywords);
     ReadList(key, "Item", items);
@@ -157,6 +172,7 @@ void CPelquinarApp::Save() {
     key.Write("username", userName);
     key.Write("password", password);
     key.Write("searchhost", searchHost);
+    key.Write("startdir", startDirSetting);
     key.Close();
 }
 

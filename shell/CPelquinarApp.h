@@ -54,8 +54,16 @@ public:
     std::vector<std::string> keywords;  // past keyword searches, newest first
     std::vector<std::string> history;   // past web search addresses, newest first
 
-    // The program's start directory, ending in "/".
+    // The program's start directory, ending in "/": where "My Search" and
+    // "My Pictures" lie. Set before Load to override the setting for one run
+    // (--start-dir); otherwise Load takes it from "startdir", or the user's
+    // Pictures folder + "Pelquinar/".
     std::string startDirectory;
+    // The "startdir" setting as stored ("" for the default).
+    std::string startDirSetting;
+    static std::string DefaultStartDirectory();
+    // Creates the start directory when missing; false when it cannot be.
+    bool EnsureStartDirectory() const;
 
     // Loads every setting from the file at path (DefaultPath when empty).
     void Load(const QString& path = QString());

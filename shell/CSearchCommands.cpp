@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <unordered_map>
 #include <filesystem>
@@ -50,6 +51,24 @@ std::string CSearchCommands::EngineName(std::string text) {
     for (char c : text)
         if (c != ' ') out += c;
     return out;
+}
+
+std::string CSearchCommands::AddressProblem(const std::string& address) {
+    for (unsigned char c : address)
+        if (c < 0x20 || c == 0x7f) return "The address holds control characters.";
+    // A scheme is letters, digits, "+", "-" and "." before "://".
+    size_t sep = address.find("://");
+    if (sep != std::string::npos && sep > 0) {
+        std::string scheme = address.substr(0, sep);
+        bool isScheme = std::isalpha(static_cast<unsigned char>(scheme[0]));
+        for (char c : scheme)
+            isScheme = isScheme && (std::isalnum(static_cast<unsigned char>(c)) || c == '+' ||
+                                    c == '-' || c == '.');
+        for (char& c : scheme) c = char(std::tolower(static_cast<unsigned char>(c)));
+        if (isScheme && scheme != "http" && scheme != "https")
+            return "Only http and https addresses can be searched, not " + scheme + ":.";
+    }
+    return {};
 }
 
 std::string CSearchCommands::WebBaseFolder() const {

@@ -55,6 +55,9 @@ public:
     static std::string TrimKeywords(std::string text);
     // Every space removed.
     static std::string EngineName(std::string text);
+    // Why an address cannot be searched ("" when it can): another scheme
+    // than http and https, or control characters.
+    static std::string AddressProblem(const std::string& address);
 
     std::string WebBaseFolder() const;
     std::string KeyBaseFolder() const;

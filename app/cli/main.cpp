@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "app/cli/CCliSearchUi.h"
-#include "app/cli/CDemoServer.h"
+#include "app/demo/CDemoServer.h"
 #include "engine/CPelquinarDoc.h"
 #include "engine/CSearchState.h"
 #include "shell/CPelquinarApp.h"
@@ -42,7 +42,8 @@ const char kUsage[] =
     "  demo                            search a sample site served on 127.0.0.1\n"
     "\n"
     "options for every search:\n"
-    "  --start-dir DIR                 where \"My Search\" lies (default: the current directory)\n"
+    "  --start-dir DIR                 where \"My Search\" lies, for this run (default: the\n"
+    "                                  setting startdir, else ~/Pictures/Pelquinar/)\n"
     "  --depth N                       how many links deep to follow, 0 to 20 (default: the "
     "setting maxlevels)\n"
     "  --search-host HOST[:PORT]       the image search service (default: the setting searchhost)\n"
@@ -189,7 +190,7 @@ int RunDemo() {
         return kNoFolder;
     }
     std::string startDir = AbsoluteFolder(t.constData());
-    pq::cli::CDemoServer server;
+    pq::CDemoServer server;
     if (!server.Start()) {
         std::fprintf(stderr, "pelquinar-cli: cannot serve the demo site on 127.0.0.1\n");
         return kStartFailed;
@@ -282,6 +283,11 @@ int main(int argc, char** argv) {
         if (app.startDirectory.empty()) return kNoFolder;
     }
     app.Load();
+    if (!app.EnsureStartDirectory()) {
+        std::fprintf(stderr, "pelquinar-cli: cannot make the start folder %s\n",
+                     app.startDirectory.c_str());
+        return kNoFolder;
+    }
 
     // Overrides for this run only; the saved settings keep their values.
     const int savedLevels = app.maxLevels;

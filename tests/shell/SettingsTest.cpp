@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -129,6 +130,34 @@ TEST_F(Settings, ListsStopAtTheFirstGapAndOnlyFiftyComeBack) {
     EXPECT_EQ(again.history, std::vector<std::string>{"http://a/"});
 }
 
+TEST_F(Settings, TheStartDirectoryComesFromTheSettingUnlessGivenForTheRun) {
+    // No setting: the user's Pictures folder, never the current directory.
+    WriteIni("[General]\nwinmode=left\n");
+    {
+        CPelquinarApp app;
+        app.Load(QString::fromStdString(dir.Path() + "Pelquinar.conf"));
+        EXPECT_EQ(app.startDirectory, CPelquinarApp::DefaultStartDirectory());
+        EXPECT_NE(app.startDirectory.find("/Pelquinar/"), std::string::npos);
+    }
+    WriteIni("[General]\nwinmode=left\nstartdir=" + dir.Path() + "pics\n");
+    CPelquinarApp app;
+    app.Load(QString::fromStdString(dir.Path() + "Pelquinar.conf"));
+    EXPECT_EQ(app.startDirectory, dir.Path() + "pics/");
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() + "pics")) << "loading makes nothing";
+    EXPECT_TRUE(app.EnsureStartDirectory());
+    EXPECT_TRUE(std::filesystem::is_directory(dir.Path() + "pics"));
+
+    // An override is for this run: the setting is written back unchanged.
+    CPelquinarApp once;
+    once.startDirectory = dir.Path() + "other/";
+    once.Load(QString::fromStdString(dir.Path() + "Pelquinar.conf"));
+    EXPECT_EQ(once.startDirectory, dir.Path() + "other/");
+    once.Save();
+    CPelquinarApp back;
+    back.Load(QString::fromStdString(dir.Path() + "Pelquinar.conf"));
+    EXPECT_EQ(back.startDirectory, dir.Path() + "pics/");
+}
+
 TEST_F(Settings, SaveWritesEveryValueAndLongValuesComeBackWhole) {
     CPelquinarApp app = Loaded();
     app.proxy = std::string(300, 'p') + ":8080";
@@ -146,7 +175,7 @@ TEST_F(Settings, SaveWritesEveryValueAndLongValuesComeBackWhole) {
           "bBmp",       "bThum",      "bBig",         "winmode",      "listmode", "slistmode",
           "searchmode", "tabmode",    "dircreate",    "maxlevels",    "maxpages", "limit",
           "useproxy",   "proxy",      "port",         "username",     "password", "Item0",
-          "Item1",      "searchhost"})
+          "Item1",      "searchhost", "startdir", "picturelimit"})
         EXPECT_NE(file.find(std::string(name) + "="), std::string::npos) << name;
     CPelquinarApp back = Loaded();
     EXPECT_EQ(back.proxy, std::string(300, 'p') + ":8080");

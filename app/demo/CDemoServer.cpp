@@ -1,4 +1,4 @@
-#include "app/cli/CDemoServer.h"
+#include "app/demo/CDemoServer.h"
 
 #include <httplib.h>
 
@@ -6,7 +6,7 @@
 #include <QString>
 #include <chrono>
 
-namespace pq::cli {
+namespace pq {
 
 namespace {
 
@@ -28,8 +28,9 @@ CDemoServer::CDemoServer() : server_(std::make_unique<httplib::Server>()) {}
 
 CDemoServer::~CDemoServer() { Stop(); }
 
-bool CDemoServer::Start() {
-    server_->Get(".*", [](const httplib::Request& req, httplib::Response& res) {
+bool CDemoServer::Start(int delayMs) {
+    server_->Get(".*", [delayMs](const httplib::Request& req, httplib::Response& res) {
+        if (delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
         std::string path = req.path;
         if (path.empty() || path.back() == '/') path += "index.html";
         // Resource paths have no "..": a request cannot leave the site.
@@ -65,4 +66,4 @@ std::string CDemoServer::Url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(port_) + path;
 }
 
-}  // namespace pq::cli
+}  // namespace pq

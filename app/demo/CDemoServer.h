@@ -10,14 +10,15 @@ namespace httplib {
 class Server;
 }
 
-namespace pq::cli {
+namespace pq {
 
 class CDemoServer {
 public:
     CDemoServer();
     ~CDemoServer();
-    // False when no port could be had.
-    bool Start();
+    // False when no port could be had. delayMs slows every answer, as a
+    // distant server would (for watching a search as it runs).
+    bool Start(int delayMs = 0);
     void Stop();
     std::string Url(const std::string& path) const;
 
@@ -27,4 +28,4 @@ private:
     int port_ = 0;
 };
 
-}  // namespace pq::cli
+}  // namespace pq

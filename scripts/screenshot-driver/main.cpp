@@ -1,0 +1,115 @@
+// Drives the window on the demo site and writes what it shows as PNGs: the
+// search layout during a search, the manage layout, the options sheet and
+// both advanced search dialogs. Run it under Xvfb (scripts/screenshots).
+//   pelquinar-screenshots OUTPUT_FOLDER
+#include <stdlib.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTimer>
+#include <cstdio>
+
+#include "app/demo/CDemoServer.h"
+#include "shell/CPelquinarApp.h"
+#include "shell/window/CAdvancedSearchDialogs.h"
+#include "shell/window/CMainFrame.h"
+#include "shell/window/COptionsSheet.h"
+#include "shell/window/CSearchBar.h"
+#include "shell/window/CommandIds.h"
+
+namespace {
+
+void Settle(int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+bool Save(QWidget* w, const QString& folder, const char* name) {
+    Settle(150);
+    const QString path = folder + "/" + QLatin1String(name) + ".png";
+    const bool ok = w->grab().save(path);
+    std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("PELQUINAR_NO_MESSAGE_BOXES", "1");
+    QApplication qapp(argc, argv);
+    QApplication::setApplicationVersion(QStringLiteral("1.10"));
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: pelquinar-screenshots OUTPUT_FOLDER\n");
+        return 2;
+    }
+    const QString out = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
+    QDir().mkpath(out);
+
+    QByteArray tmpl = (QDir::tempPath() + "/pelquinar-shots-XXXXXX").toLocal8Bit();
+    if (!mkdtemp(tmpl.data())) return 1;
+    pq::CDemoServer server;
+    if (!server.Start(400)) return 1;  // slow enough to catch the search running
+
+    pq::CPelquinarApp app;
+    app.startDirectory = QString::fromLocal8Bit(tmpl).toStdString() + "/";
+    app.Load(QString::fromStdString(app.startDirectory + "Pelquinar.conf"));
+    app.EnsureStartDirectory();
+    app.maxLevels = 2;
+    app.history = {server.Url("/index.html"), "http://example.org/gallery/"};
+
+    bool ok = true;
+    {
+        pq::CMainFrame frame(app);
+        frame.setGeometry(0, 0, 1280, 800);
+        frame.show();
+        ok = Save(&frame, out, "manage") && ok;
+
+        frame.SearchBar()->SetAddressText(server.Url("/index.html"));
+        frame.Run(pq::cmd::kGo);
+        Settle(1300);
+        ok = Save(&frame, out, "search-running") && ok;
+        QElapsedTimer t;
+        t.start();
+        while (frame.Searching() && t.elapsed() < 30000) Settle(100);
+        Settle(1200);
+        ok = Save(&frame, out, "search-ended") && ok;
+
+        frame.Run(pq::cmd::kPreviewRight);
+        frame.Run(pq::cmd::kLayoutManage);
+        ok = Save(&frame, out, "manage-preview-right") && ok;
+        frame.Run(pq::cmd::kPreviewLeft);
+
+        frame.Run(pq::cmd::kKeywordsMode);
+        frame.SearchBar()->SetKeywordText("red cars");
+        ok = Save(&frame, out, "keyword-mode") && ok;
+        frame.Run(pq::cmd::kWebMode);
+
+        pq::COptionsSheet sheet(app, &frame);
+        sheet.show();
+        ok = Save(&sheet, out, "options-thumbnails") && ok;
+        sheet.findChild<QTabWidget*>("optionsTabs")->setCurrentIndex(1);
+        ok = Save(&sheet, out, "options-slideshow") && ok;
+        sheet.findChild<QTabWidget*>("optionsTabs")->setCurrentIndex(2);
+        ok = Save(&sheet, out, "options-connection") && ok;
+        sheet.hide();
+
+        pq::CAdvancedKeyDialog key(QStringLiteral("red cars"), true, false, &frame);
+        key.show();
+        ok = Save(&key, out, "advanced-keywords") && ok;
+        key.hide();
+        pq::AdvancedWebOptions o;
+        o.projectName = "127.0.0.1=index.html";
+        pq::CAdvancedWebDialog web(o, &frame);
+        web.show();
+        ok = Save(&web, out, "advanced-web") && ok;
+        web.hide();
+        frame.close();
+    }
+    server.Stop();
+    QDir(QString::fromLocal8Bit(tmpl)).removeRecursively();
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,149 @@
+#include "shell/window/CAdvancedSearchDialogs.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "shell/CPelquinarApp.h"
+
+namespace pq {
+
+namespace {
+
+QDialogButtonBox* StartCancel(QDialog* d) {
+    auto* box = new QDialogButtonBox(d);
+    box->setObjectName("buttons");
+    QPushButton* start = box->addButton(QObject::tr("Start"), QDialogButtonBox::AcceptRole);
+    start->setObjectName("startButton");
+    start->setDefault(true);
+    QPushButton* cancel = box->addButton(QDialogButtonBox::Cancel);
+    cancel->setObjectName("cancelButton");
+    QObject::connect(box, &QDialogButtonBox::accepted, d, &QDialog::accept);
+    QObject::connect(box, &QDialogButtonBox::rejected, d, &QDialog::reject);
+    return box;
+}
+
+QCheckBox* Check(QWidget* parent, const char* name, const QString& text, bool on) {
+    auto* c = new QCheckBox(text, parent);
+    c->setObjectName(QLatin1String(name));
+    c->setAccessibleName(text);
+    c->setChecked(on);
+    return c;
+}
+
+QSpinBox* Spin(QWidget* parent, const char* name, const QString& accessible, int lo, int hi,
+               int value) {
+    auto* s = new QSpinBox(parent);
+    s->setObjectName(QLatin1String(name));
+    s->setAccessibleName(accessible);
+    s->setRange(lo, hi);
+    s->setValue(value);
+    return s;
+}
+
+}  // namespace
+
+CAdvancedKeyDialog::CAdvancedKeyDialog(const QString& keywords, bool thumbnails, bool big,
+                                       QWidget* parent)
+    : QDialog(parent) {
+    setObjectName("advancedKeyDialog");
+    setWindowTitle(tr("Advanced Search"));
+    auto* form = new QFormLayout;
+    keywords_ = new QLineEdit(keywords, this);
+    keywords_->setObjectName("keywordsEdit");
+    keywords_->setAccessibleName(tr("Keywords"));
+    keywords_->setMinimumWidth(320);
+    form->addRow(tr("&Keywords:"), keywords_);
+
+    auto* style = new QGroupBox(tr("Image style"), this);
+    style->setObjectName("imageStyleGroup");
+    auto* row = new QHBoxLayout(style);
+    thumbnails_ = Check(style, "thumbnailsCheck", tr("&Thumbnails"), thumbnails);
+    big_ = Check(style, "bigPictureCheck", tr("&Big picture"), big);
+    row->addWidget(thumbnails_);
+    row->addWidget(big_);
+    row->addStretch(1);
+
+    auto* top = new QVBoxLayout(this);
+    top->addLayout(form);
+    top->addWidget(style);
+    top->addWidget(StartCancel(this));
+}
+
+std::string CAdvancedKeyDialog::Keywords() const { return keywords_->text().toStdString(); }
+bool CAdvancedKeyDialog::Thumbnails() const { return thumbnails_->isChecked(); }
+bool CAdvancedKeyDialog::Big() const { return big_->isChecked(); }
+
+CAdvancedWebDialog::CAdvancedWebDialog(const AdvancedWebOptions& o, QWidget* parent)
+    : QDialog(parent) {
+    setObjectName("advancedWebDialog");
+    setWindowTitle(tr("Advanced Search"));
+    name_ = new QLineEdit(QString::fromStdString(o.projectName), this);
+    name_->setObjectName("projectNameEdit");
+    name_->setAccessibleName(tr("Project name"));
+    name_->setMinimumWidth(320);
+    depth_ = Spin(this, "depthSpin", tr("Search depth"), 0, CPelquinarApp::kMaxDepth, o.depth);
+    depth_->setToolTip(tr("0 fetches the page alone, 1 also the pages it links to"));
+
+    auto* types = new QGroupBox(tr("Pictures Filter"), this);
+    types->setObjectName("picturesFilterGroup");
+    auto* typeRow = new QHBoxLayout(types);
+    jpg_ = Check(types, "jpgCheck", tr("&Jpg"), o.jpg);
+    gif_ = Check(types, "gifCheck", tr("&Gif"), o.gif);
+    bmp_ = Check(types, "bmpCheck", tr("&Bmp"), o.bmp);
+    for (QCheckBox* c : {jpg_, gif_, bmp_}) typeRow->addWidget(c);
+    typeRow->addStretch(1);
+
+    auto* size = new QGroupBox(tr("Size"), this);
+    size->setObjectName("sizeGroup");
+    auto* sizeRow = new QHBoxLayout(size);
+    min_ = Spin(size, "minSpin", tr("Smallest size in KB"), 0, 1000000, o.minKb);
+    max_ = Spin(size, "maxSpin", tr("Largest size in KB"), 0, 1000000, o.maxKb);
+    min_->setSuffix(tr(" KB"));
+    max_->setSuffix(tr(" KB"));
+    sizeRow->addWidget(new QLabel(tr("Min"), size));
+    sizeRow->addWidget(min_, 1);
+    sizeRow->addSpacing(12);
+    sizeRow->addWidget(new QLabel(tr("Max"), size));
+    sizeRow->addWidget(max_, 1);
+
+    filter_ = new QLineEdit(QString::fromStdString(o.filterKeywords), this);
+    filter_->setObjectName("filterKeywordsEdit");
+    filter_->setAccessibleName(tr("Filter keywords"));
+    filter_->setToolTip(tr("Keep only pictures whose names hold this text"));
+
+    auto* form = new QFormLayout;
+    form->addRow(tr("&Project Name:"), name_);
+    form->addRow(tr("Search &depth:"), depth_);
+    auto* bottom = new QFormLayout;
+    bottom->addRow(tr("&Filter Keywords:"), filter_);
+
+    auto* top = new QVBoxLayout(this);
+    top->addLayout(form);
+    top->addWidget(types);
+    top->addWidget(size);
+    top->addLayout(bottom);
+    top->addWidget(StartCancel(this));
+}
+
+AdvancedWebOptions CAdvancedWebDialog::Options() const {
+    AdvancedWebOptions o;
+    o.projectName = name_->text().toStdString();
+    o.depth = depth_->value();
+    o.jpg = jpg_->isChecked();
+    o.gif = gif_->isChecked();
+    o.bmp = bmp_->isChecked();
+    o.minKb = min_->value();
+    o.maxKb = max_->value();
+    o.filterKeywords = filter_->text().toStdString();
+    return o;
+}
+
+}  // namespace pq

@@ -1,0 +1,675 @@
+#include "shell/window/CMainFrame.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QScreen>
+#include <QSettings>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+
+#include "shell/CPelquinarApp.h"
+#include "shell/FrameRules.h"
+#include "shell/window/CAdvancedSearchDialogs.h"
+#include "shell/window/CCommandTable.h"
+#include "shell/window/COptionsSheet.h"
+#include "shell/window/CSearchBar.h"
+#include "shell/window/CStatusPanes.h"
+#include "shell/window/CommandIds.h"
+
+namespace pq {
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// Pane texts of a fresh search layout: the three counters at 0.
+std::array<QString, 6> FreshSearchTexts() {
+    return {QStringLiteral("Page Searched:0    "), QStringLiteral("Image Found:0    "),
+            QStringLiteral("Image Download:0    "), QString(), QString(), QString()};
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(CPelquinarApp& app, QWidget* parent)
+    : QMainWindow(parent), app_(app), ui_(nullptr) {
+    setObjectName("mainFrame");
+    setWindowTitle(QLatin1String(kTitle));
+    setWindowIcon(QIcon::fromTheme(QStringLiteral("pelquinar"),
+                                   QIcon(QStringLiteral(":/icons/pelquinar.svg"))));
+    doc_ = std::make_unique<CPelquinarDoc>(state_, ui_);
+    commands_ = std::make_unique<CSearchCommands>(app_, state_, *doc_);
+
+    table_ = new CCommandTable(this);
+    connect(table_, &CCommandTable::Triggered, this, &CMainFrame::Run);
+
+    layout_ = new CPaneLayout(this);
+    setCentralWidget(layout_);
+    panes_ = new CStatusPanes(statusBar());
+    statusBar()->setObjectName("statusBar");
+
+    BuildMenus();
+    BuildToolbars();
+
+    clock_ = new QTimer(this);
+    clock_->setInterval(kClockMs);
+    connect(clock_, &QTimer::timeout, this, &CMainFrame::OnClockTick);
+    for (QTimer** t : {&endTimer38_, &endTimer48_}) {
+        *t = new QTimer(this);
+        (*t)->setSingleShot(true);
+        connect(*t, &QTimer::timeout, this, &CMainFrame::OnSearchEnded);
+    }
+    ConnectEngine();
+
+    auto* focusAddress = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), this);
+    connect(focusAddress, &QShortcut::activated, this, [this] { searchBar_->FocusAddress(); });
+
+    // As the window opens: the preview where it was, the manage layout, the
+    // counters at 0 and "http://" in the address box.
+    layout_->SetPlacement(CPaneLayout::PlacementFromName(app_.winMode));
+    searchTexts_ = FreshSearchTexts();
+    SetManageLayout();
+    searchBar_->SetMode(app_.searchMode);
+    RefreshHistoryLists();
+    searchBar_->SetAddressText("http://");
+    panes_->SetText(4, tr("Ready"));
+    UpdateCommands();
+}
+
+CMainFrame::~CMainFrame() {
+    // The job's threads report through ui_: they end before anything goes.
+    doc_->EndSearch();
+}
+
+QAction* CMainFrame::Action(int id) const { return table_->Action(id); }
+
+void CMainFrame::BuildMenus() {
+    auto add = [this](QMenu* m, std::initializer_list<int> ids) {
+        for (int id : ids) {
+            if (id == 0)
+                m->addSeparator();
+            else
+                m->addAction(table_->Action(id));
+        }
+    };
+    QMenuBar* bar = menuBar();
+    bar->setObjectName("menuBar");
+    QMenu* file = bar->addMenu(tr("&File"));
+    file->setObjectName("fileMenu");
+    add(file, {cmd::kNewCategory, 0, cmd::kExit});
+    QMenu* edit = bar->addMenu(tr("&Edit"));
+    edit->setObjectName("editMenu");
+    add(edit, {cmd::kCopyTo, cmd::kMoveTo, cmd::kDelete, 0, cmd::kSelectAll,
+               cmd::kInvertSelection});
+    QMenu* view = bar->addMenu(tr("&View"));
+    view->setObjectName("viewMenu");
+    add(view, {cmd::kToolbar, cmd::kUrlBar, 0, cmd::kLayoutSearch, cmd::kLayoutDownload,
+               cmd::kLayoutManage, 0});
+    QMenu* preview = view->addMenu(tr("&Preview"));
+    preview->setObjectName("previewMenu");
+    add(preview, {cmd::kPreviewLeft, cmd::kPreviewMiddle, cmd::kPreviewRight});
+    add(view, {cmd::kFullScreen, cmd::kBrowse, 0, cmd::kViewIcon, cmd::kViewSmallIcon,
+               cmd::kViewList, cmd::kViewReport, cmd::kViewThumbnails, 0, cmd::kPreviousImage,
+               cmd::kNextImage, cmd::kSlideShow, 0, cmd::kActualSize, cmd::kBestFit, cmd::kZoomIn,
+               cmd::kZoomOut});
+    QMenu* search = bar->addMenu(tr("&Search"));
+    search->setObjectName("searchMenu");
+    add(search, {cmd::kGo, cmd::kStop, cmd::kContinue, 0, cmd::kAdvancedSearch,
+                 cmd::kKeywordsMode, cmd::kWebMode, 0, cmd::kGetBigPictures});
+    QMenu* tools = bar->addMenu(tr("&Tools"));
+    tools->setObjectName("toolsMenu");
+    add(tools, {cmd::kWallpaperTiled, cmd::kWallpaperFull, cmd::kWallpaperRestore, 0,
+                cmd::kClearHistory, 0, cmd::kOptions});
+    QMenu* help = bar->addMenu(tr("&Help"));
+    help->setObjectName("helpMenu");
+    add(help, {cmd::kContents, cmd::kHomePage, 0, cmd::kAbout});
+    // The rules run again whenever a menu is about to show.
+    for (QMenu* m : {file, edit, view, preview, search, tools, help})
+        connect(m, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommands);
+}
+
+void CMainFrame::BuildToolbars() {
+    toolbar_ = addToolBar(tr("Toolbar"));
+    toolbar_->setObjectName("toolbar");
+    toolbar_->setMovable(false);
+    toolbar_->setIconSize(QSize(22, 22));
+    for (int id : std::initializer_list<int>{cmd::kLayoutSearch, cmd::kLayoutDownload, cmd::kLayoutManage, 0, cmd::kStop, 0,
+                   cmd::kPreviousImage, cmd::kNextImage, cmd::kSlideShow, 0, cmd::kBestFit,
+                   cmd::kActualSize, cmd::kZoomIn, cmd::kZoomOut, cmd::kFullScreen, 0,
+                   cmd::kOptions}) {
+        if (id == 0)
+            toolbar_->addSeparator();
+        else
+            toolbar_->addAction(table_->Action(id));
+    }
+
+    // The top bar: two tabs that switch between searching and browsing, and
+    // Continue for the project selected in the history.
+    topBar_ = addToolBar(tr("Top bar"));
+    topBar_->setObjectName("topBar");
+    topBar_->setMovable(false);
+    topBar_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    auto tab = [this](const char* name, const QString& text, int id) {
+        auto* b = new QToolButton(topBar_);
+        b->setObjectName(QLatin1String(name));
+        b->setText(text);
+        b->setAccessibleName(text);
+        b->setCheckable(true);
+        b->setAutoRaise(true);
+        b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        connect(b, &QToolButton::clicked, this, [this, id] { Run(id); });
+        topBar_->addWidget(b);
+        return b;
+    };
+    searchTab_ = tab("searchTab", tr("Search"), cmd::kLayoutSearch);
+    browserTab_ = tab("browserTab", tr("Browser"), cmd::kLayoutManage);
+    topBar_->addSeparator();
+    topBar_->addAction(table_->Action(cmd::kContinue));
+    if (auto* w = topBar_->widgetForAction(table_->Action(cmd::kContinue)))
+        w->setObjectName("continueButton");
+
+    addToolBarBreak();
+    searchToolbar_ = addToolBar(tr("URL bar"));
+    searchToolbar_->setObjectName("urlBar");
+    searchToolbar_->setMovable(false);
+    searchBar_ = new CSearchBar(searchToolbar_);
+    searchToolbar_->addWidget(searchBar_);
+    connect(searchBar_, &CSearchBar::SwitchClicked, this, [this] { Run(cmd::kSwitch); });
+    connect(searchBar_, &CSearchBar::GoClicked, this, [this] { Run(cmd::kKeywordsSearch); });
+    connect(searchBar_, &CSearchBar::AdvancedClicked, this, [this] { Run(cmd::kAdvancedSearch); });
+    connect(searchBar_, &CSearchBar::WebSearchRequested, this, [this] { Run(cmd::kGo); });
+    connect(searchBar_, &CSearchBar::KeywordSearchRequested, this,
+            [this] { Run(cmd::kKeywordsSearch); });
+    connect(searchBar_, &CSearchBar::HistoryRequested, this, [this](const QString& address) {
+        // The searches of that address are the history list's to show.
+        SetDownloadLayout();
+        if (auto* text = layout_->HistoryList()->findChild<QLabel*>("historyListViewText"))
+            text->setText(tr("Searches of %1").arg(address));
+    });
+    for (QToolBar* t : {toolbar_, topBar_, searchToolbar_})
+        connect(t, &QToolBar::visibilityChanged, this, &CMainFrame::UpdateCommands);
+}
+
+void CMainFrame::ConnectEngine() {
+    // Every engine call arrives here queued, on this thread.
+    const auto q = Qt::QueuedConnection;
+    connect(&ui_, &CFrameSearchUi::PaneText, this, &CMainFrame::OnPaneText, q);
+    connect(
+        &ui_, &CFrameSearchUi::TimerStart, this,
+        [this](int id) {
+            if (id == ISearchUi::kClockTimer)
+                clock_->start();
+            else
+                panes_->StartTimer(id);
+        },
+        q);
+    connect(
+        &ui_, &CFrameSearchUi::TimerStop, this,
+        [this](int id) {
+            if (id == ISearchUi::kClockTimer)
+                clock_->stop();
+            else
+                panes_->StopTimer(id);
+            UpdateCommands();
+        },
+        q);
+    connect(
+        &ui_, &CFrameSearchUi::StatusMessage, this,
+        [this](const QString& text) { panes_->SetText(4, text); }, q);
+    connect(&ui_, &CFrameSearchUi::Ended, this, &CMainFrame::OnSearchEnded, q);
+    connect(
+        &ui_, &CFrameSearchUi::HistoryEntry, this, [this](const QString&) { RefreshHistoryLists(); },
+        q);
+    connect(
+        &ui_, &CFrameSearchUi::Saved, this,
+        [this](int count) {
+            if (auto* t = layout_->SearchList()->findChild<QLabel*>("searchListViewText"))
+                t->setText(tr("%n picture(s) saved in %1", nullptr, count)
+                               .arg(Q(state_.ProjectFolder())));
+        },
+        q);
+    connect(&ui_, &CFrameSearchUi::DownloadsDone, this, &CMainFrame::OnDownloadsEnded, q);
+    connect(
+        &ui_, &CFrameSearchUi::Error, this, [this](const QString& m) { ShowMessage(m); }, q);
+}
+
+void CMainFrame::UpdateCommands() {
+    auto set = [this](int id, bool enabled, int checked = -1) {
+        QAction* a = table_->Action(id);
+        a->setEnabled(enabled);
+        if (checked >= 0) a->setChecked(checked != 0);
+    };
+    const bool searching = Searching();
+    const auto layout = layout_->CurrentLayout();
+    const auto placement = layout_->CurrentPlacement();
+    const bool full = layout_->FullView();
+    set(cmd::kStop, searching);
+    // Continue needs a project selected in the history list.
+    set(cmd::kContinue, false);
+    set(cmd::kKeywordsMode, true, searchBar_->KeywordMode());
+    set(cmd::kWebMode, true, !searchBar_->KeywordMode());
+    set(cmd::kLayoutSearch, true, layout == CPaneLayout::Layout::kSearch);
+    set(cmd::kLayoutDownload, true, layout == CPaneLayout::Layout::kDownload);
+    set(cmd::kLayoutManage, true, layout == CPaneLayout::Layout::kManage);
+    set(cmd::kPreviewLeft, true, placement == CPaneLayout::Placement::kLeft);
+    set(cmd::kPreviewMiddle, true, placement == CPaneLayout::Placement::kMiddle);
+    set(cmd::kPreviewRight, true, placement == CPaneLayout::Placement::kRight);
+    set(cmd::kFullScreen, layout != CPaneLayout::Layout::kDownload || full, full);
+    set(cmd::kBrowse, full);
+    set(cmd::kToolbar, true, toolbar_->isVisibleTo(this) || (full && toolbarsBeforeFullView_[0]));
+    set(cmd::kUrlBar, true,
+        searchToolbar_->isVisibleTo(this) || (full && toolbarsBeforeFullView_[2]));
+    set(cmd::kClearHistory, !app_.history.empty() || !searchBar_->AddressText().empty());
+    // The picture lists, the preview and the history bring these to life;
+    // until a list holds pictures there is nothing for them to act on.
+    for (int id : {cmd::kGetBigPictures, cmd::kPreviousImage, cmd::kNextImage, cmd::kSlideShow,
+                   cmd::kActualSize, cmd::kBestFit, cmd::kZoomIn, cmd::kZoomOut, cmd::kViewIcon,
+                   cmd::kViewSmallIcon, cmd::kViewList, cmd::kViewReport, cmd::kViewThumbnails,
+                   cmd::kCopyTo, cmd::kMoveTo, cmd::kDelete, cmd::kSelectAll,
+                   cmd::kInvertSelection, cmd::kWallpaperTiled, cmd::kWallpaperFull,
+                   cmd::kWallpaperRestore, cmd::kNewCategory})
+        set(id, false);
+    searchTab_->setChecked(layout == CPaneLayout::Layout::kSearch);
+    browserTab_->setChecked(layout == CPaneLayout::Layout::kManage);
+}
+
+void CMainFrame::Run(int id) {
+    switch (id) {
+        case cmd::kGo:
+            Go();
+            break;
+        case cmd::kKeywordsSearch:
+            KeywordsSearch();
+            break;
+        case cmd::kAdvancedSearch:
+            AdvancedSearch();
+            break;
+        case cmd::kStop:
+            Stop();
+            break;
+        case cmd::kKeywordsMode:
+            SetSearchMode("searchkey");
+            break;
+        case cmd::kWebMode:
+            SetSearchMode("searchweb");
+            break;
+        case cmd::kSwitch:
+            SetSearchMode(searchBar_->KeywordMode() ? "searchweb" : "searchkey");
+            break;
+        case cmd::kLayoutSearch:
+            SetSearchLayout();
+            break;
+        case cmd::kLayoutManage:
+            SetManageLayout();
+            break;
+        case cmd::kLayoutDownload:
+            SetDownloadLayout();
+            break;
+        case cmd::kPreviewLeft:
+            SetPlacement(CPaneLayout::Placement::kLeft);
+            break;
+        case cmd::kPreviewMiddle:
+            SetPlacement(CPaneLayout::Placement::kMiddle);
+            break;
+        case cmd::kPreviewRight:
+            SetPlacement(CPaneLayout::Placement::kRight);
+            break;
+        case cmd::kFullScreen:
+            SetFullView(!layout_->FullView());
+            break;
+        case cmd::kBrowse:
+            SetFullView(false);
+            break;
+        case cmd::kOptions:
+            ShowOptions();
+            break;
+        case cmd::kContents:
+            OpenHelp();
+            break;
+        case cmd::kHomePage:
+            QDesktopServices::openUrl(QUrl(QLatin1String(kHomePage)));
+            break;
+        case cmd::kClearHistory:
+            ClearHistoryAddress();
+            break;
+        case cmd::kToolbar:
+            toolbar_->setVisible(!toolbar_->isVisible());
+            topBar_->setVisible(toolbar_->isVisible());
+            break;
+        case cmd::kUrlBar:
+            searchToolbar_->setVisible(!searchToolbar_->isVisible());
+            break;
+        case cmd::kAbout:
+            About();
+            break;
+        case cmd::kExit:
+            close();
+            break;
+        default:
+            break;
+    }
+    UpdateCommands();
+}
+
+void CMainFrame::ShowMessage(const QString& text) {
+    emit MessageShown(text);
+    if (qEnvironmentVariableIsSet("PELQUINAR_NO_MESSAGE_BOXES")) return;
+    QMessageBox::information(this, QLatin1String("Pelquinar"), text);
+}
+
+void CMainFrame::Go() {
+    std::string address = CSearchCommands::TrimAddress(searchBar_->AddressText());
+    searchBar_->SetAddressText(address);
+    if (address.empty() || address == "http://") return;
+    const std::string problem = CSearchCommands::AddressProblem(address);
+    if (!problem.empty()) {
+        ShowMessage(Q(problem));
+        return;
+    }
+    SearchBarText bar{address, searchBar_->KeywordText(), searchBar_->EngineText()};
+    SearchStart s = commands_->WebSearch(bar);
+    if (!s.message.empty()) ShowMessage(Q(s.message));
+    OnSearchStarted(s);
+}
+
+void CMainFrame::KeywordsSearch() {
+    if (!searchBar_->KeywordMode()) {
+        Go();
+        return;
+    }
+    SearchBarText bar{searchBar_->AddressText(), searchBar_->KeywordText(),
+                      searchBar_->EngineText()};
+    if (CSearchCommands::TrimKeywords(bar.keywords).empty()) {
+        ShowMessage(QLatin1String(CSearchCommands::kNoKeywords));
+        return;
+    }
+    SearchStart s = commands_->KeywordSearch(bar);
+    if (!s.message.empty()) ShowMessage(Q(s.message));
+    OnSearchStarted(s);
+}
+
+void CMainFrame::AdvancedSearch() {
+    if (searchBar_->KeywordMode()) {
+        CAdvancedKeyDialog dialog(Q(searchBar_->KeywordText()), app_.bThum, app_.bBig, this);
+        if (dialog.exec() != QDialog::Accepted) return;
+        searchBar_->SetKeywordText(dialog.Keywords());
+        SearchBarText bar{searchBar_->AddressText(), dialog.Keywords(), searchBar_->EngineText()};
+        SearchStart s = commands_->AdvancedKeywordSearch(bar, dialog.Thumbnails(), dialog.Big());
+        if (!s.message.empty()) ShowMessage(Q(s.message));
+        OnSearchStarted(s);
+        return;
+    }
+    std::string address = CSearchCommands::TrimAddress(searchBar_->AddressText());
+    if (address == "http://") address.clear();
+    AdvancedWebOptions initial;
+    std::string message;
+    SearchBarText bar{address, "", ""};
+    initial.projectName = commands_->MakeProjectName(bar, commands_->WebBaseFolder(), message);
+    initial.depth = std::clamp(app_.maxLevels, 0, int(CPelquinarApp::kMaxDepth));
+    initial.jpg = app_.bJpg;
+    initial.gif = app_.bGif;
+    initial.bmp = app_.bBmp;
+    initial.minKb = app_.imageMinSize;
+    initial.maxKb = app_.imageMaxSize;
+    if (!message.empty()) {
+        ShowMessage(Q(message));
+        return;
+    }
+    const std::string problem = CSearchCommands::AddressProblem(address);
+    if (!problem.empty()) {
+        ShowMessage(Q(problem));
+        return;
+    }
+    CAdvancedWebDialog dialog(initial, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    SearchStart s = commands_->AdvancedWebSearch(bar, dialog.Options());
+    if (!s.message.empty()) ShowMessage(Q(s.message));
+    OnSearchStarted(s);
+}
+
+void CMainFrame::OnSearchStarted(const SearchStart& s) {
+    if (!s.started) {
+        if (s.folderFailed)
+            ShowMessage(tr("The project folder %1 cannot be made.").arg(Q(s.projectFolder)));
+        UpdateCommands();
+        return;
+    }
+    running_ = true;
+    searchTexts_ = FreshSearchTexts();
+    elapsedSeconds_ = s.elapsedSeconds;
+    searchTexts_[3] = Q(frame::ElapsedText(elapsedSeconds_));
+    SetSearchLayout();
+    panes_->SetBarsVisible(true);
+    clock_->start();
+    if (auto* t = layout_->SearchList()->findChild<QLabel*>("searchListViewText"))
+        t->setText(tr("Searching %1\ninto %2").arg(Q(s.startAddress), Q(s.projectFolder)));
+    RefreshHistoryLists();
+    UpdateCommands();
+}
+
+void CMainFrame::Stop() {
+    doc_->OnStop();
+    running_ = false;
+    clock_->stop();
+    UpdateCommands();
+}
+
+void CMainFrame::OnPaneText(int pane, const QString& text) {
+    // The engine's counters belong to the search layout's set, shown or not.
+    if (pane < 0 || pane >= CStatusPanes::kPanes) return;
+    searchTexts_[size_t(pane)] = text;
+    if (lastLayout_ == "search") panes_->SetText(pane, text);
+}
+
+void CMainFrame::OnClockTick() {
+    ++elapsedSeconds_;
+    const std::string text = frame::ElapsedText(elapsedSeconds_);
+    state_.SetElapsedText(text);
+    OnPaneText(3, Q(text));
+}
+
+void CMainFrame::StartEndTimer(int id) {
+    if (id == 38) endTimer38_->start(0);
+    if (id == 48) endTimer48_->start(0);
+}
+
+void CMainFrame::OnSearchEnded() {
+    // The crawl is over; Stop stays enabled while downloads go on.
+    if (layoutText_ == "search") layoutText_ = "nosearch";
+    searchBar_->SetLayoutState("nosearch");
+    UpdateCommands();
+}
+
+void CMainFrame::OnDownloadsEnded() {
+    running_ = false;
+    for (int id : {ISearchUi::kPageTimer, ISearchUi::kFoundTimer, ISearchUi::kDownloadTimer})
+        panes_->StopTimer(id);
+    clock_->stop();
+    UpdateCommands();
+}
+
+void CMainFrame::SwitchPaneTexts(const std::string& to) {
+    const std::string set = to == "search" ? "search" : "manage";
+    if (set == lastLayout_) return;
+    if (lastLayout_ == "search")
+        searchTexts_ = panes_->Texts();
+    else
+        manageTexts_ = panes_->Texts();
+    panes_->SetTexts(set == "search" ? searchTexts_ : manageTexts_);
+    lastLayout_ = set;
+}
+
+void CMainFrame::SetSearchLayout() {
+    layoutText_ = "search";
+    searchBar_->SetLayoutState("search");
+    app_.tabMode = "search";
+    SwitchPaneTexts("search");
+    panes_->SetBarsVisible(true);
+    layout_->SetLayout(CPaneLayout::Layout::kSearch);
+}
+
+void CMainFrame::SetManageLayout() {
+    if (layout_->FullView()) SetFullView(false);
+    layoutText_ = "manage";
+    searchBar_->SetLayoutState("nosearch");
+    SwitchPaneTexts("manage");
+    layout_->SetLayout(CPaneLayout::Layout::kManage);
+    app_.tabMode = "manage";
+    panes_->SetBarsVisible(false);
+}
+
+void CMainFrame::SetDownloadLayout() {
+    if (layout_->FullView()) SetFullView(false);
+    layoutText_ = "download";
+    searchBar_->SetLayoutState("nosearch");
+    SwitchPaneTexts("download");
+    panes_->SetBarsVisible(false);
+    layout_->SetLayout(CPaneLayout::Layout::kDownload);
+}
+
+void CMainFrame::SetPlacement(CPaneLayout::Placement p) {
+    if (layout_->FullView()) SetFullView(false);
+    layout_->SetPlacement(p);
+    app_.winMode = CPaneLayout::PlacementName(p);
+}
+
+void CMainFrame::SetFullView(bool on) {
+    if (on == layout_->FullView()) return;
+    QToolBar* bars[3] = {toolbar_, topBar_, searchToolbar_};
+    if (on) {
+        statesBeforeFullView_ = windowState();
+        for (int i = 0; i < 3; ++i) toolbarsBeforeFullView_[i] = bars[i]->isVisibleTo(this);
+        for (QToolBar* b : bars) b->hide();
+        menuBar()->hide();
+        statusBar()->hide();
+        layout_->SetFullView(true);
+        setWindowState(windowState() | Qt::WindowFullScreen);
+    } else {
+        layout_->SetFullView(false);
+        for (int i = 0; i < 3; ++i) bars[i]->setVisible(toolbarsBeforeFullView_[i]);
+        menuBar()->show();
+        statusBar()->show();
+        setWindowState(statesBeforeFullView_);
+    }
+}
+
+void CMainFrame::SetSearchMode(const std::string& mode) {
+    app_.searchMode = mode;
+    searchBar_->SetMode(mode);
+}
+
+void CMainFrame::RefreshHistoryLists() {
+    searchBar_->SetAddressHistory(app_.history);
+    searchBar_->SetKeywordHistory(app_.keywords);
+}
+
+void CMainFrame::ClearHistoryAddress() {
+    app_.history.clear();
+    searchBar_->SetAddressHistory(app_.history);
+    searchBar_->SetAddressText("");
+}
+
+void CMainFrame::ShowOptions() {
+    COptionsSheet sheet(app_, this);
+    if (sheet.exec() == QDialog::Accepted) emit ThumbnailSizeChanged(app_.thumbWidth, app_.thumbHeight);
+}
+
+QString CMainFrame::HelpPage() {
+    const QString dir = QCoreApplication::applicationDirPath();
+    for (const QString& candidate :
+         {dir + "/help/index.html", dir + "/../share/pelquinar/help/index.html",
+          QStringLiteral("/usr/share/pelquinar/help/index.html")}) {
+        if (QFileInfo::exists(candidate)) return QFileInfo(candidate).canonicalFilePath();
+    }
+    return {};
+}
+
+void CMainFrame::OpenHelp() {
+    const QString page = HelpPage();
+    QString reason;
+    if (page.isEmpty())
+        reason = tr("The specified file was not found.");
+    else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(page)))
+        reason = tr("No program to show %1 was found.").arg(page);
+    if (!reason.isEmpty()) ShowMessage(tr("Unable to open hyperlink:\n\n") + reason);
+}
+
+void CMainFrame::About() {
+    const QString text = tr("<h3>Pelquinar %1</h3><p>Finds and collects pictures on the web.</p>")
+                             .arg(QCoreApplication::applicationVersion());
+    emit MessageShown(text);
+    if (qEnvironmentVariableIsSet("PELQUINAR_NO_MESSAGE_BOXES")) return;
+    QMessageBox::about(this, tr("About Pelquinar"), text);
+}
+
+void CMainFrame::RestorePlacement() {
+    QSettings s(app_.Path(), QSettings::IniFormat);
+    layout_->RestoreSplitters(s);
+    s.beginGroup(QStringLiteral("Window"));
+    bool ok[5] = {};
+    const int show = s.value(QStringLiteral("Show"), -1).toInt(&ok[0]);
+    const int left = s.value(QStringLiteral("Left")).toInt(&ok[1]);
+    const int top = s.value(QStringLiteral("Top")).toInt(&ok[2]);
+    const int right = s.value(QStringLiteral("Right")).toInt(&ok[3]);
+    const int bottom = s.value(QStringLiteral("Bottom")).toInt(&ok[4]);
+    s.endGroup();
+    std::vector<QRect> areas;
+    for (QScreen* screen : QGuiApplication::screens()) areas.push_back(screen->availableGeometry());
+    QRect fitted;
+    if (ok[0] && show != -1 && ok[1] && ok[2] && ok[3] && ok[4])
+        fitted = frame::FitToScreens(QRect(left, top, right - left, bottom - top), areas);
+    if (!fitted.isValid()) {
+        // No usable placement: a large window on the main screen, maximised.
+        QScreen* screen = QGuiApplication::primaryScreen();
+        const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
+        QRect r(0, 0, area.width() * 4 / 5, area.height() * 4 / 5);
+        r.moveCenter(area.center());
+        setGeometry(r);
+        setWindowState(Qt::WindowMaximized);
+        return;
+    }
+    setGeometry(fitted);
+    setWindowState(show == 3 ? Qt::WindowMaximized : Qt::WindowNoState);
+}
+
+void CMainFrame::SavePlacement() {
+    QSettings s(app_.Path(), QSettings::IniFormat);
+    const QRect r = (isMaximized() || isFullScreen()) ? normalGeometry() : geometry();
+    s.beginGroup(QStringLiteral("Window"));
+    s.setValue(QStringLiteral("Show"), isMaximized() ? 3 : 1);
+    s.setValue(QStringLiteral("Left"), r.left());
+    s.setValue(QStringLiteral("Top"), r.top());
+    s.setValue(QStringLiteral("Right"), r.left() + r.width());
+    s.setValue(QStringLiteral("Bottom"), r.top() + r.height());
+    s.endGroup();
+    layout_->SaveSplitters(s);
+    s.sync();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* e) {
+    if (!closing_) {
+        closing_ = true;
+        // A search in progress ends cleanly: transfers aborted, threads
+        // joined, no half-written picture left.
+        if (doc_->IsCrawling() || running_) doc_->OnStop();
+        running_ = false;
+        doc_->EndSearch();
+        clock_->stop();
+        if (layout_->FullView()) SetFullView(false);
+        SavePlacement();
+    }
+    e->accept();
+}
+
+}  // namespace pq

@@ -1,0 +1,139 @@
+// The main window: menus and toolbars from the command table, the search
+// bar, the top bar with its two tabs and Continue, the pane layout and the
+// status panes. It owns the search job and is the engine's user interface:
+// engine calls arrive queued through CFrameSearchUi.
+// User-interface thread only.
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <array>
+#include <memory>
+#include <string>
+
+#include "engine/CPelquinarDoc.h"
+#include "engine/CSearchState.h"
+#include "shell/CSearchCommands.h"
+#include "shell/window/CFrameSearchUi.h"
+#include "shell/window/CPaneLayout.h"
+
+class QLabel;
+class QTimer;
+class QToolBar;
+class QToolButton;
+
+namespace pq {
+
+class CCommandTable;
+class CPelquinarApp;
+class CSearchBar;
+class CStatusPanes;
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr const char* kTitle = "Pelquinar V1.10";
+    static constexpr const char* kHomePage = "https://pelquinar.example/";
+    static constexpr int kClockMs = 1000;
+
+    explicit CMainFrame(CPelquinarApp& app, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // Puts the saved placement and splitter sizes in effect; call before show.
+    void RestorePlacement();
+    // The placement and splitters go to the settings file; closing does it.
+    void SavePlacement();
+
+    // Runs a command by its id, as its menu item would.
+    void Run(int id);
+    QAction* Action(int id) const;
+    void UpdateCommands();
+
+    // "search", "manage", "download" or "nosearch".
+    const std::string& LayoutText() const { return layoutText_; }
+    // From the start of a search until its downloads have ended or Stop.
+    bool Searching() const { return running_; }
+    long long ElapsedSeconds() const { return elapsedSeconds_; }
+
+    CSearchBar* SearchBar() const { return searchBar_; }
+    CStatusPanes* Panes() const { return panes_; }
+    CPaneLayout* PaneLayout() const { return layout_; }
+    CPelquinarDoc& Doc() { return *doc_; }
+    CSearchState& State() { return state_; }
+    CPelquinarApp& App() { return app_; }
+
+    // The one-shot search-ended timers (38 and 48).
+    void StartEndTimer(int id);
+    // Where the help page is looked for, beside the program and in the
+    // installed data folder; the first that exists is opened.
+    static QString HelpPage();
+
+signals:
+    // The options changed the thumbnail size (the lists redraw with it).
+    void ThumbnailSizeChanged(int width, int height);
+    // A message box's text, for tests and screen readers.
+    void MessageShown(const QString& text);
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void BuildMenus();
+    void BuildToolbars();
+    void ConnectEngine();
+    void ShowMessage(const QString& text);
+    void OnSearchStarted(const SearchStart& s);
+    void SetSearchLayout();
+    void SetManageLayout();
+    void SetDownloadLayout();
+    void SetPlacement(CPaneLayout::Placement p);
+    void SetFullView(bool on);
+    void SwitchPaneTexts(const std::string& to);
+    void ResetSearchPanes();
+    void OnClockTick();
+    void OnSearchEnded();
+    void OnDownloadsEnded();
+    void OnPaneText(int pane, const QString& text);
+
+    void Go();
+    void KeywordsSearch();
+    void AdvancedSearch();
+    void Stop();
+    void SetSearchMode(const std::string& mode);
+    void ClearHistoryAddress();
+    void ShowOptions();
+    void OpenHelp();
+    void About();
+    void RefreshHistoryLists();
+
+    CPelquinarApp& app_;
+    CSearchState state_;
+    CFrameSearchUi ui_;
+    std::unique_ptr<CPelquinarDoc> doc_;
+    std::unique_ptr<CSearchCommands> commands_;
+
+    CCommandTable* table_;
+    CSearchBar* searchBar_;
+    QToolBar* toolbar_;
+    QToolBar* searchToolbar_;
+    QToolBar* topBar_;
+    QToolButton* searchTab_;
+    QToolButton* browserTab_;
+    CStatusPanes* panes_;
+    CPaneLayout* layout_;
+    QTimer* clock_;
+    QTimer* endTimer38_;
+    QTimer* endTimer48_;
+
+    std::string layoutText_ = "manage";
+    std::string lastLayout_ = "manage";  // the layout the pane texts belong to
+    std::array<QString, 6> searchTexts_{};
+    std::array<QString, 6> manageTexts_{};
+    long long elapsedSeconds_ = 0;
+    bool closing_ = false;
+    bool running_ = false;
+    Qt::WindowStates statesBeforeFullView_ = Qt::WindowNoState;
+    bool toolbarsBeforeFullView_[3] = {true, true, true};
+};
+
+}  // namespace pq

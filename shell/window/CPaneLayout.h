@@ -1,0 +1,72 @@
+// The window's client area: nested splitters holding the five views (the
+// project and category tree, the project file list, the search result
+// list, the history list and the preview), arranged for the search, manage
+// and download layouts, the full view and the three preview placements.
+// Views that come later are placeholders named after them.
+// User-interface thread only.
+#pragma once
+
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QWidget>
+#include <array>
+#include <string>
+
+class QSettings;
+
+namespace pq {
+
+class CPaneLayout : public QWidget {
+    Q_OBJECT
+public:
+    enum class Layout { kSearch, kManage, kDownload };
+    enum class Placement { kLeft, kMiddle, kRight };
+    static constexpr int kSplitters = 4;
+
+    explicit CPaneLayout(QWidget* parent = nullptr);
+
+    void SetLayout(Layout layout);
+    void SetPlacement(Placement placement);
+    void SetFullView(bool on);
+    Layout CurrentLayout() const { return layout_; }
+    Placement CurrentPlacement() const { return placement_; }
+    bool FullView() const { return fullView_; }
+
+    // The views (placeholders until their own classes exist).
+    QWidget* Tree() const { return tree_; }
+    QWidget* FileList() const { return fileList_; }
+    QWidget* SearchList() const { return searchList_; }
+    QWidget* HistoryList() const { return historyList_; }
+    QWidget* Preview() const { return preview_; }
+    QWidget* CurrentList() const { return lists_->currentWidget(); }
+    QSplitter* Splitter(int n) const { return splitters_[size_t(n)]; }
+
+    // "SplitterWnd": "Panes_" + N for each splitter, outer first.
+    void RestoreSplitters(QSettings& settings);
+    void SaveSplitters(QSettings& settings) const;
+
+    static std::string PlacementName(Placement p);
+    static Placement PlacementFromName(const std::string& name);
+
+private:
+    void Apply();
+
+    std::array<QSplitter*, kSplitters> splitters_{};
+    std::array<QWidget*, 3> slots_{};  // where the preview may stand: left, middle, right
+    QWidget* tree_;
+    QStackedWidget* lists_;
+    QWidget* fileList_;
+    QWidget* searchList_;
+    QWidget* historyList_;
+    QWidget* preview_;
+    Layout layout_ = Layout::kManage;
+    Placement placement_ = Placement::kLeft;
+    bool fullView_ = false;
+};
+
+// A pane whose view has not been built yet: it says which view it stands
+// for, so nothing looks broken or empty.
+QWidget* MakePlaceholder(const QString& objectName, const QString& title, const QString& text,
+                         QWidget* parent);
+
+}  // namespace pq
