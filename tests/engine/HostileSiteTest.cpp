@@ -188,7 +188,10 @@ TEST_F(HostileSite, AFailedPageReachedAgainGetsNoEntryAndNoSecondLine) {
 
 TEST_F(HostileSite, SpacesInNamesSurviveTheRecordAndContinue) {
     server.Page("/index.html", "<img src=\"my pic.jpg\">");
-    server.Set("/my%20pic.jpg", test::Route{200, test::PictureBytes(500), "image/jpeg"});
+    test::Route pic;
+    pic.body = test::PictureBytes(500);
+    pic.contentType = "image/jpeg";
+    server.Set("/my%20pic.jpg", pic);
     Run("web", server.Url("/index.html"), 0);
     ASSERT_TRUE(dir.Exists("my pic.jpg"));
     auto items = ItemLines();
@@ -206,7 +209,10 @@ TEST_F(HostileSite, OverlongNamesAreShortenedAndNeverLoggedOkUnwritten) {
     const std::string longPicture(300, 'q');
     server.Page("/index.html", "<a href=" + longPage + ".html><img src=" + longPicture + ".gif>");
     server.Page("/" + longPage + ".html", "<title>Long</title>");
-    server.Set("/" + longPicture + ".gif", test::Route{200, test::PictureBytes(300), "image/gif"});
+    test::Route pic;
+    pic.body = test::PictureBytes(300);
+    pic.contentType = "image/gif";
+    server.Set("/" + longPicture + ".gif", pic);
     Run("web", server.Url("/index.html"), 1);
 
     int pages = 0, pictures = 0;
