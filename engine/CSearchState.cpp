@@ -53,6 +53,13 @@ bool CSearchState::IsDownloadedAddress(const std::string& address) const {
     return downloadedAddresses_.count(EncodeForRequest(address)) != 0;
 }
 
+bool CSearchState::DownloadedAt(int i, DownloadedPicture& picture) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (i < 0 || i >= int(downloaded_.size())) return false;
+    picture = downloaded_[size_t(i)];
+    return true;
+}
+
 std::vector<DownloadedPicture> CSearchState::Downloaded() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return downloaded_;

@@ -82,6 +82,9 @@ public:
     void AddDownloaded(const DownloadedPicture& picture);  // also counts it
     bool IsDownloadedAddress(const std::string& address) const;
     std::vector<DownloadedPicture> Downloaded() const;
+    // Picture i of those saved, in the order they were saved; false when
+    // there is no such picture yet.
+    bool DownloadedAt(int i, DownloadedPicture& picture) const;
     void ResetDownloads();
 
     // Addresses ProcessPage was asked to fetch, in order. Crawl thread only

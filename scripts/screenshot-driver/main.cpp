@@ -77,6 +77,9 @@ int main(int argc, char** argv) {
         while (frame.Searching() && t.elapsed() < 30000) Settle(100);
         Settle(1200);
         ok = Save(&frame, out, "search-ended") && ok;
+        frame.Run(pq::cmd::kViewReport);
+        ok = Save(&frame, out, "search-report") && ok;
+        frame.Run(pq::cmd::kViewThumbnails);
 
         frame.Run(pq::cmd::kPreviewRight);
         frame.Run(pq::cmd::kLayoutManage);

@@ -6,6 +6,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -19,6 +20,8 @@
 #include <QToolButton>
 #include <QUrl>
 
+#include "browse/CImagelist.h"
+#include "browse/CSearchimagelist.h"
 #include "shell/CPelquinarApp.h"
 #include "shell/FrameRules.h"
 #include "shell/window/CAdvancedSearchDialogs.h"
@@ -56,6 +59,28 @@ CMainFrame::CMainFrame(CPelquinarApp& app, QWidget* parent)
 
     layout_ = new CPaneLayout(this);
     setCentralWidget(layout_);
+    imageList_ = new CImagelist(app_.listMode, layout_);
+    searchList_ = new CSearchimagelist(app_.sListMode, state_, layout_);
+    layout_->SetLists(imageList_, searchList_);
+    for (CPictureListView* v : {static_cast<CPictureListView*>(imageList_),
+                                static_cast<CPictureListView*>(searchList_)}) {
+        v->SetThumbSize(QSize(app_.thumbWidth, app_.thumbHeight));
+        connect(v, &CPictureListView::PictureChosen, this,
+                [this](const QString& path, int row, int count) {
+                    listCursor_ = row;
+                    listCount_ = count;
+                    panes_->SetText(5, QFileInfo(path).fileName());
+                    UpdateCommands();
+                });
+        connect(&v->List(), &CThumbList::ContextMenuWanted, this,
+                [this, v](const QPoint& at) { ShowListMenu(v, at); });
+        connect(v->List().Selection(), &QItemSelectionModel::selectionChanged, this,
+                &CMainFrame::UpdateCommands);
+    }
+    connect(this, &CMainFrame::ThumbnailSizeChanged, this, [this](int w, int h) {
+        imageList_->SetThumbSize(QSize(w, h));
+        searchList_->SetThumbSize(QSize(w, h));
+    });
     panes_ = new CStatusPanes(statusBar());
     statusBar()->setObjectName("statusBar");
 
@@ -232,13 +257,7 @@ void CMainFrame::ConnectEngine() {
         &ui_, &CFrameSearchUi::HistoryEntry, this, [this](const QString&) { RefreshHistoryLists(); },
         q);
     connect(
-        &ui_, &CFrameSearchUi::Saved, this,
-        [this](int count) {
-            if (auto* t = layout_->SearchList()->findChild<QLabel*>("searchListViewText"))
-                t->setText(tr("%n picture(s) saved in %1", nullptr, count)
-                               .arg(Q(state_.ProjectFolder())));
-        },
-        q);
+        &ui_, &CFrameSearchUi::Saved, this, [this](int) { searchList_->OnPicturesSaved(); }, q);
     connect(&ui_, &CFrameSearchUi::DownloadsDone, this, &CMainFrame::OnDownloadsEnded, q);
     connect(
         &ui_, &CFrameSearchUi::Error, this, [this](const QString& m) { ShowMessage(m); }, q);
@@ -271,14 +290,27 @@ void CMainFrame::UpdateCommands() {
     set(cmd::kUrlBar, true,
         searchToolbar_->isVisibleTo(this) || (full && toolbarsBeforeFullView_[2]));
     set(cmd::kClearHistory, !app_.history.empty() || !searchBar_->AddressText().empty());
-    // The picture lists, the preview and the history bring these to life;
-    // until a list holds pictures there is nothing for them to act on.
-    for (int id : {cmd::kGetBigPictures, cmd::kPreviousImage, cmd::kNextImage, cmd::kSlideShow,
-                   cmd::kActualSize, cmd::kBestFit, cmd::kZoomIn, cmd::kZoomOut, cmd::kViewIcon,
-                   cmd::kViewSmallIcon, cmd::kViewList, cmd::kViewReport, cmd::kViewThumbnails,
-                   cmd::kCopyTo, cmd::kMoveTo, cmd::kDelete, cmd::kSelectAll,
-                   cmd::kInvertSelection, cmd::kWallpaperTiled, cmd::kWallpaperFull,
-                   cmd::kWallpaperRestore, cmd::kNewCategory})
+    CPictureListView* list = ActiveList();
+    const int rows = list->List().Model().rowCount();
+    const bool anySelected = !list->List().SelectedRows().isEmpty();
+    const std::string& mode = list->Mode();
+    set(cmd::kViewIcon, true, mode == "icon");
+    set(cmd::kViewSmallIcon, true, mode == "smallicon");
+    set(cmd::kViewList, true, mode == "list");
+    set(cmd::kViewReport, true, mode == "report");
+    set(cmd::kViewThumbnails, true, mode == "smallbmp");
+    set(cmd::kSelectAll, rows > 0);
+    set(cmd::kInvertSelection, rows > 0);
+    set(cmd::kGetBigPictures, anySelected);
+    const int cursor = listCursor_ < rows ? listCursor_ : -1;
+    set(cmd::kPreviousImage, cursor > 0);
+    set(cmd::kNextImage, rows > 0 && cursor < rows - 1);
+    // The preview, the slide show, the file operations, the wallpaper and
+    // the category tree bring these to life.
+    for (int id : {cmd::kSlideShow, cmd::kActualSize, cmd::kBestFit, cmd::kZoomIn,
+                   cmd::kZoomOut, cmd::kCopyTo, cmd::kMoveTo, cmd::kDelete,
+                   cmd::kWallpaperTiled, cmd::kWallpaperFull, cmd::kWallpaperRestore,
+                   cmd::kNewCategory})
         set(id, false);
     searchTab_->setChecked(layout == CPaneLayout::Layout::kSearch);
     browserTab_->setChecked(layout == CPaneLayout::Layout::kManage);
@@ -356,10 +388,86 @@ void CMainFrame::Run(int id) {
         case cmd::kExit:
             close();
             break;
+        case cmd::kViewIcon:
+            SetListMode("icon");
+            break;
+        case cmd::kViewSmallIcon:
+            SetListMode("smallicon");
+            break;
+        case cmd::kViewList:
+            SetListMode("list");
+            break;
+        case cmd::kViewReport:
+            SetListMode("report");
+            break;
+        case cmd::kViewThumbnails:
+            SetListMode("smallbmp");
+            break;
+        case cmd::kSelectAll:
+            ActiveList()->List().SelectAll();
+            break;
+        case cmd::kInvertSelection:
+            ActiveList()->List().InvertSelection();
+            break;
+        case cmd::kPreviousImage:
+            ActiveList()->SelectRow(listCursor_ - 1);
+            break;
+        case cmd::kNextImage:
+            ActiveList()->SelectRow(listCursor_ + 1);
+            break;
+        case cmd::kGetBigPictures:
+            if (ActiveList() == searchList_)
+                searchList_->GetBigPictures();
+            else
+                imageList_->GetBigPictures();
+            break;
         default:
             break;
     }
     UpdateCommands();
+}
+
+CPictureListView* CMainFrame::ActiveList() const {
+    if (layout_->CurrentLayout() == CPaneLayout::Layout::kSearch) return searchList_;
+    return imageList_;
+}
+
+void CMainFrame::SetListMode(const std::string& mode) {
+    ActiveList()->SetMode(mode);
+}
+
+void CMainFrame::ShowListMenu(CPictureListView* view, const QPoint& at) {
+    QMenu menu(this);
+    menu.setObjectName("listMenu");
+    if (view == searchList_) {
+        // The search's list offers only its big pictures, for keyword searches.
+        if (!state_.keywordFlag.load()) return;
+        menu.addAction(tr("&Select all thumbnails"))->setEnabled(false);
+        menu.addAction(tr("&Unselect all thumbnails"))->setEnabled(false);
+        menu.addAction(table_->Action(cmd::kGetBigPictures));
+    } else {
+        if (!app_.items.empty()) {
+            const QString dest = Q(app_.items.front());
+            menu.addAction(tr("&Copy To '%1'").arg(dest))->setEnabled(false);
+            menu.addAction(tr("&Move To '%1'").arg(dest))->setEnabled(false);
+        }
+        for (int id : std::initializer_list<int>{cmd::kCopyTo, cmd::kMoveTo, 0, cmd::kDelete, cmd::kSelectAll,
+                       cmd::kInvertSelection, cmd::kGetBigPictures}) {
+            if (id == 0)
+                menu.addSeparator();
+            else
+                menu.addAction(table_->Action(id));
+        }
+        QMenu* wallpaper = menu.addMenu(tr("Set &Wallpaper"));
+        for (int id : {cmd::kWallpaperTiled, cmd::kWallpaperFull, cmd::kWallpaperRestore})
+            wallpaper->addAction(table_->Action(id));
+        QMenu* modes = menu.addMenu(tr("View"));
+        for (int id : {cmd::kViewIcon, cmd::kViewSmallIcon, cmd::kViewList, cmd::kViewReport,
+                       cmd::kViewThumbnails})
+            modes->addAction(table_->Action(id));
+    }
+    UpdateCommands();
+    menu.exec(at);
 }
 
 void CMainFrame::ShowMessage(const QString& text) {
@@ -452,8 +560,8 @@ void CMainFrame::OnSearchStarted(const SearchStart& s) {
     SetSearchLayout();
     panes_->SetBarsVisible(true);
     clock_->start();
-    if (auto* t = layout_->SearchList()->findChild<QLabel*>("searchListViewText"))
-        t->setText(tr("Searching %1\ninto %2").arg(Q(s.startAddress), Q(s.projectFolder)));
+    searchList_->StartSearch(Q(s.projectFolder), s.elapsedSeconds > 0 || state_.DownloadedCount() > 0);
+    listCursor_ = -1;
     RefreshHistoryLists();
     UpdateCommands();
 }
@@ -493,6 +601,9 @@ void CMainFrame::OnSearchEnded() {
 
 void CMainFrame::OnDownloadsEnded() {
     running_ = false;
+    searchList_->OnPicturesSaved();
+    // The browsing list shows the finished project.
+    imageList_->List().ShowFolder(Q(state_.ProjectFolder()), true, true);
     for (int id : {ISearchUi::kPageTimer, ISearchUi::kFoundTimer, ISearchUi::kDownloadTimer})
         panes_->StopTimer(id);
     clock_->stop();

@@ -14,7 +14,7 @@
 #include "engine/CPelquinarDoc.h"
 #include "engine/CSearchState.h"
 #include "shell/CSearchCommands.h"
-#include "shell/window/CFrameSearchUi.h"
+#include "shell/CFrameSearchUi.h"
 #include "shell/window/CPaneLayout.h"
 
 class QLabel;
@@ -25,6 +25,9 @@ class QToolButton;
 namespace pq {
 
 class CCommandTable;
+class CImagelist;
+class CPictureListView;
+class CSearchimagelist;
 class CPelquinarApp;
 class CSearchBar;
 class CStatusPanes;
@@ -56,6 +59,12 @@ public:
     long long ElapsedSeconds() const { return elapsedSeconds_; }
 
     CSearchBar* SearchBar() const { return searchBar_; }
+    CImagelist* ImageList() const { return imageList_; }
+    CSearchimagelist* SearchImageList() const { return searchList_; }
+    // The list the view commands act on: the search's in the search
+    // layout, the browsing list elsewhere.
+    CPictureListView* ActiveList() const;
+    int ListCursor() const { return listCursor_; }
     CStatusPanes* Panes() const { return panes_; }
     CPaneLayout* PaneLayout() const { return layout_; }
     CPelquinarDoc& Doc() { return *doc_; }
@@ -105,6 +114,8 @@ private:
     void OpenHelp();
     void About();
     void RefreshHistoryLists();
+    void SetListMode(const std::string& mode);
+    void ShowListMenu(CPictureListView* view, const QPoint& at);
 
     CPelquinarApp& app_;
     CSearchState state_;
@@ -121,6 +132,10 @@ private:
     QToolButton* browserTab_;
     CStatusPanes* panes_;
     CPaneLayout* layout_;
+    CImagelist* imageList_;
+    CSearchimagelist* searchList_;
+    int listCursor_ = -1;
+    int listCount_ = 0;
     QTimer* clock_;
     QTimer* endTimer38_;
     QTimer* endTimer48_;

@@ -99,6 +99,18 @@ CPaneLayout::CPaneLayout(QWidget* parent) : QWidget(parent) {
     Apply();
 }
 
+void CPaneLayout::SetLists(QWidget* fileList, QWidget* searchList) {
+    for (QWidget** slot : {&fileList_, &searchList_}) {
+        QWidget* view = slot == &fileList_ ? fileList : searchList;
+        const int at = lists_->indexOf(*slot);
+        lists_->insertWidget(at, view);
+        lists_->removeWidget(*slot);
+        (*slot)->deleteLater();
+        *slot = view;
+    }
+    Apply();
+}
+
 void CPaneLayout::SetLayout(Layout layout) {
     layout_ = layout;
     Apply();

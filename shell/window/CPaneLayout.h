@@ -25,6 +25,8 @@ public:
 
     explicit CPaneLayout(QWidget* parent = nullptr);
 
+    // The picture views take the places of their placeholders.
+    void SetLists(QWidget* fileList, QWidget* searchList);
     void SetLayout(Layout layout);
     void SetPlacement(Placement placement);
     void SetFullView(bool on);

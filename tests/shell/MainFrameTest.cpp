@@ -77,7 +77,7 @@ TEST_F(Window, OpensInTheManageLayoutWithTitleCountersAndAddress) {
     EXPECT_TRUE(f.findChild<QToolButton*>("browserTab")->isChecked());
     EXPECT_FALSE(f.findChild<QToolButton*>("searchTab")->isChecked());
     // The views to come hold placeholders named after them.
-    for (const char* name : {"treeView", "fileListView", "searchListView", "historyListView",
+    for (const char* name : {"treeView", "imageList", "searchImageList", "historyListView",
                              "previewView"})
         EXPECT_NE(f.findChild<QWidget*>(name), nullptr) << name;
 }

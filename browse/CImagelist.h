@@ -1,0 +1,44 @@
+// The browsing view: one folder at a time (a project, a category, a day of
+// the history), with the commands on its selection. Get Big Pictures runs
+// download jobs of its own, apart from any search.
+// User-interface thread only.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "browse/CPictureListView.h"
+#include "engine/CSearchState.h"
+#include "shell/CFrameSearchUi.h"
+
+namespace pq {
+
+class CBallThread;
+
+class CImagelist : public CPictureListView {
+    Q_OBJECT
+public:
+    CImagelist(std::string& modeSetting, QWidget* parent = nullptr);
+    ~CImagelist() override;
+
+    // A project folder is read from its project.inf (with the addresses);
+    // any other folder is listed.
+    void ShowFolder(const QString& folder);
+    // Queues the big pictures of the selected rows into the folder shown
+    // and starts one download job (six for more than 20); false when no
+    // row is selected.
+    bool GetBigPictures();
+    int JobCount() const { return int(jobs_.size()); }
+    bool JobsRunning() const { return !jobs_.empty(); }
+    void StopJobs();
+
+private:
+    void OnBigSaved();
+
+    CSearchState bigState_;
+    CFrameSearchUi bigUi_;
+    std::vector<std::unique_ptr<CBallThread>> jobs_;
+    int bigShown_ = 0;
+};
+
+}  // namespace pq

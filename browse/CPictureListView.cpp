@@ -1,0 +1,53 @@
+#include "browse/CPictureListView.h"
+
+#include <QAbstractItemView>
+#include <QItemSelectionModel>
+#include <QVBoxLayout>
+
+#include "engine/AdmissionRules.h"
+
+namespace pq {
+
+std::vector<BigPicture> BigPicturesOf(const CThumbListModel& model, const QList<int>& rows) {
+    std::vector<BigPicture> out;
+    for (int row : rows) {
+        if (row < 0 || row >= model.rowCount()) continue;
+        const auto& r = model.At(row);
+        out.push_back(BigPicture{BigPictureName(r.record.name.toStdString()),
+                                 BigPictureAddress(r.address.toStdString())});
+    }
+    return out;
+}
+
+CPictureListView::CPictureListView(std::string& modeSetting, QWidget* parent)
+    : QWidget(parent), modeSetting_(modeSetting) {
+    list_ = new CThumbList(this);
+    auto* v = new QVBoxLayout(this);
+    v->setContentsMargins(0, 0, 0, 0);
+    v->addWidget(list_);
+    list_->SetMode(modeSetting_);
+    modeSetting_ = list_->Mode();
+    connect(list_, &CThumbList::PictureChosen, this, &CPictureListView::PictureChosen);
+}
+
+void CPictureListView::SetMode(const std::string& mode) {
+    list_->SetMode(mode);
+    modeSetting_ = list_->Mode();
+}
+
+void CPictureListView::SelectRow(int row) {
+    auto& model = list_->Model();
+    if (row < 0 || row >= model.rowCount()) return;
+    const QModelIndex index = model.index(row, 0);
+    list_->Selection()->setCurrentIndex(
+        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    list_->CurrentView()->scrollTo(index);
+}
+
+QList<int> CPictureListView::SelectedRows() const {
+    QList<int> rows = list_->SelectedRows();
+    if (rows.size() > kMaxSelection) rows.resize(kMaxSelection);
+    return rows;
+}
+
+}  // namespace pq

@@ -1,0 +1,44 @@
+#include "browse/CSearchimagelist.h"
+
+#include "engine/CSearchState.h"
+
+namespace pq {
+
+CSearchimagelist::CSearchimagelist(std::string& modeSetting, CSearchState& state, QWidget* parent)
+    : CPictureListView(modeSetting, parent), state_(state) {
+    setObjectName("searchImageList");
+    setAccessibleName(tr("Pictures of the search"));
+}
+
+void CSearchimagelist::StartSearch(const QString& projectFolder, bool continuing) {
+    if (continuing) {
+        list_->ShowFolder(projectFolder, true, true);
+    } else {
+        list_->Clear();
+        list_->ShowFolder(projectFolder, false, true);
+    }
+    // What the search saves from now on comes row by row.
+    shown_ = state_.DownloadedCount();
+}
+
+void CSearchimagelist::OnPicturesSaved() {
+    DownloadedPicture p;
+    const QString folder = list_->Folder();
+    while (state_.DownloadedAt(shown_, p)) {
+        ++shown_;
+        list_->Model().AddOne(folder, QString::fromStdString(p.localName),
+                              QString::fromStdString(p.address));
+    }
+}
+
+int CSearchimagelist::GetBigPictures() {
+    int n = 0;
+    for (const BigPicture& b : BigPicturesOf(list_->Model(), SelectedRows())) {
+        state_.queue.MakeRoom();
+        state_.queue.Append(b.localName, b.address);
+        ++n;
+    }
+    return n;
+}
+
+}  // namespace pq

@@ -1,0 +1,248 @@
+#include "browse/CThumbList.h"
+
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QListView>
+#include <QScrollBar>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include "browse/CThumbDelegate.h"
+#include "browse/CThumbnailer.h"
+
+namespace pq {
+
+
+bool CThumbList::IsMode(const std::string& mode) {
+    return mode == "icon" || mode == "smallicon" || mode == "list" || mode == "report" ||
+           mode == "smallbmp";
+}
+
+CThumbList::CThumbList(QWidget* parent) : QWidget(parent) {
+    model_ = new CThumbListModel(this);
+    thumbnailer_ = new CThumbnailer(*model_, this);
+    delegate_ = new CThumbDelegate(this);
+
+    list_ = new QListView;
+    list_->setObjectName("pictureIconView");
+    list_->setAccessibleName(tr("Pictures"));
+    list_->setModel(model_);
+    list_->setItemDelegate(delegate_);
+    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list_->setUniformItemSizes(true);
+    list_->setResizeMode(QListView::Adjust);
+    list_->setLayoutMode(QListView::Batched);
+    list_->setBatchSize(500);
+    list_->setDragEnabled(true);
+    list_->setDragDropMode(QAbstractItemView::DragOnly);
+    list_->setMovement(QListView::Static);
+
+    tree_ = new QTreeView;
+    tree_->setObjectName("pictureDetailsView");
+    tree_->setAccessibleName(tr("Pictures, details"));
+    tree_->setModel(model_);
+    tree_->setSelectionModel(list_->selectionModel());
+    tree_->setRootIsDecorated(false);
+    tree_->setUniformRowHeights(true);
+    tree_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    tree_->setAllColumnsShowFocus(true);
+    tree_->setSortingEnabled(false);
+    tree_->setDragEnabled(true);
+    tree_->setDragDropMode(QAbstractItemView::DragOnly);
+    tree_->header()->setStretchLastSection(true);
+    tree_->header()->resizeSection(CThumbListModel::kName, 180);
+    tree_->header()->resizeSection(CThumbListModel::kSize, 80);
+    tree_->header()->resizeSection(CThumbListModel::kType, 100);
+    tree_->header()->resizeSection(CThumbListModel::kAddress, 280);
+    tree_->header()->resizeSection(CThumbListModel::kDate, 120);
+
+    stack_ = new QStackedWidget(this);
+    stack_->addWidget(list_);
+    stack_->addWidget(tree_);
+    auto* v = new QVBoxLayout(this);
+    v->setContentsMargins(0, 0, 0, 0);
+    v->addWidget(stack_);
+
+    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(list_),
+                                    static_cast<QAbstractItemView*>(tree_)}) {
+        view->viewport()->installEventFilter(this);
+        view->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& p) {
+            emit ContextMenuWanted(view->viewport()->mapToGlobal(p));
+        });
+        connect(view->verticalScrollBar(), &QScrollBar::valueChanged, this,
+                &CThumbList::UpdateVisibleRange);
+    }
+    connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &CThumbList::OnSelectionChanged);
+    connect(list_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &CThumbList::OnSelectionChanged);
+    connect(model_, &QAbstractItemModel::rowsInserted, this, &CThumbList::UpdateVisibleRange);
+    connect(model_, &QAbstractItemModel::modelReset, this,
+            [this] { QTimer::singleShot(0, this, &CThumbList::UpdateVisibleRange); });
+    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(list_),
+                                    static_cast<QAbstractItemView*>(tree_)}) {
+        // Type icons in every mode; the delegate draws thumbnails itself.
+        view->setIconSize(QSize(16, 16));
+    }
+    SetMode("smallbmp");
+}
+
+CThumbList::~CThumbList() = default;
+
+QAbstractItemView* CThumbList::CurrentView() const {
+    return mode_ == "report" ? static_cast<QAbstractItemView*>(tree_)
+                             : static_cast<QAbstractItemView*>(list_);
+}
+
+QItemSelectionModel* CThumbList::Selection() const { return list_->selectionModel(); }
+
+void CThumbList::SetMode(const std::string& wanted) {
+    const std::string mode = IsMode(wanted) ? wanted : "smallbmp";
+    if (mode == mode_) return;
+    mode_ = mode;
+    const bool thumbs = mode == "smallbmp";
+    delegate_->SetThumbnailDisplay(thumbs);
+    if (mode == "report") {
+        stack_->setCurrentWidget(tree_);
+    } else {
+        stack_->setCurrentWidget(list_);
+        if (mode == "icon" || thumbs) {
+            list_->setViewMode(QListView::IconMode);
+            list_->setFlow(QListView::LeftToRight);
+            list_->setWrapping(true);
+            list_->setIconSize(thumbs ? QSize(32, 32) : QSize(32, 32));
+            list_->setWordWrap(!thumbs);
+        } else {
+            list_->setViewMode(QListView::ListMode);
+            list_->setFlow(mode == "list" ? QListView::TopToBottom : QListView::LeftToRight);
+            list_->setWrapping(true);
+            list_->setIconSize(QSize(16, 16));
+            list_->setWordWrap(false);
+        }
+        list_->setMovement(QListView::Static);
+        list_->setDragEnabled(true);
+        ApplyGrid();
+    }
+    // No thumbnails are made for a list that does not show them.
+    thumbnailer_->SetEnabled(thumbs);
+    UpdateVisibleRange();
+}
+
+void CThumbList::ApplyGrid() {
+    const int text = list_->fontMetrics().height();
+    if (mode_ == "smallbmp") {
+        delegate_->SetThumbSize(model_->ThumbSize());
+        list_->setGridSize(CThumbDelegate::CellSize(model_->ThumbSize(), text));
+        list_->setSpacing(0);
+    } else if (mode_ == "icon") {
+        list_->setGridSize(QSize(std::max(90, list_->fontMetrics().averageCharWidth() * 14),
+                                 32 + 3 * text));
+        list_->setSpacing(0);
+    } else {
+        list_->setGridSize(QSize());
+        list_->setSpacing(2);
+    }
+    list_->doItemsLayout();
+}
+
+void CThumbList::SetThumbSize(const QSize& size) {
+    if (size == model_->ThumbSize()) return;
+    model_->SetThumbSize(size);
+    if (mode_ == "smallbmp") ApplyGrid();
+    UpdateVisibleRange();
+}
+
+void CThumbList::ShowFolder(const QString& folderIn, bool fromFile, bool force) {
+    QString folder = folderIn;
+    if (!folder.endsWith('/')) folder += '/';
+    if (!force && folder.compare(folder_, Qt::CaseInsensitive) == 0) return;
+    folder_ = folder;
+    ready_ = false;
+    shown_.clear();
+    if (fromFile)
+        model_->FillFromProject(folder);
+    else
+        model_->FillFromFolder(folder);
+    ready_ = true;
+    UpdateVisibleRange();
+}
+
+void CThumbList::Clear() {
+    folder_.clear();
+    shown_.clear();
+    model_->Clear();
+}
+
+QList<int> CThumbList::SelectedRows() const {
+    QList<int> rows;
+    for (const QModelIndex& i : Selection()->selectedRows()) rows.append(i.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void CThumbList::SelectAll() {
+    if (model_->rowCount() == 0) return;
+    Selection()->select(QItemSelection(model_->index(0, 0),
+                                       model_->index(model_->rowCount() - 1, 0)),
+                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+void CThumbList::InvertSelection() {
+    if (model_->rowCount() == 0) return;
+    // Selected rows lose selection and focus; the others become selected
+    // without focus.
+    Selection()->select(QItemSelection(model_->index(0, 0),
+                                       model_->index(model_->rowCount() - 1, 0)),
+                        QItemSelectionModel::Toggle | QItemSelectionModel::Rows);
+    Selection()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+}
+
+void CThumbList::OnSelectionChanged() {
+    const QModelIndexList rows = Selection()->selectedRows();
+    if (rows.size() > 1 || !ready_) return;
+    const int row = rows.isEmpty() ? Selection()->currentIndex().row() : rows.first().row();
+    const QString path = model_->PathOf(row);
+    if (path == shown_) return;
+    shown_ = path;
+    emit PictureChosen(path, row, model_->rowCount());
+}
+
+void CThumbList::UpdateVisibleRange() {
+    QAbstractItemView* view = CurrentView();
+    const int rows = model_->rowCount();
+    if (rows == 0) {
+        thumbnailer_->SetVisibleRange(0, -1);
+        return;
+    }
+    // Rows are laid out in order from the top: the first whose cell reaches
+    // into the viewport is found by halving.
+    const QRect port = view->viewport()->rect();
+    int lo = 0, hi = rows - 1;
+    while (lo < hi) {
+        const int mid = (lo + hi) / 2;
+        const QRect r = view->visualRect(model_->index(mid, 0));
+        if (r.isValid() && r.bottom() < port.top())
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    int last = lo;
+    while (last + 1 < rows) {
+        const QRect r = view->visualRect(model_->index(last + 1, 0));
+        if (!r.isValid() || r.top() > port.bottom()) break;
+        ++last;
+    }
+    thumbnailer_->SetVisibleRange(lo, last);
+}
+
+bool CThumbList::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize &&
+        (watched == list_->viewport() || watched == tree_->viewport()))
+        QTimer::singleShot(0, this, &CThumbList::UpdateVisibleRange);
+    return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace pq

@@ -1,0 +1,84 @@
+// The list behind every picture list: one model shown by a QListView (large
+// icons, small icons, list, thumbnails) or a QTreeView (details), switched
+// by the display mode, with the thumbnails made in the background while the
+// thumbnail display is on.
+// User-interface thread only.
+#pragma once
+
+#include <QWidget>
+#include <string>
+
+#include "browse/CThumbListModel.h"
+
+class QListView;
+class QTreeView;
+class QStackedWidget;
+class QItemSelectionModel;
+class QAbstractItemView;
+
+namespace pq {
+
+class CThumbDelegate;
+class CThumbnailer;
+
+class CThumbList : public QWidget {
+    Q_OBJECT
+public:
+    // Display modes as the settings store them.
+    static bool IsMode(const std::string& mode);
+
+    explicit CThumbList(QWidget* parent = nullptr);
+    ~CThumbList() override;
+
+    CThumbListModel& Model() { return *model_; }
+    CThumbnailer& Thumbnailer() { return *thumbnailer_; }
+    QListView* ListView() const { return list_; }
+    QTreeView* TreeView() const { return tree_; }
+    QAbstractItemView* CurrentView() const;
+    QItemSelectionModel* Selection() const;
+
+    // "icon", "smallicon", "list", "report" or "smallbmp". The same mode
+    // again does nothing; an unknown one is taken as "smallbmp".
+    void SetMode(const std::string& mode);
+    const std::string& Mode() const { return mode_; }
+    bool ThumbnailDisplay() const { return mode_ == "smallbmp"; }
+    void SetThumbSize(const QSize& size);
+
+    // Shows the pictures of folder (its project.inf's list when fromFile).
+    // The folder shown already (in any case) is not read again unless
+    // force is set (a search is running).
+    void ShowFolder(const QString& folder, bool fromFile, bool force);
+    const QString& Folder() const { return folder_; }
+    bool Ready() const { return ready_; }
+    void Clear();
+
+    QList<int> SelectedRows() const;
+    void SelectAll();
+    void InvertSelection();
+
+signals:
+    // Exactly one row selected, or the current row changed within one.
+    void PictureChosen(const QString& path, int row, int count);
+    void ContextMenuWanted(const QPoint& globalPos);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void UpdateVisibleRange();
+    void ApplyGrid();
+    void OnSelectionChanged();
+
+    CThumbListModel* model_;
+    CThumbnailer* thumbnailer_;
+    CThumbDelegate* delegate_;
+    QStackedWidget* stack_;
+    QListView* list_;
+    QTreeView* tree_;
+    std::string mode_;
+    QString folder_;
+    bool ready_ = false;
+    QString shown_;
+};
+
+}  // namespace pq

@@ -1,0 +1,229 @@
+#include "browse/CThumbListModel.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QUrl>
+#include <algorithm>
+
+#include "browse/CThumbDelegate.h"
+#include "store/ProjectFile.h"
+
+namespace pq {
+
+CThumbListModel::CThumbListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+int CThumbListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(rows_.size());
+}
+
+int CThumbListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kColumns;
+}
+
+QVariant CThumbListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= int(rows_.size())) return {};
+    const Row& r = rows_[size_t(index.row())];
+    switch (role) {
+        case Qt::DisplayRole:
+            switch (index.column()) {
+                case kName:
+                    return r.record.name;
+                case kSize:
+                    return r.record.SizeText();
+                case kType:
+                    return r.record.TypeText();
+                case kAddress:
+                    return r.address;
+                case kDate:
+                    return r.record.DateText();
+            }
+            return {};
+        case Qt::DecorationRole:
+            return index.column() == kName ? TypeIcon(r.record.extension) : QVariant();
+        case Qt::ToolTipRole:
+            return r.address.isEmpty() ? r.record.path : r.record.path + "\n" + r.address;
+        case Qt::TextAlignmentRole:
+            return index.column() == kSize ? int(Qt::AlignRight | Qt::AlignVCenter)
+                                           : int(Qt::AlignLeft | Qt::AlignVCenter);
+        case kPathRole:
+            return r.record.path;
+        case kThumbRole:
+            return r.thumb.image;
+        case kThumbDoneRole:
+            return r.state == ThumbState::kDone;
+        case kValidRole:
+            return r.thumb.valid;
+        case kLabelRole:
+            return r.thumb.valid ? picture::LabelText(r.thumb.stored) : QString();
+        case kAddressRole:
+            return r.address;
+        case kMarkRole:
+            return r.mark;
+        case kExtensionRole:
+            return r.record.extension;
+    }
+    return {};
+}
+
+QVariant CThumbListModel::headerData(int section, Qt::Orientation o, int role) const {
+    if (o != Qt::Horizontal || role != Qt::DisplayRole) return {};
+    switch (section) {
+        case kName:
+            return tr("Name");
+        case kSize:
+            return tr("Size");
+        case kType:
+            return tr("Type");
+        case kAddress:
+            return tr("Address");
+        case kDate:
+            return tr("Modified");
+    }
+    return {};
+}
+
+Qt::ItemFlags CThumbListModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled |
+           Qt::ItemNeverHasChildren;
+}
+
+QStringList CThumbListModel::mimeTypes() const { return {QStringLiteral("text/uri-list")}; }
+
+QMimeData* CThumbListModel::mimeData(const QModelIndexList& indexes) const {
+    // Pictures leave as file addresses, so a file manager takes them too.
+    QList<QUrl> urls;
+    QList<int> seen;
+    for (const QModelIndex& i : indexes) {
+        if (!i.isValid() || seen.contains(i.row())) continue;
+        seen.append(i.row());
+        urls.append(QUrl::fromLocalFile(PathOf(i.row())));
+    }
+    auto* mime = new QMimeData;
+    mime->setUrls(urls);
+    return mime;
+}
+
+void CThumbListModel::Clear() {
+    beginResetModel();
+    rows_.clear();
+    idToRow_.clear();
+    pathToRow_.clear();
+    ++generation_;
+    endResetModel();
+    emit ThumbnailsReset();
+}
+
+void CThumbListModel::Append(const CFileRecord& record, const QString& address) {
+    Row r;
+    r.id = nextId_++;
+    r.record = record;
+    r.address = address;
+    idToRow_.insert(r.id, int(rows_.size()));
+    pathToRow_.insert(record.path, int(rows_.size()));
+    rows_.push_back(std::move(r));
+}
+
+int CThumbListModel::FillFromFolder(const QString& folder) {
+    QDir dir(folder);
+    const QFileInfoList files =
+        dir.entryInfoList(QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+    std::vector<CFileRecord> records;
+    for (const QFileInfo& f : files)
+        if (CFileRecord::IsListedPicture(f.fileName()))
+            records.push_back(CFileRecord::FromPath(f.absoluteFilePath()));
+    beginResetModel();
+    rows_.clear();
+    idToRow_.clear();
+    pathToRow_.clear();
+    ++generation_;
+    rows_.reserve(records.size());
+    for (const CFileRecord& r : records) Append(r, QString());
+    endResetModel();
+    emit ThumbnailsReset();
+    return int(rows_.size());
+}
+
+int CThumbListModel::FillFromProject(const QString& folder) {
+    QString f = folder;
+    if (!f.endsWith('/')) f += '/';
+    const store::BrowsedProject p = store::ReadProjectForBrowsing(f.toStdString());
+    beginResetModel();
+    rows_.clear();
+    idToRow_.clear();
+    pathToRow_.clear();
+    ++generation_;
+    for (const auto& pic : p.pictures) {
+        const QString path = f + QString::fromStdString(pic.localName);
+        if (pathToRow_.contains(path)) continue;
+        Append(CFileRecord::FromPath(path), QString::fromStdString(pic.address));
+    }
+    endResetModel();
+    emit ThumbnailsReset();
+    return int(rows_.size());
+}
+
+bool CThumbListModel::AddOne(const QString& folder, const QString& name, const QString& address) {
+    QString f = folder;
+    if (!f.endsWith('/')) f += '/';
+    const QString path = f + name;
+    if (pathToRow_.contains(path)) return false;
+    const int row = int(rows_.size());
+    beginInsertRows({}, row, row);
+    Append(CFileRecord::FromPath(path), address);
+    endInsertRows();
+    return true;
+}
+
+void CThumbListModel::RemoveRow(int row) {
+    if (row < 0 || row >= int(rows_.size())) return;
+    beginRemoveRows({}, row, row);
+    rows_.erase(rows_.begin() + row);
+    RebuildIndex();
+    endRemoveRows();
+}
+
+void CThumbListModel::RebuildIndex() {
+    idToRow_.clear();
+    pathToRow_.clear();
+    for (int i = 0; i < int(rows_.size()); ++i) {
+        idToRow_.insert(rows_[size_t(i)].id, i);
+        pathToRow_.insert(rows_[size_t(i)].record.path, i);
+    }
+}
+
+QString CThumbListModel::PathOf(int row) const {
+    return (row < 0 || row >= int(rows_.size())) ? QString() : rows_[size_t(row)].record.path;
+}
+
+void CThumbListModel::SetThumbSize(const QSize& size) {
+    if (size == thumbSize_) return;
+    thumbSize_ = size;
+    ++generation_;
+    for (Row& r : rows_) {
+        r.thumb = {};
+        r.state = ThumbState::kNone;
+    }
+    if (!rows_.empty()) emit dataChanged(index(0, 0), index(int(rows_.size()) - 1, kColumns - 1));
+    emit ThumbnailsReset();
+}
+
+void CThumbListModel::MarkQueued(int row) {
+    if (row >= 0 && row < int(rows_.size())) rows_[size_t(row)].state = ThumbState::kQueued;
+}
+
+bool CThumbListModel::Deliver(quint64 id, quint64 generation, const QString& path,
+                              const picture::Thumbnail& t) {
+    if (generation != generation_) return false;
+    const int row = RowOfId(id);
+    if (row < 0) return false;
+    Row& r = rows_[size_t(row)];
+    if (r.record.path.compare(path, Qt::CaseInsensitive) != 0) return false;
+    r.thumb = t;
+    r.state = ThumbState::kDone;
+    emit dataChanged(index(row, 0), index(row, kColumns - 1));
+    return true;
+}
+
+}  // namespace pq

@@ -1,0 +1,60 @@
+// Makes the thumbnails of one list off the user-interface thread: visible
+// rows first, then the rows below them, then those above, each once. Up to
+// one decode per core runs at a time on a pool of its own; each result comes
+// back to the user-interface thread queued and is kept only if its row is
+// still there (CThumbListModel::Deliver). Nothing is made while disabled.
+// User-interface thread, except the decodes.
+#pragma once
+
+#include <QObject>
+#include <QThreadPool>
+#include <memory>
+
+#include "browse/PictureLoader.h"
+
+namespace pq {
+
+class CThumbListModel;
+
+class CThumbnailer : public QObject {
+    Q_OBJECT
+public:
+    explicit CThumbnailer(CThumbListModel& model, QObject* parent = nullptr);
+    ~CThumbnailer() override;
+
+    void SetEnabled(bool on);
+    bool Enabled() const { return enabled_; }
+    // The rows the view shows now, [first, last]; -1 when none.
+    void SetVisibleRange(int first, int last);
+    // Starts as many decodes as may run.
+    void Kick();
+    int InFlight() const { return inFlight_; }
+    // For tests and the benchmark: waits until nothing is in flight and
+    // nothing is left to request, delivering results as they come.
+    bool WaitIdle(int timeoutMs);
+
+signals:
+    // A thumbnail was kept for a row.
+    void Delivered(int row);
+    // Everything requested so far has come back.
+    void Idle();
+
+private:
+    struct Sink;
+    int NextRow();
+    void OnResult(quint64 id, quint64 generation, const QString& path,
+                  const picture::Thumbnail& t);
+    void ResetCursors();
+
+    CThumbListModel& model_;
+    QThreadPool pool_;
+    std::shared_ptr<Sink> sink_;
+    bool enabled_ = false;
+    int inFlight_ = 0;
+    int maxInFlight_ = 1;
+    int first_ = 0, last_ = -1;
+    int below_ = 0;   // next row to look at from the first visible one down
+    int above_ = -1;  // next row to look at from above the first visible one up
+};
+
+}  // namespace pq
