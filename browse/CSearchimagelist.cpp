@@ -11,12 +11,8 @@ CSearchimagelist::CSearchimagelist(std::string& modeSetting, CSearchState& state
 }
 
 void CSearchimagelist::StartSearch(const QString& projectFolder, bool continuing) {
-    if (continuing) {
-        list_->ShowFolder(projectFolder, true, true);
-    } else {
-        list_->Clear();
-        list_->ShowFolder(projectFolder, false, true);
-    }
+    // Read at once: the search adds its rows right after.
+    list_->ShowFolderNow(projectFolder, continuing);
     // What the search saves from now on comes row by row.
     shown_ = state_.DownloadedCount();
 }

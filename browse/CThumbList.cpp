@@ -5,7 +5,9 @@
 #include <QListView>
 #include <QScrollBar>
 #include <QStackedWidget>
+#include <QThreadPool>
 #include <QTimer>
+#include <mutex>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -14,13 +16,20 @@
 
 namespace pq {
 
+// The way back from a folder read to the list, cut when the list goes.
+struct CThumbList::Sink {
+    std::mutex mutex;
+    CThumbList* target = nullptr;
+};
+
 
 bool CThumbList::IsMode(const std::string& mode) {
     return mode == "icon" || mode == "smallicon" || mode == "list" || mode == "report" ||
            mode == "smallbmp";
 }
 
-CThumbList::CThumbList(QWidget* parent) : QWidget(parent) {
+CThumbList::CThumbList(QWidget* parent) : QWidget(parent), sink_(std::make_shared<Sink>()) {
+    sink_->target = this;
     model_ = new CThumbListModel(this);
     thumbnailer_ = new CThumbnailer(*model_, this);
     delegate_ = new CThumbDelegate(this);
@@ -90,7 +99,10 @@ CThumbList::CThumbList(QWidget* parent) : QWidget(parent) {
     SetMode("smallbmp");
 }
 
-CThumbList::~CThumbList() = default;
+CThumbList::~CThumbList() {
+    std::lock_guard<std::mutex> lock(sink_->mutex);
+    sink_->target = nullptr;
+}
 
 QAbstractItemView* CThumbList::CurrentView() const {
     return mode_ == "report" ? static_cast<QAbstractItemView*>(tree_)
@@ -162,15 +174,48 @@ void CThumbList::ShowFolder(const QString& folderIn, bool fromFile, bool force) 
     folder_ = folder;
     ready_ = false;
     shown_.clear();
-    if (fromFile)
-        model_->FillFromProject(folder);
-    else
-        model_->FillFromFolder(folder);
+    model_->Clear();
+    // A large folder takes a while to list and stat: that happens on a pool
+    // thread, and the rows arrive in one piece. A read overtaken by another
+    // is dropped.
+    const quint64 fill = ++fill_;
+    std::weak_ptr<Sink> weak = sink_;
+    QThreadPool::globalInstance()->start([weak, fill, folder, fromFile] {
+        auto entries = std::make_shared<std::vector<CThumbListModel::Entry>>(
+            fromFile ? CThumbListModel::ReadProject(folder) : CThumbListModel::ReadFolder(folder));
+        auto sink = weak.lock();
+        if (!sink) return;
+        std::lock_guard<std::mutex> lock(sink->mutex);
+        CThumbList* target = sink->target;
+        if (!target) return;
+        QMetaObject::invokeMethod(
+            target,
+            [target, fill, entries] {
+                if (fill != target->fill_) return;
+                target->model_->SetRows(*entries);
+                target->ready_ = true;
+                target->UpdateVisibleRange();
+                emit target->Filled(target->model_->rowCount());
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void CThumbList::ShowFolderNow(const QString& folderIn, bool fromFile) {
+    QString folder = folderIn;
+    if (!folder.endsWith('/')) folder += '/';
+    ++fill_;
+    folder_ = folder;
+    shown_.clear();
+    model_->SetRows(fromFile ? CThumbListModel::ReadProject(folder)
+                             : CThumbListModel::ReadFolder(folder));
     ready_ = true;
     UpdateVisibleRange();
+    emit Filled(model_->rowCount());
 }
 
 void CThumbList::Clear() {
+    ++fill_;
     folder_.clear();
     shown_.clear();
     model_->Clear();

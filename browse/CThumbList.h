@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QWidget>
+#include <memory>
 #include <string>
 
 #include "browse/CThumbListModel.h"
@@ -46,8 +47,12 @@ public:
 
     // Shows the pictures of folder (its project.inf's list when fromFile).
     // The folder shown already (in any case) is not read again unless
-    // force is set (a search is running).
+    // force is set (a search is running). The folder is read off this
+    // thread; Ready() and Filled tell when its rows are in.
     void ShowFolder(const QString& folder, bool fromFile, bool force);
+    // The same, read at once on this thread: for a list that rows are
+    // added to right after (the search's).
+    void ShowFolderNow(const QString& folder, bool fromFile);
     const QString& Folder() const { return folder_; }
     bool Ready() const { return ready_; }
     void Clear();
@@ -57,6 +62,7 @@ public:
     void InvertSelection();
 
 signals:
+    void Filled(int rows);
     // Exactly one row selected, or the current row changed within one.
     void PictureChosen(const QString& path, int row, int count);
     void ContextMenuWanted(const QPoint& globalPos);
@@ -79,6 +85,9 @@ private:
     QString folder_;
     bool ready_ = false;
     QString shown_;
+    quint64 fill_ = 0;  // the folder read whose rows are awaited
+    struct Sink;
+    std::shared_ptr<Sink> sink_;
 };
 
 }  // namespace pq

@@ -52,6 +52,17 @@ public:
     QStringList mimeTypes() const override;
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
 
+    // A row to be: what a folder or project listing gives, made on any
+    // thread.
+    struct Entry {
+        CFileRecord record;
+        QString address;
+    };
+    static std::vector<Entry> ReadFolder(const QString& folder);
+    static std::vector<Entry> ReadProject(const QString& folder);
+    // Replaces every row.
+    void SetRows(const std::vector<Entry>& entries);
+
     // Drops every row and every thumbnail (made or on its way).
     void Clear();
     // Rows for the listed pictures of folder (".jpg", ".jpeg", ".gif",

@@ -7,9 +7,14 @@
 namespace pq {
 
 CFileRecord CFileRecord::FromPath(const QString& path) {
-    CFileRecord r;
+    CFileRecord r = FromInfo(QFileInfo(path));
     r.path = path;
-    const QFileInfo info(path);
+    return r;
+}
+
+CFileRecord CFileRecord::FromInfo(const QFileInfo& info) {
+    CFileRecord r;
+    r.path = info.filePath();
     r.name = info.fileName();
     const int dot = r.name.lastIndexOf('.');
     r.extension = dot < 0 ? QString() : r.name.mid(dot);

@@ -8,6 +8,8 @@
 #include <QDateTime>
 #include <QString>
 
+class QFileInfo;
+
 namespace pq {
 
 struct CFileRecord {
@@ -18,6 +20,8 @@ struct CFileRecord {
     QDateTime modified;
 
     static CFileRecord FromPath(const QString& path);
+    // From what a directory listing already knows: no second stat.
+    static CFileRecord FromInfo(const QFileInfo& info);
 
     QString SizeText() const { return ListSizeText(size); }
     QString TypeText() const { return TypeTextOf(name); }

@@ -83,6 +83,9 @@ int main(int argc, char** argv) {
 
         frame.Run(pq::cmd::kPreviewRight);
         frame.Run(pq::cmd::kLayoutManage);
+        frame.Run(pq::cmd::kViewThumbnails);
+        Settle(800);
+        frame.Run(pq::cmd::kNextImage);
         ok = Save(&frame, out, "manage-preview-right") && ok;
         frame.Run(pq::cmd::kPreviewLeft);
 

@@ -170,6 +170,12 @@ TEST(FileRecord, SizeDateAndTypeTexts) {
     EXPECT_EQ(CFileRecord::ExtensionColour(".xyz"), QColor(Qt::white));
 }
 
+// Shows a folder and waits until its rows are in.
+void Show(CThumbList& list, const QString& folder, bool fromFile, bool force) {
+    list.ShowFolder(folder, fromFile, force);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list.Ready(); }, 10000));
+}
+
 class Lists : public ::testing::Test {
 protected:
     QString Folder() const { return QString::fromStdString(dir.Path()); }
@@ -181,7 +187,7 @@ TEST_F(Lists, AFolderListsItsPicturesOnlyAndTheSameFolderAgainChangesNothing) {
     WriteBytes(dir.Path() + "b.txt", "text");
     fs::create_directory(dir.Path() + "sub.jpg");
     CThumbList list;
-    list.ShowFolder(Folder(), false, false);
+    Show(list, Folder(), false, false);
     ASSERT_EQ(list.Model().rowCount(), 1);
     EXPECT_EQ(list.Model().data(list.Model().index(0, CThumbListModel::kName), Qt::DisplayRole),
               "a.JPG");
@@ -193,8 +199,9 @@ TEST_F(Lists, AFolderListsItsPicturesOnlyAndTheSameFolderAgainChangesNothing) {
 
     WriteJpeg(Folder() + "c.jpg", 20, 10);
     list.ShowFolder(Folder().toUpper(), false, false);
+    QTest::qWait(50);
     EXPECT_EQ(list.Model().rowCount(), 1) << "the same folder, in another case: nothing";
-    list.ShowFolder(Folder(), false, true);
+    Show(list, Folder(), false, true);
     EXPECT_EQ(list.Model().rowCount(), 2) << "during a search it is read again";
 }
 
@@ -205,7 +212,7 @@ TEST_F(Lists, ThumbnailsComeForEveryRowAndAgainAfterASizeChange) {
     list.resize(400, 300);
     list.show();
     list.SetThumbSize(QSize(60, 60));
-    list.ShowFolder(Folder(), false, false);
+    Show(list, Folder(), false, false);
     ASSERT_TRUE(list.Thumbnailer().WaitIdle(20000));
     auto& m = list.Model();
     ASSERT_EQ(m.rowCount(), 13);
@@ -252,7 +259,7 @@ TEST_F(Lists, AThumbnailForARowThatWentIsDropped) {
 TEST_F(Lists, SelectAllAndInvert) {
     for (const char* n : {"a.jpg", "b.jpg", "c.jpg", "d.jpg"}) WriteJpeg(Folder() + n, 10, 10);
     CThumbList list;
-    list.ShowFolder(Folder(), false, false);
+    Show(list, Folder(), false, false);
     auto* sel = list.Selection();
     auto& m = list.Model();
     sel->select(m.index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
@@ -301,6 +308,7 @@ TEST_F(Lists, GetBigPicturesDownloadsIntoTheFolderShown) {
     std::string mode = "report";
     CImagelist view(mode);
     view.ShowFolder(Folder());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.List().Ready(); }, 10000));
     ASSERT_EQ(view.List().Model().rowCount(), 1);
     EXPECT_FALSE(view.GetBigPictures()) << "nothing selected: nothing happens";
     view.List().SelectAll();
