@@ -6,7 +6,9 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QAbstractItemView>
 #include <QItemSelectionModel>
+#include <QScrollBar>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -21,6 +23,8 @@
 #include <QUrl>
 
 #include "browse/CImagelist.h"
+#include "browse/CImgContainerWnd.h"
+#include "browse/ViewPort.h"
 #include "browse/CSearchimagelist.h"
 #include "shell/CPelquinarApp.h"
 #include "shell/FrameRules.h"
@@ -66,17 +70,23 @@ CMainFrame::CMainFrame(CPelquinarApp& app, QWidget* parent)
                                 static_cast<CPictureListView*>(searchList_)}) {
         v->SetThumbSize(QSize(app_.thumbWidth, app_.thumbHeight));
         connect(v, &CPictureListView::PictureChosen, this,
-                [this](const QString& path, int row, int count) {
-                    listCursor_ = row;
+                [this, v](const QString&, int row, int count) {
+                    if (v != ActiveList()) return;
                     listCount_ = count;
-                    panes_->SetText(5, QFileInfo(path).fileName());
-                    UpdateCommands();
+                    ShowRow(row);
                 });
         connect(&v->List(), &CThumbList::ContextMenuWanted, this,
                 [this, v](const QPoint& at) { ShowListMenu(v, at); });
         connect(v->List().Selection(), &QItemSelectionModel::selectionChanged, this,
                 &CMainFrame::UpdateCommands);
     }
+    preview_ = new CImgContainerWnd(layout_);
+    layout_->SetPreview(preview_);
+    connect(preview_->Picture(), &CPictureWnd::DoubleClicked, this,
+            [this] { Run(layout_->FullView() ? cmd::kBrowse : cmd::kFullScreen); });
+    connect(preview_->Picture(), &CPictureWnd::Loaded, this, &CMainFrame::UpdateCommands);
+    slideTimer_ = new QTimer(this);
+    connect(slideTimer_, &QTimer::timeout, this, &CMainFrame::OnSlideTick);
     connect(this, &CMainFrame::ThumbnailSizeChanged, this, [this](int w, int h) {
         imageList_->SetThumbSize(QSize(w, h));
         searchList_->SetThumbSize(QSize(w, h));
@@ -305,12 +315,16 @@ void CMainFrame::UpdateCommands() {
     const int cursor = listCursor_ < rows ? listCursor_ : -1;
     set(cmd::kPreviousImage, cursor > 0);
     set(cmd::kNextImage, rows > 0 && cursor < rows - 1);
-    // The preview, the slide show, the file operations, the wallpaper and
-    // the category tree bring these to life.
-    for (int id : {cmd::kSlideShow, cmd::kActualSize, cmd::kBestFit, cmd::kZoomIn,
-                   cmd::kZoomOut, cmd::kCopyTo, cmd::kMoveTo, cmd::kDelete,
-                   cmd::kWallpaperTiled, cmd::kWallpaperFull, cmd::kWallpaperRestore,
-                   cmd::kNewCategory})
+    set(cmd::kSlideShow, rows >= 2 || SlideShowRunning(), SlideShowRunning());
+    const bool picture = !preview_->Picture()->PictureSize().isEmpty();
+    set(cmd::kZoomIn, picture && viewport::CanZoomIn(zoom_));
+    set(cmd::kZoomOut, picture && viewport::CanZoomOut(zoom_));
+    set(cmd::kActualSize, picture && zoom_ != 1.0f);
+    set(cmd::kBestFit, picture && zoom_ != viewport::kBestFit);
+    // The file operations, the wallpaper and the category tree bring these
+    // to life.
+    for (int id : {cmd::kCopyTo, cmd::kMoveTo, cmd::kDelete, cmd::kWallpaperTiled,
+                   cmd::kWallpaperFull, cmd::kWallpaperRestore, cmd::kNewCategory})
         set(id, false);
     searchTab_->setChecked(layout == CPaneLayout::Layout::kSearch);
     browserTab_->setChecked(layout == CPaneLayout::Layout::kManage);
@@ -410,10 +424,25 @@ void CMainFrame::Run(int id) {
             ActiveList()->List().InvertSelection();
             break;
         case cmd::kPreviousImage:
-            ActiveList()->SelectRow(listCursor_ - 1);
+            if (listCursor_ > 0) ShowRow(listCursor_ - 1);
             break;
         case cmd::kNextImage:
-            ActiveList()->SelectRow(listCursor_ + 1);
+            if (listCursor_ < ActiveList()->List().Model().rowCount() - 1) ShowRow(listCursor_ + 1);
+            break;
+        case cmd::kZoomIn:
+            SetZoom(viewport::ZoomIn(zoom_, preview_->Picture()->EffectiveZoom()));
+            break;
+        case cmd::kZoomOut:
+            SetZoom(viewport::ZoomOut(zoom_, preview_->Picture()->EffectiveZoom()));
+            break;
+        case cmd::kActualSize:
+            SetZoom(1.0f);
+            break;
+        case cmd::kBestFit:
+            SetZoom(viewport::kBestFit);
+            break;
+        case cmd::kSlideShow:
+            ToggleSlideShow();
             break;
         case cmd::kGetBigPictures:
             if (ActiveList() == searchList_)
@@ -430,6 +459,70 @@ void CMainFrame::Run(int id) {
 CPictureListView* CMainFrame::ActiveList() const {
     if (layout_->CurrentLayout() == CPaneLayout::Layout::kSearch) return searchList_;
     return imageList_;
+}
+
+void CMainFrame::ShowRow(int row) {
+    // The picture of that row in the preview; the list's selection stays.
+    const auto& model = ActiveList()->List().Model();
+    listCursor_ = row;
+    listCount_ = model.rowCount();
+    const QString path = model.PathOf(row);
+    if (path != preview_->Picture()->Path()) preview_->Picture()->Show(path);
+    if (!path.isEmpty()) {
+        const QFileInfo info(path);
+        panes_->SetText(5, viewport::StatusText(info.fileName(), info.size(), row, listCount_));
+    }
+    UpdateCommands();
+}
+
+void CMainFrame::SetZoom(float zoom) {
+    zoom_ = zoom;
+    ApplyView();
+}
+
+void CMainFrame::ApplyView() {
+    preview_->Picture()->SetView(zoom_, layout_->FullView() ? QColor(Qt::black)
+                                                            : palette().color(QPalette::Button));
+    UpdateCommands();
+}
+
+bool CMainFrame::SlideShowRunning() const { return slideTimer_->isActive(); }
+
+int CMainFrame::SlideShowIntervalMs() const { return slideTimer_->interval(); }
+
+void CMainFrame::ToggleSlideShow() {
+    if (slideTimer_->isActive()) {
+        slideTimer_->stop();
+    } else {
+        slideTimer_->start(std::max(1, app_.slideDelay) * 1000);
+    }
+}
+
+void CMainFrame::OnSlideTick() {
+    CPictureListView* view = ActiveList();
+    CThumbList& list = view->List();
+    const int count = list.Model().rowCount();
+    if (count == 0) return;
+    const bool search = view == searchList_;
+    int index = listCursor_ + 1;
+    // The browsing list wraps; the search's list waits at its last row for
+    // the pictures still to come.
+    if (index >= count) index = search ? count - 1 : 0;
+    const QModelIndex at = list.Model().index(index, 0);
+    list.Selection()->setCurrentIndex(at, QItemSelectionModel::NoUpdate);
+    list.Selection()->select(at, QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+    QAbstractItemView* v = list.CurrentView();
+    const int columns = std::max(1, v->viewport()->width() /
+                                        std::max(1, app_.thumbWidth + 20));
+    const int step = viewport::SlideStep(v->viewport()->width(),
+                                         QSize(app_.thumbWidth, app_.thumbHeight),
+                                         v->fontMetrics().height());
+    // The list moves on by one row's share for each step, and never leaves
+    // the current row out of view (after a wrap it goes back to the top).
+    if (search || index > columns) v->verticalScrollBar()->setValue(v->verticalScrollBar()->value() + step);
+    v->scrollTo(at, QAbstractItemView::EnsureVisible);
+    if (list.SelectedRows().size() <= 1) ShowRow(index);
+    else listCursor_ = index;
 }
 
 void CMainFrame::SetListMode(const std::string& mode) {
@@ -666,12 +759,16 @@ void CMainFrame::SetFullView(bool on) {
         statusBar()->hide();
         layout_->SetFullView(true);
         setWindowState(windowState() | Qt::WindowFullScreen);
+        zoom_ = viewport::kBestFit;
+        ApplyView();
     } else {
         layout_->SetFullView(false);
         for (int i = 0; i < 3; ++i) bars[i]->setVisible(toolbarsBeforeFullView_[i]);
         menuBar()->show();
         statusBar()->show();
         setWindowState(statesBeforeFullView_);
+        zoom_ = viewport::kBestFit;
+        ApplyView();
     }
 }
 

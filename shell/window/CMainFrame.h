@@ -26,6 +26,7 @@ namespace pq {
 
 class CCommandTable;
 class CImagelist;
+class CImgContainerWnd;
 class CPictureListView;
 class CSearchimagelist;
 class CPelquinarApp;
@@ -65,6 +66,12 @@ public:
     // layout, the browsing list elsewhere.
     CPictureListView* ActiveList() const;
     int ListCursor() const { return listCursor_; }
+    CImgContainerWnd* Preview() const { return preview_; }
+    float ZoomFactor() const { return zoom_; }
+    bool SlideShowRunning() const;
+    int SlideShowIntervalMs() const;
+    // One step of the slide show (its timer calls it).
+    void AdvanceSlideShow() { OnSlideTick(); }
     CStatusPanes* Panes() const { return panes_; }
     CPaneLayout* PaneLayout() const { return layout_; }
     CPelquinarDoc& Doc() { return *doc_; }
@@ -115,6 +122,11 @@ private:
     void About();
     void RefreshHistoryLists();
     void SetListMode(const std::string& mode);
+    void ShowRow(int row);
+    void ApplyView();
+    void SetZoom(float zoom);
+    void ToggleSlideShow();
+    void OnSlideTick();
     void ShowListMenu(CPictureListView* view, const QPoint& at);
 
     CPelquinarApp& app_;
@@ -134,8 +146,11 @@ private:
     CPaneLayout* layout_;
     CImagelist* imageList_;
     CSearchimagelist* searchList_;
+    CImgContainerWnd* preview_;
+    QTimer* slideTimer_;
     int listCursor_ = -1;
     int listCount_ = 0;
+    float zoom_ = -1.0f;
     QTimer* clock_;
     QTimer* endTimer38_;
     QTimer* endTimer48_;

@@ -111,6 +111,17 @@ void CPaneLayout::SetLists(QWidget* fileList, QWidget* searchList) {
     Apply();
 }
 
+void CPaneLayout::SetPreview(QWidget* preview) {
+    QWidget* slot = preview_->parentWidget();
+    slot->layout()->removeWidget(preview_);
+    preview_->deleteLater();
+    preview_ = preview;
+    preview_->setParent(slot);
+    slot->layout()->addWidget(preview_);
+    preview_->show();
+    Apply();
+}
+
 void CPaneLayout::SetLayout(Layout layout) {
     layout_ = layout;
     Apply();

@@ -27,6 +27,7 @@ public:
 
     // The picture views take the places of their placeholders.
     void SetLists(QWidget* fileList, QWidget* searchList);
+    void SetPreview(QWidget* preview);
     void SetLayout(Layout layout);
     void SetPlacement(Placement placement);
     void SetFullView(bool on);

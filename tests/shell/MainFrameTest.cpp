@@ -23,6 +23,8 @@
 #include <fstream>
 #include <functional>
 
+#include "browse/CImagelist.h"
+#include "browse/CImgContainerWnd.h"
 #include "shell/CPelquinarApp.h"
 #include "shell/window/CAdvancedSearchDialogs.h"
 #include "shell/window/CMainFrame.h"
@@ -396,6 +398,65 @@ TEST_F(Window, SearchBarModesAndClearHistory) {
     f.Run(cmd::kClearHistory);
     EXPECT_EQ(bar->findChild<QComboBox*>("addressBox")->count(), 0);
     EXPECT_TRUE(app.history.empty());
+}
+
+TEST_F(Window, PreviousNextZoomAndTheSlideShow) {
+    const std::string pics = dir.Path() + "pics/";
+    fs::create_directories(pics);
+    for (const char* n : {"a.jpg", "b.jpg", "c.jpg"}) {
+        QImage img(800, 400, QImage::Format_RGB32);
+        img.fill(Qt::darkBlue);
+        ASSERT_TRUE(img.save(QString::fromStdString(pics + n)));
+    }
+    app.slideDelay = 3;
+    CMainFrame f(app);
+    f.resize(900, 700);
+    f.show();
+    f.ImageList()->ShowFolder(QString::fromStdString(pics));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.ImageList()->List().Ready(); }, 10000));
+    f.UpdateCommands();
+    EXPECT_TRUE(f.Action(cmd::kSlideShow)->isEnabled());
+    f.ImageList()->SelectRow(0);
+    EXPECT_EQ(f.ListCursor(), 0);
+    EXPECT_FALSE(f.Action(cmd::kPreviousImage)->isEnabled()) << "nothing before the first row";
+    f.Run(cmd::kPreviousImage);
+    EXPECT_EQ(f.ListCursor(), 0);
+    f.Run(cmd::kNextImage);
+    f.Run(cmd::kNextImage);
+    EXPECT_EQ(f.ListCursor(), 2);
+    EXPECT_FALSE(f.Action(cmd::kNextImage)->isEnabled()) << "nothing after the last row";
+    f.Run(cmd::kNextImage);
+    EXPECT_EQ(f.ListCursor(), 2);
+    EXPECT_EQ(f.ImageList()->List().SelectedRows(), QList<int>{0}) << "the selection stays";
+    EXPECT_TRUE(f.Panes()->Text(5).startsWith("c.jpg [")) << f.Panes()->Text(5).toStdString();
+    EXPECT_TRUE(f.Panes()->Text(5).endsWith("--(3/3)"));
+
+    // Zoom: from best fit, in steps, with the limits the commands keep.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !f.Preview()->Picture()->Loading(); }, 10000));
+    f.UpdateCommands();
+    EXPECT_FALSE(f.Action(cmd::kBestFit)->isEnabled());
+    const float fit = f.Preview()->Picture()->EffectiveZoom();
+    f.Run(cmd::kZoomIn);
+    EXPECT_FLOAT_EQ(f.ZoomFactor(), fit * 1.25f);
+    for (int i = 0; i < 30 && f.Action(cmd::kZoomIn)->isEnabled(); ++i) f.Run(cmd::kZoomIn);
+    EXPECT_GE(f.ZoomFactor(), 4.0f);
+    f.Run(cmd::kActualSize);
+    EXPECT_FLOAT_EQ(f.ZoomFactor(), 1.0f);
+    EXPECT_FALSE(f.Action(cmd::kActualSize)->isEnabled());
+    f.Run(cmd::kBestFit);
+    EXPECT_FLOAT_EQ(f.ZoomFactor(), -1.0f);
+
+    // The slide show on the browsing list wraps to the first row.
+    f.Run(cmd::kSlideShow);
+    EXPECT_TRUE(f.SlideShowRunning());
+    EXPECT_TRUE(f.Action(cmd::kSlideShow)->isChecked());
+    EXPECT_EQ(f.SlideShowIntervalMs(), 3000);
+    f.AdvanceSlideShow();
+    EXPECT_EQ(f.ListCursor(), 0) << "after the last row comes the first";
+    f.AdvanceSlideShow();
+    EXPECT_EQ(f.ListCursor(), 1);
+    f.Run(cmd::kSlideShow);
+    EXPECT_FALSE(f.SlideShowRunning());
 }
 
 TEST_F(Window, HelpOpensThePageOrSaysWhy) {

@@ -1,0 +1,142 @@
+// The preview's arithmetic and its window: fit, zoom, scroll ranges, GIF
+// animation, pictures that cannot be shown.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QScrollBar>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+
+#include "browse/CImgContainerWnd.h"
+#include "browse/ViewPort.h"
+#include "tests/support/GifWriter.h"
+#include "tests/support/TempDir.h"
+
+namespace pq {
+namespace {
+
+using namespace viewport;
+
+TEST(ViewPort, BestFitSpansOneSideAndCentresTheOther) {
+    EXPECT_EQ(Destination(QSize(1000, 500), QSize(400, 400), kBestFit, {}),
+              QRect(0, 100, 400, 200));
+    EXPECT_EQ(Destination(QSize(500, 1000), QSize(400, 400), kBestFit, {}),
+              QRect(100, 0, 200, 400));
+    // Smaller than the pane: its own size, centred, even at best fit.
+    EXPECT_EQ(Destination(QSize(100, 50), QSize(400, 400), kBestFit, {}),
+              QRect(150, 175, 100, 50));
+    // Zoomed larger than the pane: shifted by the scroll position.
+    EXPECT_EQ(Destination(QSize(1000, 500), QSize(400, 400), 1.0f, QPoint(30, 40)),
+              QRect(-30, -40, 1000, 500));
+    // Zoomed, wider but not taller: centred vertically.
+    EXPECT_EQ(Destination(QSize(1000, 100), QSize(400, 400), 1.0f, QPoint(30, 40)),
+              QRect(-30, 150, 1000, 100));
+    EXPECT_FLOAT_EQ(EffectiveZoom(QSize(1000, 500), QSize(400, 400)), 0.4f);
+    EXPECT_FLOAT_EQ(EffectiveZoom(QSize(100, 50), QSize(400, 400)), 1.0f);
+}
+
+TEST(ViewPort, ZoomStepsAndTheirLimits) {
+    EXPECT_FLOAT_EQ(ZoomIn(kBestFit, 0.5f), 0.625f);
+    EXPECT_FLOAT_EQ(ZoomIn(2.0f, 0.5f), 2.5f);
+    EXPECT_FLOAT_EQ(ZoomOut(kBestFit, 0.5f), 0.425f);
+    EXPECT_TRUE(CanZoomIn(kBestFit));
+    EXPECT_TRUE(CanZoomIn(3.99f));
+    EXPECT_FALSE(CanZoomIn(4.0f));
+    EXPECT_TRUE(CanZoomOut(0.13f));
+    EXPECT_FALSE(CanZoomOut(0.125f));
+    EXPECT_TRUE(CanZoomOut(kBestFit));
+}
+
+TEST(ViewPort, ScrollRangesStatusAndSlideStep) {
+    EXPECT_EQ(ScrollMaximum(QSize(1000, 500), QSize(400, 400), kBestFit), QSize(0, 0));
+    EXPECT_EQ(ScrollMaximum(QSize(1000, 500), QSize(400, 400), 1.0f), QSize(600, 100));
+    EXPECT_EQ(ScrollMaximum(QSize(1000, 500), QSize(400, 400), 2.0f), QSize(1600, 600));
+    EXPECT_EQ(ScrollMaximum(QSize(400, 400), QSize(400, 400), 1.0f), QSize(0, 0))
+        << "a picture as large as the pane does not scroll";
+    EXPECT_EQ(StatusText("cat.jpg", 2048, 0, 7), "cat.jpg [2KB]--(1/7)");
+    EXPECT_EQ(StatusText("a.gif", 100, 6, 7), "a.gif [100bytes]--(7/7)");
+    // 80 × 80 thumbnails, text 14 pixels, 400 pixels wide: four a row.
+    EXPECT_EQ(SlideStep(400, QSize(80, 80), 14), (80 + 28 + 8) / 4);
+    EXPECT_EQ(SlideStep(50, QSize(80, 80), 14), 116) << "at least one column";
+}
+
+class Preview : public ::testing::Test {
+protected:
+    QString Write(const std::string& name, const std::string& bytes) {
+        std::ofstream(dir.Path() + name, std::ios::binary) << bytes;
+        return QString::fromStdString(dir.Path() + name);
+    }
+    bool WaitLoaded(CPictureWnd& w) {
+        return QTest::qWaitFor([&] { return !w.Loading(); }, 10000);
+    }
+    test::TempDir dir;
+};
+
+TEST_F(Preview, SmallGifsAnimateLargerOnesStandStill) {
+    CPictureWnd w;
+    w.resize(400, 400);
+    w.show();
+    w.Show(Write("small.gif", test::MakeGif(150, 150, {1, 2, 3})));
+    ASSERT_TRUE(WaitLoaded(w));
+    EXPECT_TRUE(w.Animating());
+    EXPECT_EQ(w.PictureSize(), QSize(150, 150));
+    w.Show(Write("large.gif", test::MakeGif(300, 300, {1, 2})));
+    ASSERT_TRUE(WaitLoaded(w));
+    EXPECT_FALSE(w.Animating());
+    EXPECT_EQ(w.PictureSize(), QSize(300, 300));
+    // A one-frame GIF has nothing to play.
+    w.Show(Write("still.gif", test::MakeGif(50, 50, {2})));
+    ASSERT_TRUE(WaitLoaded(w));
+    EXPECT_FALSE(w.Animating());
+    EXPECT_EQ(w.PictureSize(), QSize(50, 50));
+}
+
+TEST_F(Preview, ZoomShowsScrollBarsWithTheirRanges) {
+    QImage img(1000, 500, QImage::Format_RGB32);
+    img.fill(Qt::darkGreen);
+    const QString path = QString::fromStdString(dir.Path() + "wide.png");
+    ASSERT_TRUE(img.save(path));
+    CPictureWnd w;
+    w.resize(420, 420);
+    w.show();
+    w.Show(path);
+    ASSERT_TRUE(WaitLoaded(w));
+    EXPECT_EQ(w.horizontalScrollBar()->maximum(), 0);
+    const QSize client = w.viewport()->size();
+    EXPECT_EQ(w.DestinationRect().width(), client.width());
+    w.SetView(1.0f, Qt::black);
+    QApplication::processEvents();
+    const QSize port = w.viewport()->size();
+    EXPECT_EQ(w.horizontalScrollBar()->maximum(), 1000 - port.width());
+    EXPECT_EQ(w.horizontalScrollBar()->pageStep(), kPage);
+    // A page to the right, by key.
+    w.setFocus();
+    QTest::keyClick(&w, Qt::Key_Right);
+    EXPECT_EQ(w.horizontalScrollBar()->value(), kPage);
+    EXPECT_EQ(w.DestinationRect().left(), -kPage);
+}
+
+TEST_F(Preview, PicturesThatCannotBeShownLeaveTheBackground) {
+    CPictureWnd w;
+    w.resize(300, 300);
+    w.show();
+    for (const std::string& bytes :
+         {std::string(), std::string("<html>no picture</html>"), std::string("GIF89a\x10")}) {
+        w.Show(Write("bad.gif", bytes));
+        ASSERT_TRUE(WaitLoaded(w));
+        EXPECT_TRUE(w.PictureSize().isEmpty());
+        w.grab();  // paints without a picture
+    }
+    // A picture removed while it is being shown.
+    const QString gone = Write("gone.gif", test::MakeGif(400, 400, {1}));
+    w.Show(gone);
+    std::filesystem::remove(gone.toStdString());
+    ASSERT_TRUE(WaitLoaded(w));
+    w.grab();
+    w.Clear();
+    EXPECT_TRUE(w.Path().isEmpty());
+}
+
+}  // namespace
+}  // namespace pq
