@@ -1,6 +1,10 @@
 #include "browse/CImagelist.h"
 
+#include <QCheckBox>
 #include <QFileInfo>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QPushButton>
 
 #include "engine/CBallThread.h"
 #include "engine/CThreadException.h"
@@ -17,6 +21,96 @@ CImagelist::CImagelist(std::string& modeSetting, QWidget* parent)
 }
 
 CImagelist::~CImagelist() { StopJobs(); }
+
+QStringList CImagelist::SelectedPaths(QList<int>& rows) const {
+    rows = SelectedRows();
+    QStringList paths;
+    for (int r : rows) paths.append(list_->Model().PathOf(r));
+    return paths;
+}
+
+CFileOperations::Progress CImagelist::MakeProgress(const QString& title, int total) {
+    // A dialog shows only when the work takes a while.
+    auto dialog = std::make_shared<QProgressDialog>(title, tr("Cancel"), 0, total, this);
+    dialog->setObjectName("fileProgress");
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setMinimumDuration(500);
+    return [dialog](int done, int) {
+        dialog->setValue(done);
+        return !dialog->wasCanceled();
+    };
+}
+
+bool CImagelist::CopySelection(const QString& destination, bool move) {
+    QList<int> rows;
+    const QStringList files = SelectedPaths(rows);
+    if (files.isEmpty() || destination.isEmpty()) return true;
+    if (CFileOperations::SameFolder(destination, list_->Folder())) return true;
+    auto ask = askCollision ? askCollision : [this](const QString& name) {
+        QMessageBox box(QMessageBox::Question, tr("Pelquinar"),
+                        tr("%1 is already in the destination folder.").arg(name),
+                        QMessageBox::NoButton, this);
+        QPushButton* replace = box.addButton(tr("Replace"), QMessageBox::AcceptRole);
+        QPushButton* skip = box.addButton(tr("Skip"), QMessageBox::RejectRole);
+        QPushButton* both = box.addButton(tr("Keep Both"), QMessageBox::ActionRole);
+        box.addButton(QMessageBox::Cancel);
+        auto* all = new QCheckBox(tr("Do this for all"), &box);
+        box.setCheckBox(all);
+        box.exec();
+        CFileOperations::CollisionAnswer a;
+        a.forAll = all->isChecked();
+        a.choice = box.clickedButton() == replace ? CFileOperations::Collision::kReplace
+                   : box.clickedButton() == skip  ? CFileOperations::Collision::kSkip
+                   : box.clickedButton() == both  ? CFileOperations::Collision::kKeepBoth
+                                                  : CFileOperations::Collision::kCancel;
+        return a;
+    };
+    const auto result = CFileOperations::Copy(
+        files, destination, move, ask,
+        MakeProgress(move ? tr("Moving pictures...") : tr("Copying pictures..."),
+                     int(files.size())));
+    if (move) {
+        // Rows of the files that went, from the last to the first.
+        for (int i = int(rows.size()) - 1; i >= 0; --i)
+            if (result.handled.contains(files[i])) list_->Model().RemoveRow(rows[i]);
+    }
+    if (!result.failedFile.isEmpty()) {
+        const QString text = tr("%1 could not be %2: %3")
+                                 .arg(result.failedFile, move ? tr("moved") : tr("copied"),
+                                      result.reason);
+        if (report)
+            report(text);
+        else
+            QMessageBox::warning(this, tr("Pelquinar"), text);
+        return false;
+    }
+    return true;
+}
+
+bool CImagelist::DeleteSelection() {
+    QList<int> rows;
+    const QStringList files = SelectedPaths(rows);
+    if (files.isEmpty()) return true;
+    auto ask = askDeleteForGood ? askDeleteForGood : [this](const QString& path) {
+        return QMessageBox::question(
+                   this, tr("Pelquinar"),
+                   tr("%1 cannot be moved to the trash. Delete it for good?").arg(path),
+                   QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+    };
+    const auto result =
+        CFileOperations::Delete(files, ask, MakeProgress(tr("Deleting pictures..."), int(files.size())));
+    for (int i = int(rows.size()) - 1; i >= 0; --i)
+        if (!QFileInfo::exists(files[i])) list_->Model().RemoveRow(rows[i]);
+    if (!result.failedFile.isEmpty()) {
+        const QString text = tr("%1 could not be deleted: %2").arg(result.failedFile, result.reason);
+        if (report)
+            report(text);
+        else
+            QMessageBox::warning(this, tr("Pelquinar"), text);
+        return false;
+    }
+    return true;
+}
 
 void CImagelist::ShowFolder(const QString& folder) {
     QString f = folder;

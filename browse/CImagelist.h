@@ -7,6 +7,9 @@
 #include <memory>
 #include <vector>
 
+#include <functional>
+
+#include "browse/CFileOperations.h"
 #include "browse/CPictureListView.h"
 #include "engine/CSearchState.h"
 #include "shell/CFrameSearchUi.h"
@@ -28,12 +31,27 @@ public:
     // and starts one download job (six for more than 20); false when no
     // row is selected.
     bool GetBigPictures();
+    // Copies or moves the selected files into destination (nothing when it
+    // is the folder shown); a move takes their rows away. False when
+    // something went wrong (the user was told).
+    bool CopySelection(const QString& destination, bool move);
+    // Moves the selected files to the trash; rows whose files are gone go.
+    bool DeleteSelection();
+
+    // The questions and messages of the file operations; message boxes
+    // unless replaced (tests answer them).
+    std::function<CFileOperations::CollisionAnswer(const QString&)> askCollision;
+    std::function<bool(const QString&)> askDeleteForGood;
+    std::function<void(const QString&)> report;
+
     int JobCount() const { return int(jobs_.size()); }
     bool JobsRunning() const { return !jobs_.empty(); }
     void StopJobs();
 
 private:
     void OnBigSaved();
+    QStringList SelectedPaths(QList<int>& rows) const;
+    CFileOperations::Progress MakeProgress(const QString& title, int total);
 
     CSearchState bigState_;
     CFrameSearchUi bigUi_;

@@ -22,6 +22,7 @@
 #include <QToolButton>
 #include <QUrl>
 
+#include "browse/CCopyMoveDialog.h"
 #include "browse/CImagelist.h"
 #include "browse/CImgContainerWnd.h"
 #include "browse/ViewPort.h"
@@ -321,10 +322,14 @@ void CMainFrame::UpdateCommands() {
     set(cmd::kZoomOut, picture && viewport::CanZoomOut(zoom_));
     set(cmd::kActualSize, picture && zoom_ != 1.0f);
     set(cmd::kBestFit, picture && zoom_ != viewport::kBestFit);
-    // The file operations, the wallpaper and the category tree bring these
-    // to life.
-    for (int id : {cmd::kCopyTo, cmd::kMoveTo, cmd::kDelete, cmd::kWallpaperTiled,
-                   cmd::kWallpaperFull, cmd::kWallpaperRestore, cmd::kNewCategory})
+    // Files are copied, moved and deleted from the browsing list only.
+    const bool browsing = list == imageList_;
+    set(cmd::kCopyTo, browsing && anySelected);
+    set(cmd::kMoveTo, browsing && anySelected);
+    set(cmd::kDelete, browsing && anySelected);
+    // The wallpaper and the category tree bring these to life.
+    for (int id : {cmd::kWallpaperTiled, cmd::kWallpaperFull, cmd::kWallpaperRestore,
+                   cmd::kNewCategory})
         set(id, false);
     searchTab_->setChecked(layout == CPaneLayout::Layout::kSearch);
     browserTab_->setChecked(layout == CPaneLayout::Layout::kManage);
@@ -444,6 +449,17 @@ void CMainFrame::Run(int id) {
         case cmd::kSlideShow:
             ToggleSlideShow();
             break;
+        case cmd::kCopyTo:
+        case cmd::kMoveTo: {
+            const bool copy = id == cmd::kCopyTo;
+            CCopyMoveDialog dialog(copy, imageList_->List().Folder(), app_.items, this);
+            if (dialog.exec() == QDialog::Accepted)
+                imageList_->CopySelection(dialog.Destination(), !copy);
+            break;
+        }
+        case cmd::kDelete:
+            imageList_->DeleteSelection();
+            break;
         case cmd::kGetBigPictures:
             if (ActiveList() == searchList_)
                 searchList_->GetBigPictures();
@@ -540,9 +556,17 @@ void CMainFrame::ShowListMenu(CPictureListView* view, const QPoint& at) {
         menu.addAction(table_->Action(cmd::kGetBigPictures));
     } else {
         if (!app_.items.empty()) {
+            // Straight to the folder used last, without the dialog.
             const QString dest = Q(app_.items.front());
-            menu.addAction(tr("&Copy To '%1'").arg(dest))->setEnabled(false);
-            menu.addAction(tr("&Move To '%1'").arg(dest))->setEnabled(false);
+            const bool any = !imageList_->List().SelectedRows().isEmpty();
+            QAction* copy = menu.addAction(tr("&Copy To '%1'").arg(dest));
+            QAction* move = menu.addAction(tr("&Move To '%1'").arg(dest));
+            copy->setEnabled(any);
+            move->setEnabled(any);
+            connect(copy, &QAction::triggered, this,
+                    [this, dest] { imageList_->CopySelection(dest, false); });
+            connect(move, &QAction::triggered, this,
+                    [this, dest] { imageList_->CopySelection(dest, true); });
         }
         for (int id : std::initializer_list<int>{cmd::kCopyTo, cmd::kMoveTo, 0, cmd::kDelete, cmd::kSelectAll,
                        cmd::kInvertSelection, cmd::kGetBigPictures}) {

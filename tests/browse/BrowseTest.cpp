@@ -384,6 +384,11 @@ TEST_F(Lists, ModesAreKeptInTheirSetting) {
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The trash and the settings of the run's own.
+    static pq::test::TempDir home;
+    std::filesystem::create_directories(home.Path() + "data");
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(home.Path() + "data"));
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(home.Path() + "config"));
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -1,0 +1,186 @@
+// Copying, moving and deleting pictures: the plain operations, the dialog's
+// list rules and the browsing list's rows.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+
+#include "browse/CCopyMoveDialog.h"
+#include "browse/CFileOperations.h"
+#include "browse/CImagelist.h"
+#include "tests/support/TempDir.h"
+
+namespace pq {
+namespace {
+
+namespace fs = std::filesystem;
+using Ops = CFileOperations;
+
+std::string Read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+void Write(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+class FileOps : public ::testing::Test {
+protected:
+    void SetUp() override {
+        from = src.Path() + "pics/";
+        to = dst.Path() + "out/";
+        fs::create_directories(from);
+        fs::create_directories(to);
+        for (const char* n : {"a.jpg", "b.gif", "c.bmp"}) Write(from + n, std::string("data of ") + n);
+    }
+    QStringList Files(std::initializer_list<const char*> names) {
+        QStringList l;
+        for (const char* n : names) l.append(QString::fromStdString(from + n));
+        return l;
+    }
+    test::TempDir src, dst;
+    std::string from, to;
+};
+
+TEST_F(FileOps, CopyAndMove) {
+    auto r = Ops::Copy(Files({"a.jpg", "b.gif"}), QString::fromStdString(to), false, {});
+    EXPECT_TRUE(r.Ok());
+    EXPECT_EQ(Read(to + "a.jpg"), "data of a.jpg");
+    EXPECT_TRUE(fs::exists(from + "a.jpg")) << "a copy leaves the source";
+    r = Ops::Copy(Files({"c.bmp"}), QString::fromStdString(to), true, {});
+    EXPECT_TRUE(r.Ok());
+    EXPECT_EQ(Read(to + "c.bmp"), "data of c.bmp");
+    EXPECT_FALSE(fs::exists(from + "c.bmp"));
+    // Onto the folder the files are in: nothing.
+    r = Ops::Copy(Files({"a.jpg"}), QString::fromStdString(from), true, {});
+    EXPECT_TRUE(r.handled.isEmpty());
+    EXPECT_TRUE(fs::exists(from + "a.jpg"));
+    for (const auto& e : fs::directory_iterator(to))
+        EXPECT_EQ(e.path().filename().string().find(".tmp"), std::string::npos) << e.path();
+}
+
+TEST_F(FileOps, ATakenNameIsReplacedSkippedOrKeptBesideAsAsked) {
+    Write(to + "a.jpg", "old a");
+    Write(to + "b.gif", "old b");
+    Write(to + "c.bmp", "old c");
+    std::vector<Ops::CollisionAnswer> answers = {{Ops::Collision::kReplace, false},
+                                                 {Ops::Collision::kSkip, false},
+                                                 {Ops::Collision::kKeepBoth, false}};
+    size_t asked = 0;
+    auto ask = [&](const QString&) { return answers[asked++]; };
+    auto r = Ops::Copy(Files({"a.jpg", "b.gif", "c.bmp"}), QString::fromStdString(to), false, ask);
+    EXPECT_TRUE(r.Ok());
+    EXPECT_EQ(asked, 3u);
+    EXPECT_EQ(Read(to + "a.jpg"), "data of a.jpg");
+    EXPECT_EQ(Read(to + "b.gif"), "old b");
+    EXPECT_EQ(Read(to + "c.bmp"), "old c");
+    EXPECT_EQ(Read(to + "c (2).bmp"), "data of c.bmp");
+    EXPECT_EQ(Ops::KeepBothName(QString::fromStdString(to), "c.bmp"), "c (3).bmp");
+
+    // "For all": asked once.
+    asked = 0;
+    answers = {{Ops::Collision::kKeepBoth, true}};
+    r = Ops::Copy(Files({"a.jpg", "b.gif"}), QString::fromStdString(to), false, ask);
+    EXPECT_EQ(asked, 1u);
+    EXPECT_TRUE(fs::exists(to + "a (2).jpg"));
+    EXPECT_TRUE(fs::exists(to + "b (2).gif"));
+}
+
+TEST_F(FileOps, ADestinationThatCannotBeWrittenStopsAndLeavesTheRest) {
+    Write(dst.Path() + "plain-file", "x");
+    auto r = Ops::Copy(Files({"a.jpg", "b.gif"}), QString::fromStdString(dst.Path() + "plain-file/sub"),
+                       true, {});
+    EXPECT_FALSE(r.Ok());
+    EXPECT_FALSE(r.failedFile.isEmpty());
+    EXPECT_FALSE(r.reason.isEmpty());
+    EXPECT_TRUE(fs::exists(from + "a.jpg"));
+    EXPECT_TRUE(fs::exists(from + "b.gif"));
+}
+
+TEST_F(FileOps, AMoveToAnotherFileSystemCopiesBeforeItRemoves) {
+    const fs::path shm = "/dev/shm";
+    std::error_code ec;
+    if (!fs::is_directory(shm, ec) || fs::space(shm, ec).available < (1 << 20))
+        GTEST_SKIP() << "no second file system here";
+    const std::string other = shm.string() + "/pq-move-" + std::to_string(::getpid()) + "/";
+    fs::create_directories(other);
+    Write(other + "far.jpg", std::string(100000, 'f'));
+    auto r = Ops::Copy({QString::fromStdString(other + "far.jpg")}, QString::fromStdString(to),
+                       true, {});
+    EXPECT_TRUE(r.Ok()) << r.reason.toStdString();
+    EXPECT_EQ(Read(to + "far.jpg"), std::string(100000, 'f'));
+    EXPECT_FALSE(fs::exists(other + "far.jpg"));
+    fs::remove_all(other);
+}
+
+TEST_F(FileOps, DeleteGoesToTheTrash) {
+    auto r = Ops::Delete(Files({"a.jpg"}), {});
+    ASSERT_TRUE(r.Ok());
+    EXPECT_FALSE(fs::exists(from + "a.jpg"));
+    const std::string trash = qEnvironmentVariable("XDG_DATA_HOME").toStdString() + "/Trash/files/";
+    bool found = false;
+    for (const auto& e : fs::directory_iterator(trash))
+        found = found || Read(e.path().string()) == "data of a.jpg";
+    EXPECT_TRUE(found) << "in " << trash;
+}
+
+TEST(CopyMoveDialog, DestinationListRules) {
+    std::vector<std::string> items = {"/x/", "/y/"};
+    CCopyMoveDialog::PutFirst(items, "/y/");
+    EXPECT_EQ(items, (std::vector<std::string>{"/y/", "/x/"}));
+    CCopyMoveDialog::PutFirst(items, "/z/");
+    EXPECT_EQ(items, (std::vector<std::string>{"/z/", "/y/", "/x/"}));
+    {
+        CCopyMoveDialog d(true, "/src/", items);
+        EXPECT_EQ(d.windowTitle(), "Copy Files");
+        EXPECT_EQ(d.Destination(), "/z/") << "the most recent folder is offered";
+        d.findChild<QListWidget*>("destinationList")->setCurrentRow(1);
+        d.findChild<QPushButton*>("deleteButton")->click();
+        EXPECT_EQ(items, (std::vector<std::string>{"/z/", "/x/"}));
+        d.findChild<QPushButton*>("deleteAllButton")->click();
+        d.reject();
+    }
+    EXPECT_TRUE(items.empty()) << "Delete All, then Cancel, leaves the list empty";
+    {
+        CCopyMoveDialog d(false, "/src/", items);
+        EXPECT_EQ(d.windowTitle(), "Move Files");
+        EXPECT_TRUE(d.Destination().isEmpty());
+        d.findChild<QLineEdit*>("destinationEdit")->setText("/new");
+        d.accept();
+    }
+    EXPECT_EQ(items, (std::vector<std::string>{"/new"})) << "typed without a slash, kept as typed";
+}
+
+TEST_F(FileOps, TheBrowsingListLosesTheRowsOfFilesThatWent) {
+    std::string mode = "report";
+    CImagelist view(mode);
+    std::vector<QString> messages;
+    view.report = [&](const QString& m) { messages.push_back(m); };
+    view.ShowFolder(QString::fromStdString(from));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.List().Ready(); }, 10000));
+    ASSERT_EQ(view.List().Model().rowCount(), 3);
+    view.SelectRow(0);  // a.jpg
+    ASSERT_TRUE(view.CopySelection(QString::fromStdString(to), false));
+    EXPECT_EQ(view.List().Model().rowCount(), 3) << "a copy keeps the rows";
+    view.List().Selection()->clearSelection();
+    view.List().SelectAll();
+    view.askCollision = [](const QString&) {
+        return Ops::CollisionAnswer{Ops::Collision::kSkip, true};
+    };
+    ASSERT_TRUE(view.CopySelection(QString::fromStdString(to), true));
+    // a.jpg was skipped (its name was taken) and stays; the others went.
+    EXPECT_EQ(view.List().Model().rowCount(), 1);
+    EXPECT_EQ(view.List().Model().At(0).record.name, "a.jpg");
+    view.SelectRow(0);
+    ASSERT_TRUE(view.DeleteSelection());
+    EXPECT_EQ(view.List().Model().rowCount(), 0);
+    EXPECT_TRUE(messages.empty());
+}
+
+}  // namespace
+}  // namespace pq
