@@ -137,6 +137,9 @@ void CPelquinarApp::Load(const QString& path) {
     userName = ReadText(key, "username");
     password = ReadText(key, "password");
     searchHost = withDefault("searchhost", "images.google.com");
+    prevWallpaper = ReadText(key, "PrevWallpaper");
+    prevTileWallpaper = ReadText(key, "PrevTileWallpaper");
+    prevWallpaperStyle = ReadText(key, "PrevWallpaperStyle");
     key.Close();
 }
 
@@ -173,6 +176,9 @@ void CPelquinarApp::Save() {
     key.Write("password", password);
     key.Write("searchhost", searchHost);
     key.Write("startdir", startDirSetting);
+    key.Write("PrevWallpaper", prevWallpaper);
+    key.Write("PrevTileWallpaper", prevTileWallpaper);
+    key.Write("PrevWallpaperStyle", prevWallpaperStyle);
     key.Close();
 }
 

@@ -47,6 +47,10 @@ public:
     std::string searchMode;
     std::string tabMode;
     std::string dirCreate;
+    // The desktop wallpaper the user had before the program set its own.
+    std::string prevWallpaper;
+    std::string prevTileWallpaper;
+    std::string prevWallpaperStyle;
     // Host (and optional port) of the image search service.
     std::string searchHost;
 

@@ -87,6 +87,17 @@ int main(int argc, char** argv) {
         Settle(800);
         frame.Run(pq::cmd::kNextImage);
         ok = Save(&frame, out, "manage-preview-right") && ok;
+        Settle(500);
+        ok = Save(&frame, out, "preview-best-fit") && ok;
+        frame.Run(pq::cmd::kNextImage);
+        frame.Run(pq::cmd::kNextImage);  // hills.jpg, 160 x 120
+        Settle(400);
+        for (int i = 0; i < 6; ++i) frame.Run(pq::cmd::kZoomIn);
+        ok = Save(&frame, out, "preview-zoomed") && ok;
+        frame.Run(pq::cmd::kFullScreen);
+        Settle(600);
+        ok = Save(&frame, out, "preview-full-view") && ok;
+        frame.Run(pq::cmd::kBrowse);
         frame.Run(pq::cmd::kPreviewLeft);
 
         frame.Run(pq::cmd::kKeywordsMode);

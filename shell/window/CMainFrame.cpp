@@ -26,6 +26,7 @@
 #include "browse/CImagelist.h"
 #include "browse/CImgContainerWnd.h"
 #include "browse/ViewPort.h"
+#include "browse/Wallpaper.h"
 #include "browse/CSearchimagelist.h"
 #include "shell/CPelquinarApp.h"
 #include "shell/FrameRules.h"
@@ -120,7 +121,7 @@ CMainFrame::CMainFrame(CPelquinarApp& app, QWidget* parent)
     RefreshHistoryLists();
     searchBar_->SetAddressText("http://");
     panes_->SetText(4, tr("Ready"));
-    UpdateCommands();
+    SetDesktopWallpaper(IDesktopWallpaper::ForThisDesktop(), CWallpaper::DefaultFile());
 }
 
 CMainFrame::~CMainFrame() {
@@ -327,10 +328,11 @@ void CMainFrame::UpdateCommands() {
     set(cmd::kCopyTo, browsing && anySelected);
     set(cmd::kMoveTo, browsing && anySelected);
     set(cmd::kDelete, browsing && anySelected);
-    // The wallpaper and the category tree bring these to life.
-    for (int id : {cmd::kWallpaperTiled, cmd::kWallpaperFull, cmd::kWallpaperRestore,
-                   cmd::kNewCategory})
-        set(id, false);
+    set(cmd::kWallpaperTiled, wallpaperAvailable_ && picture);
+    set(cmd::kWallpaperFull, wallpaperAvailable_ && picture);
+    set(cmd::kWallpaperRestore, wallpaperAvailable_);
+    // The category tree brings this to life.
+    set(cmd::kNewCategory, false);
     searchTab_->setChecked(layout == CPaneLayout::Layout::kSearch);
     browserTab_->setChecked(layout == CPaneLayout::Layout::kManage);
 }
@@ -460,6 +462,15 @@ void CMainFrame::Run(int id) {
         case cmd::kDelete:
             imageList_->DeleteSelection();
             break;
+        case cmd::kWallpaperTiled:
+            wallpaper_->SetTiled(preview_->Picture()->Path());
+            break;
+        case cmd::kWallpaperFull:
+            wallpaper_->SetFullScreen(preview_->Picture()->Path());
+            break;
+        case cmd::kWallpaperRestore:
+            wallpaper_->Restore();
+            break;
         case cmd::kGetBigPictures:
             if (ActiveList() == searchList_)
                 searchList_->GetBigPictures();
@@ -475,6 +486,28 @@ void CMainFrame::Run(int id) {
 CPictureListView* CMainFrame::ActiveList() const {
     if (layout_->CurrentLayout() == CPaneLayout::Layout::kSearch) return searchList_;
     return imageList_;
+}
+
+void CMainFrame::SetDesktopWallpaper(std::unique_ptr<IDesktopWallpaper> desktop,
+                                     const QString& file) {
+    desktop_ = std::move(desktop);
+    wallpaper_ = std::make_unique<CWallpaper>(
+        desktop_.get(),
+        PreviousWallpaper{app_.prevWallpaper, app_.prevTileWallpaper, app_.prevWallpaperStyle},
+        file);
+    // Asked once: the answer comes from running the desktop's own tool.
+    wallpaperAvailable_ = wallpaper_->Available();
+    const QString why =
+        wallpaperAvailable_
+            ? QString()
+            : tr(" (not on this desktop: %1)")
+                  .arg(qEnvironmentVariable("XDG_CURRENT_DESKTOP", tr("unknown")));
+    for (int id : {cmd::kWallpaperTiled, cmd::kWallpaperFull, cmd::kWallpaperRestore}) {
+        QAction* a = table_->Action(id);
+        for (const CommandSpec& spec : table_->Specs())
+            if (spec.id == id) a->setToolTip(tr(spec.toolTip) + why);
+    }
+    UpdateCommands();
 }
 
 void CMainFrame::ShowRow(int row) {

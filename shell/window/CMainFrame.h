@@ -26,6 +26,8 @@ namespace pq {
 
 class CCommandTable;
 class CImagelist;
+class CWallpaper;
+class IDesktopWallpaper;
 class CImgContainerWnd;
 class CPictureListView;
 class CSearchimagelist;
@@ -77,6 +79,10 @@ public:
     CPelquinarDoc& Doc() { return *doc_; }
     CSearchState& State() { return state_; }
     CPelquinarApp& App() { return app_; }
+
+    // The desktop whose wallpaper the wallpaper commands set (tests give a
+    // fake one).
+    void SetDesktopWallpaper(std::unique_ptr<IDesktopWallpaper> desktop, const QString& file);
 
     // The one-shot search-ended timers (38 and 48).
     void StartEndTimer(int id);
@@ -148,6 +154,9 @@ private:
     CSearchimagelist* searchList_;
     CImgContainerWnd* preview_;
     QTimer* slideTimer_;
+    std::unique_ptr<IDesktopWallpaper> desktop_;
+    std::unique_ptr<CWallpaper> wallpaper_;
+    bool wallpaperAvailable_ = false;
     int listCursor_ = -1;
     int listCount_ = 0;
     float zoom_ = -1.0f;

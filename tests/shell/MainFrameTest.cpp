@@ -25,7 +25,9 @@
 
 #include "browse/CImagelist.h"
 #include "browse/CImgContainerWnd.h"
+#include "browse/Wallpaper.h"
 #include "shell/CPelquinarApp.h"
+#include "tests/support/FakeWallpaper.h"
 #include "shell/window/CAdvancedSearchDialogs.h"
 #include "shell/window/CMainFrame.h"
 #include "shell/window/COptionsSheet.h"
@@ -445,6 +447,23 @@ TEST_F(Window, PreviousNextZoomAndTheSlideShow) {
     EXPECT_FALSE(f.Action(cmd::kActualSize)->isEnabled());
     f.Run(cmd::kBestFit);
     EXPECT_FLOAT_EQ(f.ZoomFactor(), -1.0f);
+
+    // The wallpaper commands act on the picture on show, where the desktop
+    // allows; elsewhere they say why they cannot.
+    qputenv("XDG_CURRENT_DESKTOP", "NoSuchDesktop");
+    f.SetDesktopWallpaper(IDesktopWallpaper::ForThisDesktop(), "");
+    EXPECT_FALSE(f.Action(cmd::kWallpaperTiled)->isEnabled());
+    EXPECT_TRUE(f.Action(cmd::kWallpaperTiled)->toolTip().contains("NoSuchDesktop"));
+    auto fake = std::make_unique<test::FakeWallpaper>();
+    test::FakeWallpaper* desktop = fake.get();
+    f.SetDesktopWallpaper(std::move(fake), QString::fromStdString(dir.Path() + "wall.bmp"));
+    EXPECT_TRUE(f.Action(cmd::kWallpaperTiled)->isEnabled());
+    f.Run(cmd::kWallpaperTiled);
+    EXPECT_EQ(desktop->Current().option, "wallpaper");
+    EXPECT_TRUE(fs::exists(dir.Path() + "wall.bmp"));
+    f.Run(cmd::kWallpaperRestore);
+    EXPECT_EQ(desktop->Current().picture, "/usr/share/backgrounds/hills.png");
+    EXPECT_EQ(app.prevWallpaper, "/usr/share/backgrounds/hills.png");
 
     // The slide show on the browsing list wraps to the first row.
     f.Run(cmd::kSlideShow);
