@@ -46,7 +46,7 @@ void CPictureWnd::StopMovie() {
 
 void CPictureWnd::Show(const QString& path) {
     StopMovie();
-    image_ = QImage();
+    picture_.Clear();
     size_ = QSize();
     path_ = path;
     const quint64 ticket = ++ticket_;
@@ -97,8 +97,8 @@ void CPictureWnd::Show(const QString& path) {
 void CPictureWnd::OnDecoded(quint64 ticket, const QString& path, const QImage& image) {
     if (ticket != ticket_) return;  // another picture was asked for since
     loading_ = false;
-    image_ = image;
-    size_ = image.size();
+    picture_ = COXDIB(image);
+    size_ = picture_.Size();
     UpdateScrollBars();
     viewport()->update();
     emit Loaded(path);
@@ -163,7 +163,7 @@ void CPictureWnd::paintEvent(QPaintEvent*) {
     p.setPen(Qt::white);
     p.drawLine(f.bottomLeft(), f.bottomRight());
     p.drawLine(f.topRight(), f.bottomRight());
-    const QImage frame = movie_ ? movie_->currentImage() : image_;
+    const QImage frame = movie_ ? movie_->currentImage() : picture_.Image();
     if (frame.isNull()) return;
     p.setRenderHint(QPainter::SmoothPixmapTransform, zoom_ <= 0 || zoom_ < 1.0f);
     p.drawImage(d, frame);

@@ -7,6 +7,8 @@
 
 #include <QAbstractScrollArea>
 #include <QImage>
+
+#include "browse/COXDIB.h"
 #include <QWidget>
 #include <memory>
 
@@ -56,7 +58,7 @@ private:
     void OnDecoded(quint64 ticket, const QString& path, const QImage& image);
 
     QString path_;
-    QImage image_;
+    COXDIB picture_;
     QSize size_;
     std::unique_ptr<QMovie> movie_;
     float zoom_ = -1.0f;

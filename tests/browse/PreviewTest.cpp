@@ -61,6 +61,33 @@ TEST(ViewPort, ScrollRangesStatusAndSlideStep) {
     EXPECT_EQ(SlideStep(50, QSize(80, 80), 14), 116) << "at least one column";
 }
 
+TEST(COXDIB, BlankPicturesAndBmpFiles) {
+    COXDIB dib;
+    EXPECT_TRUE(dib.IsEmpty());
+    ASSERT_TRUE(dib.CreateBlank(10, 6, 3));  // rounded to 4 bits
+    EXPECT_EQ(dib.Size(), QSize(10, 6));
+    ASSERT_EQ(dib.Image().colorTable().size(), 16);
+    EXPECT_EQ(dib.Image().colorTable()[9], qRgb(255, 0, 0));
+    ASSERT_TRUE(dib.CreateBlank(4, 4, 7));  // 8 bits: the 16 colours repeated
+    ASSERT_EQ(dib.Image().colorTable().size(), 256);
+    EXPECT_EQ(dib.Image().colorTable()[16 + 12], qRgb(0, 0, 255));
+    ASSERT_TRUE(dib.CreateBlank(4, 4, 1));
+    EXPECT_EQ(dib.Image().format(), QImage::Format_Mono);
+    ASSERT_TRUE(dib.CreateBlank(5, 3, 16));
+    EXPECT_EQ(dib.Image().depth(), 32) << "above 8 bits a colour picture";
+    EXPECT_FALSE(dib.CreateBlank(0, 3, 8));
+
+    test::TempDir dir;
+    const QString path = QString::fromStdString(dir.Path() + "blank.bmp");
+    ASSERT_TRUE(dib.WriteBmp(path));
+    COXDIB back;
+    ASSERT_TRUE(back.ReadBmp(path));
+    EXPECT_EQ(back.Size(), QSize(5, 3));
+    EXPECT_FALSE(back.ReadBmp(QString::fromStdString(dir.Path() + "none.bmp")));
+    back.Clear();
+    EXPECT_TRUE(back.IsEmpty());
+}
+
 class Preview : public ::testing::Test {
 protected:
     QString Write(const std::string& name, const std::string& bytes) {

@@ -24,6 +24,7 @@
 #include <functional>
 
 #include "browse/CImagelist.h"
+#include "browse/CSearchimagelist.h"
 #include "browse/CImgContainerWnd.h"
 #include "browse/Wallpaper.h"
 #include "shell/CPelquinarApp.h"
@@ -476,6 +477,24 @@ TEST_F(Window, PreviousNextZoomAndTheSlideShow) {
     EXPECT_EQ(f.ListCursor(), 1);
     f.Run(cmd::kSlideShow);
     EXPECT_FALSE(f.SlideShowRunning());
+
+    // On the search's list the show waits at the last row and goes on with
+    // the rows that come.
+    f.Run(cmd::kLayoutSearch);
+    auto& searchList = f.SearchImageList()->List();
+    searchList.ShowFolderNow(QString::fromStdString(pics), false);
+    f.SearchImageList()->SelectRow(1);
+    f.Run(cmd::kSlideShow);
+    f.AdvanceSlideShow();
+    f.AdvanceSlideShow();
+    EXPECT_EQ(f.ListCursor(), 2) << "it stays on the last row";
+    QImage img(20, 20, QImage::Format_RGB32);
+    img.fill(Qt::red);
+    ASSERT_TRUE(img.save(QString::fromStdString(pics + "d.jpg")));
+    searchList.Model().AddOne(QString::fromStdString(pics), "d.jpg", "");
+    f.AdvanceSlideShow();
+    EXPECT_EQ(f.ListCursor(), 3) << "and goes on as rows arrive";
+    f.Run(cmd::kSlideShow);
 }
 
 TEST_F(Window, HelpOpensThePageOrSaysWhy) {
