@@ -57,12 +57,30 @@ bool FileExists(const std::string& path) {
 
 // Reads a text file line by line; a line keeps no "\n" and no final "\r".
 // A last line without its line end (a writer still at work) is kept as read.
+// A line longer than kMaxLine is cut there and the rest of it skipped, so a
+// damaged or foreign file (binary, one endless line) costs no more memory
+// than that.
 class LineReader {
 public:
+    static constexpr size_t kMaxLine = 64 * 1024;
     explicit LineReader(const std::string& path) : in_(path, std::ios::binary) {}
     bool IsOpen() const { return in_.is_open(); }
     bool Next(std::string& line) {
-        if (!std::getline(in_, line)) return false;
+        line.clear();
+        std::streambuf* buf = in_.rdbuf();
+        if (!in_.good() || !buf) return false;
+        bool any = false;
+        for (;;) {
+            const int c = buf->sbumpc();
+            if (c == std::char_traits<char>::eof()) {
+                in_.setstate(std::ios::eofbit);
+                break;
+            }
+            any = true;
+            if (c == '\n') break;
+            if (line.size() < kMaxLine) line += char(c);
+        }
+        if (!any) return false;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         return true;
     }
