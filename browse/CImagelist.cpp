@@ -44,8 +44,12 @@ CFileOperations::Progress CImagelist::MakeProgress(const QString& title, int tot
 bool CImagelist::CopySelection(const QString& destination, bool move) {
     QList<int> rows;
     const QStringList files = SelectedPaths(rows);
-    if (files.isEmpty() || destination.isEmpty()) return true;
     if (CFileOperations::SameFolder(destination, list_->Folder())) return true;
+    return CopyFiles(files, destination, move);
+}
+
+bool CImagelist::CopyFiles(const QStringList& files, const QString& destination, bool move) {
+    if (files.isEmpty() || destination.isEmpty()) return true;
     auto ask = askCollision ? askCollision : [this](const QString& name) {
         QMessageBox box(QMessageBox::Question, tr("Pelquinar"),
                         tr("%1 is already in the destination folder.").arg(name),
@@ -71,8 +75,9 @@ bool CImagelist::CopySelection(const QString& destination, bool move) {
                      int(files.size())));
     if (move) {
         // Rows of the files that went, from the last to the first.
-        for (int i = int(rows.size()) - 1; i >= 0; --i)
-            if (result.handled.contains(files[i])) list_->Model().RemoveRow(rows[i]);
+        auto& model = list_->Model();
+        for (int r = model.rowCount() - 1; r >= 0; --r)
+            if (result.handled.contains(model.PathOf(r))) model.RemoveRow(r);
     }
     if (!result.failedFile.isEmpty()) {
         const QString text = tr("%1 could not be %2: %3")

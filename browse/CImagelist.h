@@ -35,6 +35,9 @@ public:
     // is the folder shown); a move takes their rows away. False when
     // something went wrong (the user was told).
     bool CopySelection(const QString& destination, bool move);
+    // The same for any files (dropped on a category): the rows of files
+    // that left the folder shown go.
+    bool CopyFiles(const QStringList& files, const QString& destination, bool move);
     // Moves the selected files to the trash; rows whose files are gone go.
     bool DeleteSelection();
 

@@ -6,24 +6,17 @@
 #include <QMovie>
 #include <QPainter>
 #include <QScrollBar>
-#include <QThreadPool>
 #include <QVBoxLayout>
-#include <mutex>
 
 #include "browse/PictureLoader.h"
 #include "browse/ViewPort.h"
 
 namespace pq {
 
-// The way back from a decode to the window, cut when the window goes.
-struct CPictureWnd::Sink {
-    std::mutex mutex;
-    CPictureWnd* target = nullptr;
-};
 
 CPictureWnd::CPictureWnd(QWidget* parent)
-    : QAbstractScrollArea(parent), sink_(std::make_shared<Sink>()) {
-    sink_->target = this;
+    : QAbstractScrollArea(parent),
+      sink_(std::make_shared<CResultSink<Decoded>>(this, "DrainResults")) {
     setObjectName("pictureWindow");
     setAccessibleName(tr("Picture"));
     setFocusPolicy(Qt::StrongFocus);
@@ -32,10 +25,7 @@ CPictureWnd::CPictureWnd(QWidget* parent)
     UpdateScrollBars();
 }
 
-CPictureWnd::~CPictureWnd() {
-    std::lock_guard<std::mutex> lock(sink_->mutex);
-    sink_->target = nullptr;
-}
+CPictureWnd::~CPictureWnd() { sink_->Detach(); }
 
 void CPictureWnd::StopMovie() {
     if (movie_) {
@@ -78,30 +68,23 @@ void CPictureWnd::Show(const QString& path) {
             }
         }
     }
-    std::weak_ptr<Sink> weak = sink_;
-    QThreadPool::globalInstance()->start([weak, ticket, path] {
-        const QImage image = picture::LoadWhole(path);
-        auto sink = weak.lock();
-        if (!sink) return;
-        std::lock_guard<std::mutex> lock(sink->mutex);
-        CPictureWnd* target = sink->target;
-        if (!target) return;
-        QMetaObject::invokeMethod(
-            target, [target, ticket, path, image] { target->OnDecoded(ticket, path, image); },
-            Qt::QueuedConnection);
+    CWorkerPool::Shared().Post([sink = sink_, ticket, path] {
+        sink->Push(Decoded{ticket, path, picture::LoadWhole(path)});
     });
     UpdateScrollBars();
     viewport()->update();
 }
 
-void CPictureWnd::OnDecoded(quint64 ticket, const QString& path, const QImage& image) {
-    if (ticket != ticket_) return;  // another picture was asked for since
-    loading_ = false;
-    picture_ = COXDIB(image);
-    size_ = picture_.Size();
-    UpdateScrollBars();
-    viewport()->update();
-    emit Loaded(path);
+void CPictureWnd::DrainResults() {
+    for (Decoded& d : sink_->Take()) {
+        if (d.ticket != ticket_) continue;  // another picture was asked for since
+        loading_ = false;
+        picture_ = COXDIB(d.image);
+        size_ = picture_.Size();
+        UpdateScrollBars();
+        viewport()->update();
+        emit Loaded(d.path);
+    }
 }
 
 void CPictureWnd::SetView(float zoom, const QColor& background) {

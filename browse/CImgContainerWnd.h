@@ -9,6 +9,7 @@
 #include <QImage>
 
 #include "browse/COXDIB.h"
+#include "browse/CWorkerPool.h"
 #include <QWidget>
 #include <memory>
 
@@ -37,6 +38,9 @@ public:
     bool Loading() const { return loading_; }
     QRect DestinationRect() const;
 
+    // Takes the decoded picture (queued from the pool).
+    Q_INVOKABLE void DrainResults();
+
 signals:
     void DoubleClicked();
     // A picture finished loading (or failed: empty size).
@@ -55,7 +59,6 @@ protected:
 private:
     void UpdateScrollBars();
     void StopMovie();
-    void OnDecoded(quint64 ticket, const QString& path, const QImage& image);
 
     QString path_;
     COXDIB picture_;
@@ -67,8 +70,12 @@ private:
     bool dragging_ = false;
     bool loading_ = false;
     quint64 ticket_ = 0;
-    struct Sink;
-    std::shared_ptr<Sink> sink_;
+    struct Decoded {
+        quint64 ticket;
+        QString path;
+        QImage image;
+    };
+    std::shared_ptr<CResultSink<Decoded>> sink_;
 };
 
 class CImgContainerWnd : public QWidget {

@@ -5,9 +5,7 @@
 #include <QListView>
 #include <QScrollBar>
 #include <QStackedWidget>
-#include <QThreadPool>
 #include <QTimer>
-#include <mutex>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -16,11 +14,6 @@
 
 namespace pq {
 
-// The way back from a folder read to the list, cut when the list goes.
-struct CThumbList::Sink {
-    std::mutex mutex;
-    CThumbList* target = nullptr;
-};
 
 
 bool CThumbList::IsMode(const std::string& mode) {
@@ -28,8 +21,8 @@ bool CThumbList::IsMode(const std::string& mode) {
            mode == "smallbmp";
 }
 
-CThumbList::CThumbList(QWidget* parent) : QWidget(parent), sink_(std::make_shared<Sink>()) {
-    sink_->target = this;
+CThumbList::CThumbList(QWidget* parent)
+    : QWidget(parent), sink_(std::make_shared<CResultSink<Read>>(this, "DrainResults")) {
     model_ = new CThumbListModel(this);
     thumbnailer_ = new CThumbnailer(*model_, this);
     delegate_ = new CThumbDelegate(this);
@@ -99,10 +92,7 @@ CThumbList::CThumbList(QWidget* parent) : QWidget(parent), sink_(std::make_share
     SetMode("smallbmp");
 }
 
-CThumbList::~CThumbList() {
-    std::lock_guard<std::mutex> lock(sink_->mutex);
-    sink_->target = nullptr;
-}
+CThumbList::~CThumbList() { sink_->Detach(); }
 
 QAbstractItemView* CThumbList::CurrentView() const {
     return mode_ == "report" ? static_cast<QAbstractItemView*>(tree_)
@@ -179,26 +169,20 @@ void CThumbList::ShowFolder(const QString& folderIn, bool fromFile, bool force) 
     // thread, and the rows arrive in one piece. A read overtaken by another
     // is dropped.
     const quint64 fill = ++fill_;
-    std::weak_ptr<Sink> weak = sink_;
-    QThreadPool::globalInstance()->start([weak, fill, folder, fromFile] {
-        auto entries = std::make_shared<std::vector<CThumbListModel::Entry>>(
-            fromFile ? CThumbListModel::ReadProject(folder) : CThumbListModel::ReadFolder(folder));
-        auto sink = weak.lock();
-        if (!sink) return;
-        std::lock_guard<std::mutex> lock(sink->mutex);
-        CThumbList* target = sink->target;
-        if (!target) return;
-        QMetaObject::invokeMethod(
-            target,
-            [target, fill, entries] {
-                if (fill != target->fill_) return;
-                target->model_->SetRows(*entries);
-                target->ready_ = true;
-                target->UpdateVisibleRange();
-                emit target->Filled(target->model_->rowCount());
-            },
-            Qt::QueuedConnection);
+    CWorkerPool::Shared().Post([sink = sink_, fill, folder, fromFile] {
+        sink->Push(Read{fill, fromFile ? CThumbListModel::ReadProject(folder)
+                                       : CThumbListModel::ReadFolder(folder)});
     });
+}
+
+void CThumbList::DrainResults() {
+    for (Read& r : sink_->Take()) {
+        if (r.fill != fill_) continue;  // overtaken by another read
+        model_->SetRows(r.entries);
+        ready_ = true;
+        UpdateVisibleRange();
+        emit Filled(model_->rowCount());
+    }
 }
 
 void CThumbList::ShowFolderNow(const QString& folderIn, bool fromFile) {

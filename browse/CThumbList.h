@@ -10,6 +10,7 @@
 #include <string>
 
 #include "browse/CThumbListModel.h"
+#include "browse/CWorkerPool.h"
 
 class QListView;
 class QTreeView;
@@ -61,6 +62,9 @@ public:
     void SelectAll();
     void InvertSelection();
 
+    // Takes the folder read that has ended (queued from the pool).
+    Q_INVOKABLE void DrainResults();
+
 signals:
     void Filled(int rows);
     // Exactly one row selected, or the current row changed within one.
@@ -86,8 +90,11 @@ private:
     bool ready_ = false;
     QString shown_;
     quint64 fill_ = 0;  // the folder read whose rows are awaited
-    struct Sink;
-    std::shared_ptr<Sink> sink_;
+    struct Read {
+        quint64 fill;
+        std::vector<CThumbListModel::Entry> entries;
+    };
+    std::shared_ptr<CResultSink<Read>> sink_;
 };
 
 }  // namespace pq

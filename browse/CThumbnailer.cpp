@@ -2,43 +2,18 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QRunnable>
 #include <QThread>
-#include <mutex>
 
 #include "browse/CThumbListModel.h"
 
 namespace pq {
 
-// The way back from a decode to the thumbnailer: cut when the thumbnailer
-// goes, so no late result reaches it.
-struct CThumbnailer::Sink {
-    std::mutex mutex;
-    CThumbnailer* target = nullptr;
-};
-
-namespace {
-
-class Job : public QRunnable {
-public:
-    using Deliver = std::function<void(const picture::Thumbnail&)>;
-    Job(QString path, QSize size, Deliver deliver)
-        : path_(std::move(path)), size_(size), deliver_(std::move(deliver)) {}
-    void run() override { deliver_(picture::LoadThumbnail(path_, size_)); }
-
-private:
-    QString path_;
-    QSize size_;
-    Deliver deliver_;
-};
-
-}  // namespace
-
 CThumbnailer::CThumbnailer(CThumbListModel& model, QObject* parent)
-    : QObject(parent), model_(model), sink_(std::make_shared<Sink>()) {
-    sink_->target = this;
+    : QObject(parent),
+      model_(model),
+      sink_(std::make_shared<CResultSink<Result>>(this, "DrainResults")) {
     maxInFlight_ = std::max(1, QThread::idealThreadCount());
-    pool_.setMaxThreadCount(maxInFlight_);
+    pool_ = std::make_unique<CWorkerPool>(maxInFlight_);
     connect(&model_, &CThumbListModel::ThumbnailsReset, this, [this] {
         ResetCursors();
         Kick();
@@ -48,12 +23,8 @@ CThumbnailer::CThumbnailer(CThumbListModel& model, QObject* parent)
 }
 
 CThumbnailer::~CThumbnailer() {
-    {
-        std::lock_guard<std::mutex> lock(sink_->mutex);
-        sink_->target = nullptr;
-    }
-    pool_.clear();
-    pool_.waitForDone();
+    sink_->Detach();
+    pool_.reset();  // waits for the decodes under way
 }
 
 void CThumbnailer::SetEnabled(bool on) {
@@ -102,26 +73,20 @@ void CThumbnailer::Kick() {
         const auto& r = model_.At(row);
         const quint64 id = r.id, generation = model_.Generation();
         const QString path = r.record.path;
-        std::weak_ptr<Sink> weak = sink_;
         ++inFlight_;
-        pool_.start(new Job(path, model_.ThumbSize(), [weak, id, generation, path](const picture::Thumbnail& t) {
-            auto sink = weak.lock();
-            if (!sink) return;
-            std::lock_guard<std::mutex> lock(sink->mutex);
-            if (!sink->target) return;
-            CThumbnailer* target = sink->target;
-            QMetaObject::invokeMethod(
-                target, [target, id, generation, path, t] { target->OnResult(id, generation, path, t); },
-                Qt::QueuedConnection);
-        }));
+        const QSize size = model_.ThumbSize();
+        pool_->Post([sink = sink_, id, generation, path, size] {
+            sink->Push(Result{id, generation, path, picture::LoadThumbnail(path, size)});
+        });
     }
     if (inFlight_ == 0) emit Idle();
 }
 
-void CThumbnailer::OnResult(quint64 id, quint64 generation, const QString& path,
-                            const picture::Thumbnail& t) {
-    --inFlight_;
-    if (model_.Deliver(id, generation, path, t)) emit Delivered(model_.RowOfId(id));
+void CThumbnailer::DrainResults() {
+    for (Result& r : sink_->Take()) {
+        --inFlight_;
+        if (model_.Deliver(r.id, r.generation, r.path, r.thumb)) emit Delivered(model_.RowOfId(r.id));
+    }
     Kick();
 }
 

@@ -7,9 +7,9 @@
 #pragma once
 
 #include <QObject>
-#include <QThreadPool>
 #include <memory>
 
+#include "browse/CWorkerPool.h"
 #include "browse/PictureLoader.h"
 
 namespace pq {
@@ -33,6 +33,9 @@ public:
     // nothing is left to request, delivering results as they come.
     bool WaitIdle(int timeoutMs);
 
+    // Takes the thumbnails made since the last call (queued from the pool).
+    Q_INVOKABLE void DrainResults();
+
 signals:
     // A thumbnail was kept for a row.
     void Delivered(int row);
@@ -40,15 +43,18 @@ signals:
     void Idle();
 
 private:
-    struct Sink;
+    struct Result {
+        quint64 id;
+        quint64 generation;
+        QString path;
+        picture::Thumbnail thumb;
+    };
     int NextRow();
-    void OnResult(quint64 id, quint64 generation, const QString& path,
-                  const picture::Thumbnail& t);
     void ResetCursors();
 
     CThumbListModel& model_;
-    QThreadPool pool_;
-    std::shared_ptr<Sink> sink_;
+    std::shared_ptr<CResultSink<Result>> sink_;
+    std::unique_ptr<CWorkerPool> pool_;
     bool enabled_ = false;
     int inFlight_ = 0;
     int maxInFlight_ = 1;

@@ -6,6 +6,9 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <ctime>
 #include <QAbstractItemView>
 #include <QItemSelectionModel>
 #include <QScrollBar>
@@ -24,6 +27,8 @@
 
 #include "browse/CCopyMoveDialog.h"
 #include "browse/CImagelist.h"
+#include "browse/Chistorylist.h"
+#include "browse/Ctreemanage.h"
 #include "browse/CImgContainerWnd.h"
 #include "browse/ViewPort.h"
 #include "browse/Wallpaper.h"
@@ -87,6 +92,23 @@ CMainFrame::CMainFrame(CPelquinarApp& app, QWidget* parent)
     connect(preview_->Picture(), &CPictureWnd::DoubleClicked, this,
             [this] { Run(layout_->FullView() ? cmd::kBrowse : cmd::kFullScreen); });
     connect(preview_->Picture(), &CPictureWnd::Loaded, this, &CMainFrame::UpdateCommands);
+    tree_ = new Ctreemanage(app_.startDirectory, app_.dirCreate, layout_);
+    layout_->SetTree(tree_);
+    history_ = new Chistorylist(layout_);
+    layout_->SetHistoryList(history_);
+    connect(tree_, &Ctreemanage::FolderChosen, this, [this](const QString& folder) {
+        layout_->SetManageList(false);
+        imageList_->ShowFolder(folder);
+        UpdateCommands();
+    });
+    connect(tree_, &Ctreemanage::HistoryChosen, this, &CMainFrame::ShowHistory);
+    connect(tree_, &Ctreemanage::FilesDropped, this,
+            [this](const QStringList& files, const QString& folder, bool copy) {
+                imageList_->CopyFiles(files, folder, !copy);
+            });
+    connect(history_, &Chistorylist::ProjectActivated, this, &CMainFrame::OpenProject);
+    connect(history_, &QTreeWidget::itemSelectionChanged, this, &CMainFrame::UpdateCommands);
+    connect(history_, &Chistorylist::ProjectsDeleted, this, &CMainFrame::ForgetProjects);
     slideTimer_ = new QTimer(this);
     connect(slideTimer_, &QTimer::timeout, this, &CMainFrame::OnSlideTick);
     connect(this, &CMainFrame::ThumbnailSizeChanged, this, [this](int w, int h) {
@@ -229,10 +251,11 @@ void CMainFrame::BuildToolbars() {
     connect(searchBar_, &CSearchBar::KeywordSearchRequested, this,
             [this] { Run(cmd::kKeywordsSearch); });
     connect(searchBar_, &CSearchBar::HistoryRequested, this, [this](const QString& address) {
-        // The searches of that address are the history list's to show.
+        // The earlier searches of that address, in the history list.
+        History(QStringLiteral("this"));
         SetDownloadLayout();
-        if (auto* text = layout_->HistoryList()->findChild<QLabel*>("historyListViewText"))
-            text->setText(tr("Searches of %1").arg(address));
+        history_->SetEntries(store::ProjectsOf(dateGroups_, address.toStdString(), false),
+                             QString());
     });
     for (QToolBar* t : {toolbar_, topBar_, searchToolbar_})
         connect(t, &QToolBar::visibilityChanged, this, &CMainFrame::UpdateCommands);
@@ -265,9 +288,7 @@ void CMainFrame::ConnectEngine() {
         &ui_, &CFrameSearchUi::StatusMessage, this,
         [this](const QString& text) { panes_->SetText(4, text); }, q);
     connect(&ui_, &CFrameSearchUi::Ended, this, &CMainFrame::OnSearchEnded, q);
-    connect(
-        &ui_, &CFrameSearchUi::HistoryEntry, this, [this](const QString&) { RefreshHistoryLists(); },
-        q);
+    connect(&ui_, &CFrameSearchUi::HistoryEntry, this, &CMainFrame::OnHistoryEntry, q);
     connect(
         &ui_, &CFrameSearchUi::Saved, this, [this](int) { searchList_->OnPicturesSaved(); }, q);
     connect(&ui_, &CFrameSearchUi::DownloadsDone, this, &CMainFrame::OnDownloadsEnded, q);
@@ -286,8 +307,9 @@ void CMainFrame::UpdateCommands() {
     const auto placement = layout_->CurrentPlacement();
     const bool full = layout_->FullView();
     set(cmd::kStop, searching);
-    // Continue needs a project selected in the history list.
-    set(cmd::kContinue, false);
+    // Continue needs exactly one project selected in the history list.
+    set(cmd::kContinue, !searching && history_->SelectedFolders().size() == 1 &&
+                            layout_->CurrentList() == history_);
     set(cmd::kKeywordsMode, true, searchBar_->KeywordMode());
     set(cmd::kWebMode, true, !searchBar_->KeywordMode());
     set(cmd::kLayoutSearch, true, layout == CPaneLayout::Layout::kSearch);
@@ -331,8 +353,7 @@ void CMainFrame::UpdateCommands() {
     set(cmd::kWallpaperTiled, wallpaperAvailable_ && picture);
     set(cmd::kWallpaperFull, wallpaperAvailable_ && picture);
     set(cmd::kWallpaperRestore, wallpaperAvailable_);
-    // The category tree brings this to life.
-    set(cmd::kNewCategory, false);
+    set(cmd::kNewCategory, Ctreemanage::IsCategory(tree_->currentItem()));
     searchTab_->setChecked(layout == CPaneLayout::Layout::kSearch);
     browserTab_->setChecked(layout == CPaneLayout::Layout::kManage);
 }
@@ -462,6 +483,21 @@ void CMainFrame::Run(int id) {
         case cmd::kDelete:
             imageList_->DeleteSelection();
             break;
+        case cmd::kContinue:
+            ContinueProject();
+            break;
+        case cmd::kNewCategory: {
+            QTreeWidgetItem* item = tree_->currentItem();
+            if (!Ctreemanage::IsCategory(item)) break;
+            bool ok = false;
+            const QString name = QInputDialog::getText(this, tr("New Category"),
+                                                       tr("Category Name:"), QLineEdit::Normal,
+                                                       QString(), &ok);
+            if (!ok || name.isEmpty()) break;
+            const QString problem = tree_->NewCategory(item, name);
+            if (!problem.isEmpty()) ShowMessage(problem);
+            break;
+        }
         case cmd::kWallpaperTiled:
             wallpaper_->SetTiled(preview_->Picture()->Path());
             break;
@@ -696,7 +732,83 @@ void CMainFrame::AdvancedSearch() {
     OnSearchStarted(s);
 }
 
-void CMainFrame::OnSearchStarted(const SearchStart& s) {
+std::vector<store::HistoryEntry> CMainFrame::History(const QString& key) {
+    const std::string web = commands_->WebBaseFolder(), kw = commands_->KeyBaseFolder();
+    if (key == "web") {
+        if (!webBuilt_) webHistory_ = store::BuildSearchHistory(web);
+        webBuilt_ = true;
+        return webHistory_;
+    }
+    if (key == "key") {
+        if (!keyBuilt_) keyHistory_ = store::BuildSearchHistory(kw);
+        keyBuilt_ = true;
+        return keyHistory_;
+    }
+    if (!dateGroupsBuilt_) dateGroups_ = store::BuildDateGroups({web, kw}, std::time(nullptr));
+    dateGroupsBuilt_ = true;
+    const store::DateGroup g = key == "last"    ? store::DateGroup::kLastMonth
+                               : key == "befor" ? store::DateGroup::kBeforeLastMonth
+                                                : store::DateGroup::kThisMonth;
+    // Newest first, as the lists are read.
+    std::vector<store::HistoryEntry> list(dateGroups_.Of(g).rbegin(), dateGroups_.Of(g).rend());
+    return list;
+}
+
+void CMainFrame::ShowHistory(const QString& key) {
+    history_->SetEntries(History(key), key);
+    if (layout_->CurrentLayout() == CPaneLayout::Layout::kManage) layout_->SetManageList(true);
+    UpdateCommands();
+}
+
+void CMainFrame::OpenProject(const QString& folder) {
+    // A project opens in the browsing list, never over a running search's.
+    if (layout_->CurrentLayout() == CPaneLayout::Layout::kSearch) return;
+    if (layout_->CurrentLayout() == CPaneLayout::Layout::kDownload) SetManageLayout();
+    layout_->SetManageList(false);
+    imageList_->ShowFolder(folder);
+    UpdateCommands();
+}
+
+void CMainFrame::ContinueProject() {
+    const QStringList folders = history_->SelectedFolders();
+    if (folders.size() != 1 || running_) return;
+    SearchStart s = commands_->Continue(folders.first().toStdString());
+    if (!s.message.empty()) ShowMessage(Q(s.message));
+    OnSearchStarted(s, true);
+}
+
+void CMainFrame::OnHistoryEntry(const QString& count) {
+    RefreshHistoryLists();
+    const std::time_t now = std::time(nullptr);
+    store::HistoryEntry e;
+    e.name = current_.projectName;
+    e.folder = current_.projectFolder;
+    e.address = current_.startAddress;
+    e.keywords = current_.keywords;
+    e.date = store::DateText(now);
+    e.pictures = count.toStdString();
+    e.modified = now;
+    const bool keyword = state_.keywordFlag.load();
+    // The histories not read yet will find the project on disk.
+    if (keyword ? keyBuilt_ : webBuilt_) store::AddToHistory(keyword ? keyHistory_ : webHistory_, e);
+    if (history_->Key() == (keyword ? "key" : "web")) ShowHistory(history_->Key());
+}
+
+void CMainFrame::ForgetProjects(const QStringList& folders) {
+    auto drop = [&folders](std::vector<store::HistoryEntry>& list) {
+        list.erase(std::remove_if(list.begin(), list.end(),
+                                  [&](const store::HistoryEntry& e) {
+                                      return folders.contains(QString::fromStdString(e.folder));
+                                  }),
+                   list.end());
+    };
+    drop(webHistory_);
+    drop(keyHistory_);
+    for (auto& g : dateGroups_.groups) drop(g);
+    UpdateCommands();
+}
+
+void CMainFrame::OnSearchStarted(const SearchStart& s, bool continuing) {
     if (!s.started) {
         if (s.folderFailed)
             ShowMessage(tr("The project folder %1 cannot be made.").arg(Q(s.projectFolder)));
@@ -704,13 +816,14 @@ void CMainFrame::OnSearchStarted(const SearchStart& s) {
         return;
     }
     running_ = true;
+    current_ = s;
     searchTexts_ = FreshSearchTexts();
     elapsedSeconds_ = s.elapsedSeconds;
     searchTexts_[3] = Q(frame::ElapsedText(elapsedSeconds_));
     SetSearchLayout();
     panes_->SetBarsVisible(true);
     clock_->start();
-    searchList_->StartSearch(Q(s.projectFolder), s.elapsedSeconds > 0 || state_.DownloadedCount() > 0);
+    searchList_->StartSearch(Q(s.projectFolder), continuing);
     listCursor_ = -1;
     RefreshHistoryLists();
     UpdateCommands();

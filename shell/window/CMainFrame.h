@@ -13,6 +13,7 @@
 
 #include "engine/CPelquinarDoc.h"
 #include "engine/CSearchState.h"
+#include "store/History.h"
 #include "shell/CSearchCommands.h"
 #include "shell/CFrameSearchUi.h"
 #include "shell/window/CPaneLayout.h"
@@ -26,6 +27,8 @@ namespace pq {
 
 class CCommandTable;
 class CImagelist;
+class Chistorylist;
+class Ctreemanage;
 class CWallpaper;
 class IDesktopWallpaper;
 class CImgContainerWnd;
@@ -69,6 +72,13 @@ public:
     CPictureListView* ActiveList() const;
     int ListCursor() const { return listCursor_; }
     CImgContainerWnd* Preview() const { return preview_; }
+    Ctreemanage* Tree() const { return tree_; }
+    Chistorylist* HistoryList() const { return history_; }
+    // The histories: web ("web"), keyword ("key") or a date group ("this",
+    // "last", "befor"), built from the project folders at the first asking.
+    std::vector<store::HistoryEntry> History(const QString& key);
+    // Shows that history in the history list.
+    void ShowHistory(const QString& key);
     float ZoomFactor() const { return zoom_; }
     bool SlideShowRunning() const;
     int SlideShowIntervalMs() const;
@@ -104,7 +114,11 @@ private:
     void BuildToolbars();
     void ConnectEngine();
     void ShowMessage(const QString& text);
-    void OnSearchStarted(const SearchStart& s);
+    void OnSearchStarted(const SearchStart& s, bool continuing = false);
+    void OpenProject(const QString& folder);
+    void ContinueProject();
+    void OnHistoryEntry(const QString& count);
+    void ForgetProjects(const QStringList& folders);
     void SetSearchLayout();
     void SetManageLayout();
     void SetDownloadLayout();
@@ -153,6 +167,12 @@ private:
     CImagelist* imageList_;
     CSearchimagelist* searchList_;
     CImgContainerWnd* preview_;
+    Ctreemanage* tree_;
+    Chistorylist* history_;
+    store::DateGroups dateGroups_;
+    std::vector<store::HistoryEntry> webHistory_, keyHistory_;
+    bool dateGroupsBuilt_ = false, webBuilt_ = false, keyBuilt_ = false;
+    SearchStart current_;  // the search started last
     QTimer* slideTimer_;
     std::unique_ptr<IDesktopWallpaper> desktop_;
     std::unique_ptr<CWallpaper> wallpaper_;

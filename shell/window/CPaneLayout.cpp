@@ -122,6 +122,28 @@ void CPaneLayout::SetPreview(QWidget* preview) {
     Apply();
 }
 
+void CPaneLayout::SetTree(QWidget* tree) {
+    const int at = splitters_[1]->indexOf(tree_);
+    splitters_[1]->replaceWidget(at, tree);
+    tree_->deleteLater();
+    tree_ = tree;
+    Apply();
+}
+
+void CPaneLayout::SetHistoryList(QWidget* history) {
+    const int at = lists_->indexOf(historyList_);
+    lists_->insertWidget(at, history);
+    lists_->removeWidget(historyList_);
+    historyList_->deleteLater();
+    historyList_ = history;
+    Apply();
+}
+
+void CPaneLayout::SetManageList(bool history) {
+    manageHistory_ = history;
+    Apply();
+}
+
 void CPaneLayout::SetLayout(Layout layout) {
     layout_ = layout;
     Apply();
@@ -140,6 +162,7 @@ void CPaneLayout::SetFullView(bool on) {
 void CPaneLayout::Apply() {
     QWidget* list = layout_ == Layout::kSearch     ? searchList_
                     : layout_ == Layout::kDownload ? historyList_
+                    : manageHistory_               ? historyList_
                                                    : fileList_;
     lists_->setCurrentWidget(list);
 

@@ -28,6 +28,11 @@ public:
     // The picture views take the places of their placeholders.
     void SetLists(QWidget* fileList, QWidget* searchList);
     void SetPreview(QWidget* preview);
+    void SetTree(QWidget* tree);
+    void SetHistoryList(QWidget* history);
+    // In the manage layout, the history list in place of the file list.
+    void SetManageList(bool history);
+    bool ManageShowsHistory() const { return manageHistory_; }
     void SetLayout(Layout layout);
     void SetPlacement(Placement placement);
     void SetFullView(bool on);
@@ -65,6 +70,7 @@ private:
     Layout layout_ = Layout::kManage;
     Placement placement_ = Placement::kLeft;
     bool fullView_ = false;
+    bool manageHistory_ = false;
 };
 
 // A pane whose view has not been built yet: it says which view it stands

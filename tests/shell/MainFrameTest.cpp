@@ -25,6 +25,8 @@
 
 #include "browse/CImagelist.h"
 #include "browse/CSearchimagelist.h"
+#include "browse/Chistorylist.h"
+#include "browse/Ctreemanage.h"
 #include "browse/CImgContainerWnd.h"
 #include "browse/Wallpaper.h"
 #include "shell/CPelquinarApp.h"
@@ -495,6 +497,71 @@ TEST_F(Window, PreviousNextZoomAndTheSlideShow) {
     f.AdvanceSlideShow();
     EXPECT_EQ(f.ListCursor(), 3) << "and goes on as rows arrive";
     f.Run(cmd::kSlideShow);
+}
+
+TEST_F(Window, PicturesDroppedOnACategoryAreMovedOrCopied) {
+    CMainFrame f(app);
+    const std::string pics = dir.Path() + "pics/";
+    fs::create_directories(pics);
+    for (const char* n : {"a.jpg", "b.jpg", "c.jpg"}) std::ofstream(pics + n) << n;
+    f.ImageList()->ShowFolder(QString::fromStdString(pics));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.ImageList()->List().Ready(); }, 10000));
+    const QString scenicPath = QString::fromStdString(app.startDirectory + "My Pictures/Scenic/");
+    QTreeWidgetItem* scenic = f.Tree()->FindCategory(scenicPath);
+    ASSERT_NE(scenic, nullptr);
+    const QString a = QString::fromStdString(pics + "a.jpg"), b = QString::fromStdString(pics + "b.jpg");
+    ASSERT_TRUE(f.Tree()->Drop(scenic, {a, b}, false));
+    EXPECT_TRUE(fs::exists(scenicPath.toStdString() + "a.jpg"));
+    EXPECT_TRUE(fs::exists(scenicPath.toStdString() + "b.jpg"));
+    EXPECT_FALSE(fs::exists(pics + "a.jpg"));
+    EXPECT_EQ(f.ImageList()->List().Model().rowCount(), 1) << "the moved rows went";
+    const QString c = QString::fromStdString(pics + "c.jpg");
+    ASSERT_TRUE(f.Tree()->Drop(scenic, {c}, true));
+    EXPECT_TRUE(fs::exists(scenicPath.toStdString() + "c.jpg"));
+    EXPECT_TRUE(fs::exists(pics + "c.jpg")) << "copied with Ctrl";
+    EXPECT_FALSE(f.Tree()->Drop(f.Tree()->MyPictures(), {c}, false));
+    EXPECT_TRUE(fs::exists(pics + "c.jpg"));
+}
+
+TEST_F(Window, TheHistoryListsProjectsAndContinueResumesOne) {
+    test::TestHttpServer server;
+    server.Page("/index.html", "<title>Home</title><img src=a.gif>");
+    test::Route pic;
+    pic.contentType = "image/gif";
+    pic.body = test::PictureBytes(300);
+    server.Set("/a.gif", pic);
+    CMainFrame f(app);
+    f.SearchBar()->SetAddressText(server.Url("/index.html"));
+    f.Run(cmd::kGo);
+    ASSERT_TRUE(WaitUntil([&] { return !f.Searching(); }));
+    const auto web = f.History("web");
+    ASSERT_EQ(web.size(), 1u);
+    EXPECT_EQ(web[0].address, server.Url("/index.html"));
+    EXPECT_EQ(web[0].pictures, "1") << "the end of the crawl entered it, with its count";
+    EXPECT_EQ(f.History("this").size(), 1u);
+
+    f.Run(cmd::kLayoutManage);
+    f.Tree()->setCurrentItem(f.Tree()->HistoryItem("web"));
+    ASSERT_EQ(f.HistoryList()->topLevelItemCount(), 1);
+    EXPECT_EQ(f.PaneLayout()->CurrentList(), f.HistoryList());
+    EXPECT_FALSE(f.Action(cmd::kContinue)->isEnabled()) << "nothing selected yet";
+    f.HistoryList()->topLevelItem(0)->setSelected(true);
+    EXPECT_TRUE(f.Action(cmd::kContinue)->isEnabled());
+    EXPECT_TRUE(f.findChild<QWidget*>("continueButton")->isEnabled());
+    f.Run(cmd::kContinue);
+    EXPECT_TRUE(f.Searching());
+    EXPECT_EQ(f.LayoutText(), "search");
+    ASSERT_TRUE(WaitUntil([&] { return !f.Searching(); }));
+    EXPECT_EQ(server.Count("/a.gif"), 1) << "what the project holds is not fetched again";
+    EXPECT_EQ(f.SearchImageList()->List().Model().rowCount(), 1);
+
+    // Activating an entry opens its project in the browsing list.
+    f.Run(cmd::kLayoutDownload);
+    f.ShowHistory("web");
+    emit f.HistoryList()->itemActivated(f.HistoryList()->topLevelItem(0), 0);
+    EXPECT_EQ(f.LayoutText(), "manage");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.ImageList()->List().Ready(); }, 10000));
+    EXPECT_EQ(f.ImageList()->List().Model().rowCount(), 1);
 }
 
 TEST_F(Window, HelpOpensThePageOrSaysWhy) {

@@ -1,0 +1,222 @@
+#include "browse/Ctreemanage.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QInputDialog>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QStyle>
+#include <QUrl>
+
+#include "store/Categories.h"
+#include "store/History.h"
+
+namespace pq {
+
+namespace {
+
+QString WithSlash(QString f) {
+    if (!f.endsWith('/')) f += '/';
+    return f;
+}
+
+}  // namespace
+
+Ctreemanage::Ctreemanage(const std::string& startDirectory, std::string& dirCreate, QWidget* parent)
+    : QTreeWidget(parent), start_(WithSlash(QString::fromStdString(startDirectory))) {
+    setObjectName("treeView");
+    setAccessibleName(tr("Projects and categories"));
+    setHeaderHidden(true);
+    setAcceptDrops(true);
+    setDropIndicatorShown(true);
+    setDragDropMode(QAbstractItemView::DropOnly);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    store::EnsureSkeleton(startDirectory, dirCreate);
+
+    const QIcon folder = style()->standardIcon(QStyle::SP_DirIcon);
+    const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
+    QIcon folderIcon;
+    folderIcon.addPixmap(folder.pixmap(16), QIcon::Normal, QIcon::Off);
+    folderIcon.addPixmap(open.pixmap(16), QIcon::Selected, QIcon::Off);
+
+    mySearch_ = new QTreeWidgetItem(this, {QString::fromLatin1(store::kMySearch)});
+    mySearch_->setData(0, kKindRole, kMySearch);
+    mySearch_->setIcon(0, style()->standardIcon(QStyle::SP_FileDialogContentsView));
+    const std::pair<const char*, const char*> histories[] = {
+        {"Web Search", "web"},       {"Keywords Search", "key"}, {"This month", "this"},
+        {"Last month", "last"},      {"Before last month", "befor"}};
+    for (auto [text, key] : histories) {
+        auto* item = new QTreeWidgetItem(mySearch_, {tr(text)});
+        item->setData(0, kKindRole, kHistory);
+        item->setData(0, kKeyRole, QString::fromLatin1(key));
+        item->setIcon(0, style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+    }
+    myPictures_ = new QTreeWidgetItem(this, {QString::fromLatin1(store::kMyPictures)});
+    myPictures_->setData(0, kKindRole, kCategory);
+    myPictures_->setData(0, kPathRole, start_ + store::kMyPictures + "/");
+    myPictures_->setIcon(0, folderIcon);
+    ReadSubtree(myPictures_);
+    expandAll();
+
+    connect(this, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* item) { OnCurrentChanged(item); });
+    connect(this, &QWidget::customContextMenuRequested, this, &Ctreemanage::ShowMenu);
+}
+
+QTreeWidgetItem* Ctreemanage::HistoryItem(const QString& key) const {
+    for (int i = 0; i < mySearch_->childCount(); ++i)
+        if (mySearch_->child(i)->data(0, kKeyRole).toString() == key) return mySearch_->child(i);
+    return nullptr;
+}
+
+bool Ctreemanage::IsCategory(const QTreeWidgetItem* item) {
+    return item && item->data(0, kKindRole).toInt() == kCategory;
+}
+
+bool Ctreemanage::IsDropTarget(const QTreeWidgetItem* item) const {
+    return IsCategory(item) && item != myPictures_;
+}
+
+QTreeWidgetItem* Ctreemanage::FindCategory(const QString& path) const {
+    const QString wanted = WithSlash(path);
+    QList<QTreeWidgetItem*> todo{myPictures_};
+    while (!todo.isEmpty()) {
+        QTreeWidgetItem* item = todo.takeFirst();
+        if (item->data(0, kPathRole).toString() == wanted) return item;
+        for (int i = 0; i < item->childCount(); ++i) todo.append(item->child(i));
+    }
+    return nullptr;
+}
+
+QTreeWidgetItem* Ctreemanage::AddCategory(QTreeWidgetItem* parent, const QString& name) {
+    for (int i = 0; i < parent->childCount(); ++i)
+        if (parent->child(i)->text(0) == name) return parent->child(i);
+    auto* item = new QTreeWidgetItem(parent, {name});
+    item->setData(0, kKindRole, kCategory);
+    item->setData(0, kPathRole, parent->data(0, kPathRole).toString() + name + "/");
+    item->setIcon(0, parent->icon(0));
+    return item;
+}
+
+void Ctreemanage::ReadSubtree(QTreeWidgetItem* item) {
+    if (!IsCategory(item)) return;
+    const QDir dir(item->data(0, kPathRole).toString());
+    // Links to folders are not followed: a loop of links would never end.
+    const QStringList subs =
+        dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name);
+    for (const QString& s : subs) ReadSubtree(AddCategory(item, s));
+    // Items whose folders went meanwhile go too.
+    for (int i = item->childCount() - 1; i >= 0; --i)
+        if (!subs.contains(item->child(i)->text(0))) delete item->takeChild(i);
+}
+
+void Ctreemanage::OnCurrentChanged(QTreeWidgetItem* item) {
+    if (!item) return;
+    if (IsCategory(item)) {
+        ReadSubtree(item);
+        item->setExpanded(true);
+        emit FolderChosen(item->data(0, kPathRole).toString());
+    } else if (item->data(0, kKindRole).toInt() == kHistory) {
+        emit HistoryChosen(item->data(0, kKeyRole).toString());
+    }
+}
+
+QString Ctreemanage::NewCategory(QTreeWidgetItem* item, const QString& name) {
+    if (!IsCategory(item)) return tr("Categories are made below My Pictures.");
+    std::string reason;
+    if (!store::MakeCategory(item->data(0, kPathRole).toString().toStdString(), name.toStdString(),
+                             reason))
+        return QString::fromStdString(reason);
+    QTreeWidgetItem* made = AddCategory(item, name);
+    item->setExpanded(true);
+    setCurrentItem(made);
+    return {};
+}
+
+bool Ctreemanage::DeleteCategory(QTreeWidgetItem* item) {
+    if (!IsDropTarget(item)) {
+        if (tell) tell(tr("You don't delete this item!!!"));
+        else QMessageBox::information(this, tr("Pelquinar"), tr("You don't delete this item!!!"));
+        return false;
+    }
+    const QString question = tr("Are you sure you want to remove the Category '%1' and all its "
+                                "sub-categories?")
+                                 .arg(item->text(0));
+    const bool yes = confirm ? confirm(question)
+                             : QMessageBox::question(this, tr("Pelquinar"), question,
+                                                     QMessageBox::Ok | QMessageBox::Cancel) ==
+                                   QMessageBox::Ok;
+    if (!yes) return false;
+    const QString path = item->data(0, kPathRole).toString();
+    if (QDir(path) == QDir(start_)) return false;
+    store::RemoveProject(path.toStdString());
+    delete item;
+    return true;
+}
+
+void Ctreemanage::ShowMenu(const QPoint& pos) {
+    QTreeWidgetItem* item = itemAt(pos);
+    if (!item) return;
+    setCurrentItem(item);
+    if (!IsCategory(item)) return;
+    QMenu menu(this);
+    menu.addAction(tr("&New Category..."), this, [this, item] {
+        const QString name = askName ? askName()
+                                     : QInputDialog::getText(this, tr("New Category"),
+                                                             tr("Category Name:"));
+        if (name.isEmpty()) return;
+        const QString problem = NewCategory(item, name);
+        if (problem.isEmpty()) return;
+        if (tell) tell(problem);
+        else QMessageBox::warning(this, tr("Pelquinar"), problem);
+    });
+    if (item != myPictures_) menu.addAction(tr("&Delete"), this, [this, item] { DeleteCategory(item); });
+    menu.exec(viewport()->mapToGlobal(pos));
+}
+
+void Ctreemanage::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Delete && currentItem()) {
+        DeleteCategory(currentItem());
+        return;
+    }
+    QTreeWidget::keyPressEvent(e);
+}
+
+bool Ctreemanage::AcceptDrag(QDropEvent* e) {
+    QTreeWidgetItem* target = itemAt(e->position().toPoint());
+    if (!e->mimeData()->hasUrls() || !IsDropTarget(target)) {
+        e->ignore();
+        return false;
+    }
+    e->setDropAction((e->modifiers() & Qt::ControlModifier) ? Qt::CopyAction : Qt::MoveAction);
+    e->accept();
+    return true;
+}
+
+void Ctreemanage::dragEnterEvent(QDragEnterEvent* e) {
+    if (e->mimeData()->hasUrls())
+        e->acceptProposedAction();
+    else
+        e->ignore();
+}
+
+void Ctreemanage::dragMoveEvent(QDragMoveEvent* e) { AcceptDrag(e); }
+
+void Ctreemanage::dropEvent(QDropEvent* e) {
+    if (!AcceptDrag(e)) return;
+    QStringList files;
+    for (const QUrl& url : e->mimeData()->urls())
+        if (url.isLocalFile()) files.append(url.toLocalFile());
+    Drop(itemAt(e->position().toPoint()), files, e->dropAction() == Qt::CopyAction);
+}
+
+bool Ctreemanage::Drop(QTreeWidgetItem* target, const QStringList& files, bool copy) {
+    if (!IsDropTarget(target) || files.isEmpty()) return false;
+    emit FilesDropped(files, target->data(0, kPathRole).toString(), copy);
+    return true;
+}
+
+}  // namespace pq

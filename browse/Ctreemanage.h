@@ -1,0 +1,74 @@
+// The tree of the program's folders: "My Search" with the two search
+// histories and the three date groups, "My Pictures" with the categories on
+// disk. Categories are made and deleted here, and pictures dropped on one
+// are copied (Ctrl) or moved into it.
+// User-interface thread only.
+#pragma once
+
+#include <QTreeWidget>
+#include <functional>
+#include <string>
+
+namespace pq {
+
+class Ctreemanage : public QTreeWidget {
+    Q_OBJECT
+public:
+    // What an item stands for.
+    enum Kind { kMySearch = 1, kHistory, kCategory };
+    static constexpr int kKindRole = Qt::UserRole + 1;
+    static constexpr int kKeyRole = Qt::UserRole + 2;   // "web", "key", "this", "last", "befor"
+    static constexpr int kPathRole = Qt::UserRole + 3;  // a category's folder, with "/"
+
+    // Makes the folder skeleton (the default categories while dirCreate is
+    // "-1") and the items.
+    Ctreemanage(const std::string& startDirectory, std::string& dirCreate, QWidget* parent = nullptr);
+
+    QTreeWidgetItem* MyPictures() const { return myPictures_; }
+    QTreeWidgetItem* HistoryItem(const QString& key) const;
+    // The category item of a folder path below "My Pictures", or null.
+    QTreeWidgetItem* FindCategory(const QString& path) const;
+    static bool IsCategory(const QTreeWidgetItem* item);
+    // A category below "My Pictures" (not "My Pictures" itself): where a
+    // drop may land.
+    bool IsDropTarget(const QTreeWidgetItem* item) const;
+
+    // Makes name below item; "" or the reason it could not.
+    QString NewCategory(QTreeWidgetItem* item, const QString& name);
+    // Removes the category's folder with what it holds, after asking.
+    bool DeleteCategory(QTreeWidgetItem* item);
+    // Files dropped on target: FilesDropped when it is a category below "My
+    // Pictures"; false (nothing) otherwise.
+    bool Drop(QTreeWidgetItem* target, const QStringList& files, bool copy);
+    // Reads the item's subfolders from disk into the tree, depth first.
+    void ReadSubtree(QTreeWidgetItem* item);
+
+    // Questions and messages; message boxes unless replaced (tests).
+    std::function<bool(const QString& question)> confirm;
+    std::function<void(const QString& message)> tell;
+    std::function<QString()> askName;
+
+signals:
+    void FolderChosen(const QString& folder);
+    void HistoryChosen(const QString& key);
+    // Files dropped on a category: copied when copy is set, else moved.
+    void FilesDropped(const QStringList& files, const QString& folder, bool copy);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dragMoveEvent(QDragMoveEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+
+private:
+    void OnCurrentChanged(QTreeWidgetItem* item);
+    void ShowMenu(const QPoint& pos);
+    QTreeWidgetItem* AddCategory(QTreeWidgetItem* parent, const QString& name);
+    bool AcceptDrag(QDropEvent* e);
+
+    QString start_;
+    QTreeWidgetItem* mySearch_;
+    QTreeWidgetItem* myPictures_;
+};
+
+}  // namespace pq
