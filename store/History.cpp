@@ -39,7 +39,8 @@ std::vector<HistoryEntry> ReadRoot(const std::string& rootIn, int maxLines, bool
         e.folder = folder;
         e.address = s.url;
         e.keywords = s.keywords;
-        e.pictures = imageCount ? s.image : s.pictures;
+        // The IMAGE line is optional; without it the count of line 1 serves.
+        e.pictures = imageCount && !s.image.empty() ? s.image : s.pictures;
         e.modified = s.modified;
         e.date = DateText(s.modified);
         out.push_back(std::move(e));

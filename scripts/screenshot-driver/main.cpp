@@ -15,6 +15,7 @@
 #include "app/demo/CDemoServer.h"
 #include "shell/CPelquinarApp.h"
 #include "shell/window/CAdvancedSearchDialogs.h"
+#include "browse/Ctreemanage.h"
 #include "shell/window/CMainFrame.h"
 #include "shell/window/COptionsSheet.h"
 #include "shell/window/CSearchBar.h"
@@ -99,6 +100,14 @@ int main(int argc, char** argv) {
         ok = Save(&frame, out, "preview-full-view") && ok;
         frame.Run(pq::cmd::kBrowse);
         frame.Run(pq::cmd::kPreviewLeft);
+
+        frame.Run(pq::cmd::kLayoutManage);
+        frame.Tree()->setCurrentItem(frame.Tree()->HistoryItem("web"));
+        ok = Save(&frame, out, "manage-web-history") && ok;
+        frame.Tree()->setCurrentItem(frame.Tree()->HistoryItem("this"));
+        ok = Save(&frame, out, "manage-date-group") && ok;
+        frame.Tree()->setCurrentItem(frame.Tree()->MyPictures()->child(0));
+        ok = Save(&frame, out, "manage-category") && ok;
 
         frame.Run(pq::cmd::kKeywordsMode);
         frame.SearchBar()->SetKeywordText("red cars");
