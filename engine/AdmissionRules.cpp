@@ -72,4 +72,16 @@ std::string BigPictureName(const std::string& localName) {
     return base + "big" + ext;
 }
 
+bool StartsWithPictureSignature(const std::string& block) {
+    return StartsWith(block, "\xFF\xD8\xFF") || StartsWith(block, "GIF87a") ||
+           StartsWith(block, "GIF89a") || StartsWith(block, "BM");
+}
+
+bool LooksLikePage(const std::string& block) {
+    if (StartsWithPictureSignature(block)) return false;
+    std::string lower = ToLower(block);
+    return lower.find("html") != std::string::npos || lower.find("title") != std::string::npos ||
+           lower.find("head") != std::string::npos;
+}
+
 }  // namespace pq

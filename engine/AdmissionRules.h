@@ -27,4 +27,10 @@ bool PassesPictureFilter(const std::string& localName, PictureFilter& filter);
 std::string BigPictureAddress(const std::string& thumbnailAddress);
 std::string BigPictureName(const std::string& localName);
 
+// The first block of a download: a JPEG, GIF or BMP signature makes it a
+// picture whatever words follow (embedded metadata may hold "title"); any
+// other block that holds "html", "title" or "head" (any case) is a page.
+bool StartsWithPictureSignature(const std::string& block);
+bool LooksLikePage(const std::string& block);
+
 }  // namespace pq

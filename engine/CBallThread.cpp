@@ -35,20 +35,6 @@ bool Exists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-// Picture signatures that may be followed by text such as embedded metadata
-// with a title: such a block is a picture whatever words it holds.
-bool StartsWithPictureSignature(const std::string& block) {
-    return StartsWith(block, "\xFF\xD8\xFF") || StartsWith(block, "GIF87a") ||
-           StartsWith(block, "GIF89a") || StartsWith(block, "BM");
-}
-
-bool LooksLikePage(const std::string& block) {
-    if (StartsWithPictureSignature(block)) return false;
-    std::string lower = ToLower(block);
-    return lower.find("html") != std::string::npos || lower.find("title") != std::string::npos ||
-           lower.find("head") != std::string::npos;
-}
-
 // Moves from into place as to, never replacing an existing file: false with
 // EEXIST when to is taken.
 bool MoveNoReplace(const std::string& from, const std::string& to) {
