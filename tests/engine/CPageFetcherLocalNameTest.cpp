@@ -61,6 +61,10 @@ TEST(LocalName, CandidateRules) {
         // "." and ".." would leave the project folder or name it.
         {"http://h/a?x=/..", true, "index.htm"},
         {"http://h/a?x=/.", false, "unknown.fil"},
+        // All fragment: no file name of its own.
+        {"http://h/#.html", true, "index.htm"},
+        {"htt.inf#.html", true, "index.htm"},
+        {"http://h/#x", false, "unknown.fil"},
     };
     for (const auto& c : cases) {
         CPageFetcher f;
