@@ -55,6 +55,7 @@ struct Transfer {
     bool isPage = false;
     bool tooBig = false;
     bool writeFailed = false;
+    int writeErrno = 0;
     long long total = 0;
     long long received = 0;
     long long maxBytes = -1;  // -1: no limit
@@ -63,7 +64,14 @@ struct Transfer {
 
 // Appends one block to the file and counts it; false to stop the transfer.
 bool TakeBlock(Transfer& t, const char* data, size_t len) {
+    if (int injected = InjectedWriteError()) {
+        errno = injected;
+        t.writeFailed = true;
+        t.writeErrno = injected;
+        return false;
+    }
     if (std::fwrite(data, 1, len, t.file) != len) {
+        t.writeErrno = errno;
         t.writeFailed = true;
         return false;
     }
@@ -248,7 +256,15 @@ std::string CBallThread::Download(const std::string& address, const std::string&
         error = "Unsupported address";
     }
     lastTransferBytes_ = t.received;
-    bool writeOk = std::fclose(file) == 0 && !t.writeFailed;
+    // The picture reaches the disk before it takes its final name: a crash
+    // after the rename never leaves a picture cut short under that name.
+    bool writeOk = !t.writeFailed && std::fflush(file) == 0;
+    if (!writeOk && !t.writeErrno) t.writeErrno = errno;
+    if (writeOk && ::fdatasync(::fileno(file)) != 0) {
+        writeOk = false;
+        t.writeErrno = errno;
+    }
+    writeOk = std::fclose(file) == 0 && writeOk;
 
     auto discard = [&](std::string result) {
         ::unlink(tempPath.c_str());
@@ -257,10 +273,17 @@ std::string CBallThread::Download(const std::string& address, const std::string&
     };
     if (abort_.load()) return discard("Aborted");
     if (t.isPage || t.tooBig) return discard({});
-    if (!error.empty()) return discard(error);
+    if (t.writeFailed) writeOk = false;  // the transfer stopped because the file could not take it
+    else if (!error.empty()) return discard(error);
     // An error status carries the server's error document, not the picture.
-    if (status >= 400) return discard({});
-    if (!writeOk) return discard({});
+    if (writeOk && status >= 400) return discard({});
+    if (!writeOk) {
+        // Said once a search: the next pictures would fail the same way.
+        if (!state_.writeErrorReported.exchange(true))
+            ui_.ReportError("Pictures cannot be written in " + folder + ": " +
+                            std::strerror(t.writeErrno ? t.writeErrno : EIO));
+        return discard({});
+    }
     if (t.total < kMinPictureBytes || (advanced && t.total < minBytes)) return discard({});
 
     // Into place: a rename within the folder that never replaces a file;

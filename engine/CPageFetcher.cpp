@@ -186,7 +186,36 @@ int CPageFetcher::RunTransfer(Transfer& t) {
     curl_multi_remove_handle(multi_, easy_);
 
     if (cancelled || cancel_.load()) return kCancelled;
-    if (timedOut) return kLibraryError;
+    if (timedOut) {
+        failure_ = "the server sent nothing for " + std::to_string(readTimeoutMs_ / 1000) + " s";
+        return kLibraryError;
+    }
+    switch (rc) {
+        case CURLE_OK:
+        case CURLE_WRITE_ERROR:
+            break;
+        case CURLE_COULDNT_CONNECT:
+            failure_ = "connection refused";
+            break;
+        case CURLE_COULDNT_RESOLVE_HOST:
+            failure_ = "host not found";
+            break;
+        case CURLE_COULDNT_RESOLVE_PROXY:
+            failure_ = "proxy not found";
+            break;
+        case CURLE_OPERATION_TIMEDOUT:
+            failure_ = "timed out";
+            break;
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CACERT_BADFILE:
+            failure_ = "the server's TLS certificate is not trusted";
+            break;
+        case CURLE_SSL_CONNECT_ERROR:
+            failure_ = "the TLS connection failed";
+            break;
+        default:
+            failure_ = curl_easy_strerror(rc);
+    }
     if (rc == CURLE_OK || (rc == CURLE_WRITE_ERROR && (t.bufferFull || t.stoppedAtHeaders)))
         return kSuccess;  // the status decides
     if (rc == CURLE_ABORTED_BY_CALLBACK) return kCancelled;
@@ -214,18 +243,31 @@ std::string LeadingScheme(const std::string& address) {
 
 int CPageFetcher::SingleRequest(std::string& address, char* buffer, int& size) {
     size = 0;
+    failure_.clear();
     // Only http and https are fetched; another scheme is refused as it stands
     // rather than read as a host name behind "http://".
     std::string given = LeadingScheme(address);
-    if (!given.empty() && given != "http" && given != "https") return kFailed;
+    if (!given.empty() && given != "http" && given != "https") {
+        failure_ = "\"" + given + ":\" addresses are not fetched, only http and https";
+        return kFailed;
+    }
     AddDefaultScheme(address);
     UrlParts parts;
-    if (!easy_ || !SplitUrl(address, parts)) return kFailed;
+    if (!easy_ || !SplitUrl(address, parts)) {
+        failure_ = "not an address that can be fetched";
+        return kFailed;
+    }
     std::string scheme = ToLower(parts.scheme);
     bool https = scheme == "https";
     // libcurl may speak more than HTTP; this fetcher speaks nothing else.
-    if (!https && scheme != "http") return kFailed;
-    if (parts.host.empty()) return kFailed;
+    if (!https && scheme != "http") {
+        failure_ = "only http and https addresses are fetched";
+        return kFailed;
+    }
+    if (parts.host.empty()) {
+        failure_ = "the address names no host";
+        return kFailed;
+    }
 
     // The fragment is never sent, nor are user name and password.
     std::string target = scheme + "://" + parts.HostPort() + parts.path;
@@ -266,6 +308,12 @@ int CPageFetcher::SingleRequest(std::string& address, char* buffer, int& size) {
     curl_slist_free_all(headers);
 
     if (t.status > 0) lastStatus_ = int(t.status);
+    if (rc == kSuccess && t.status != 200 && t.status != 301 && t.status != 302 && t.status != 303)
+        failure_ = "the server answered " + std::to_string(t.status) +
+                   (t.status == 404 ? " (not found)" : "");
+    if (rc == kSuccess && (t.badLocation || ((t.status == 301 || t.status == 302 || t.status == 303) &&
+                                             t.location.empty())))
+        failure_ = "a redirect without a usable address";
     if (rc == kSuccess) {
         switch (t.status) {
             case 200:
@@ -328,6 +376,12 @@ bool WriteFile(const std::string& path, const char* buffer, int size, bool repla
     int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | (replace ? O_TRUNC : O_EXCL);
     int fd = ::open(path.c_str(), flags, 0644);
     if (fd < 0) return false;
+    if (int injected = InjectedWriteError()) {
+        ::close(fd);
+        ::unlink(path.c_str());
+        errno = injected;
+        return false;
+    }
     const char* p = buffer;
     size_t left = size > 0 ? size_t(size) : 0;
     bool ok = true;

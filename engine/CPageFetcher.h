@@ -77,6 +77,9 @@ public:
 
     // A short text for the last HTTP status, for the log of a failed page.
     std::string StatusText() const;
+    // Why the last fetch failed, in words for the user ("connection
+    // refused", "host not found", ...); "" after a success.
+    std::string FailureText() const { return failure_; }
     int LastStatus() const { return lastStatus_; }
     int NameCounter() const { return nameCounter_; }
 
@@ -111,6 +114,7 @@ private:
     bool useProxy_ = false;
     int nameCounter_ = 0;
     int lastStatus_ = 0;
+    std::string failure_;
     std::atomic<bool> cancel_{false};
     long readTimeoutMs_ = kDefaultReadTimeoutMs;
     std::string caBundle_;

@@ -1,6 +1,7 @@
 #include "engine/CPelquinarDoc.h"
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "engine/AdmissionRules.h"
@@ -62,6 +63,8 @@ void CPelquinarDoc::StartSearch(const std::string& startAddress, const std::stri
     ui_.SetPaneText(ISearchUi::kFoundPane, std::string(kFoundLabel) + "0");
     ui_.SetPaneText(ISearchUi::kDownloadPane, std::string(kDownloadLabel) + "0");
 
+    RemoveLeftoverTemporaryFiles(projectFolder_);
+    state_.writeErrorReported = false;
     std::string modeWord = state_.continueFlag.exchange(false) ? "continue" : "new";
     for (int i = 0; i < kWorkersPerSearch; ++i) AddDownloadWorker(modeWord);
 
@@ -73,6 +76,27 @@ void CPelquinarDoc::StartSearch(const std::string& startAddress, const std::stri
 void CPelquinarDoc::SetEarlierPages(std::unordered_map<std::string, std::string> fileToAddress) {
     earlierPages_.clear();
     for (auto& [file, address] : fileToAddress) earlierPages_[file] = CItemRegistry::KeyOf(address);
+}
+
+std::string CPelquinarDoc::StartPageError() const {
+    std::lock_guard<std::mutex> lock(errorMutex_);
+    return startPageError_;
+}
+
+void CPelquinarDoc::RemoveLeftoverTemporaryFiles(const std::string& folder) {
+    // A run that was killed leaves its ".down" files; no download of this
+    // search has begun yet, so every one of them is a leftover. Only regular
+    // files (or links, removed as links) of that ending go.
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (!EndsWith(name, ".down")) continue;
+        std::error_code typeError;
+        const auto status = it->symlink_status(typeError);
+        if (std::filesystem::is_regular_file(status) || std::filesystem::is_symlink(status))
+            std::filesystem::remove(it->path(), typeError);
+    }
 }
 
 void CPelquinarDoc::OnStop() {

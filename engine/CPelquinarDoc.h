@@ -74,6 +74,8 @@ public:
     // run) and the download workers. The search commands call it before they
     // touch the shared state for a new search.
     void EndSearch();
+    // Removes the temporary files an earlier, killed run left in folder.
+    static void RemoveLeftoverTemporaryFiles(const std::string& folder);
     // The Stop command.
     void OnStop();
     // Stop is enabled exactly while a search runs.
@@ -87,6 +89,8 @@ public:
     bool IsCrawling() const { return crawling_.load(); }
     // Whether the last search ended because its first page failed.
     bool StartPageFailed() const { return startPageFailed_.load(); }
+    // Why it failed, for the user. Read once the crawl has ended.
+    std::string StartPageError() const;
     // Waits until the download workers have drained the queue after the crawl
     // ended (or were stopped). Returns false on time-out.
     bool WaitForDownloads(int timeoutMs);
@@ -152,6 +156,8 @@ private:
     std::thread crawlThread_;
     std::atomic<bool> crawling_{false};
     std::atomic<bool> startPageFailed_{false};
+    mutable std::mutex errorMutex_;
+    std::string startPageError_;
 
     mutable std::mutex workersMutex_;
     std::vector<std::unique_ptr<CBallThread>> workers_;

@@ -73,6 +73,11 @@ int CPelquinarDoc::CrawlThreadProc() {
                 for (int timer :
                      {ISearchUi::kPageTimer, ISearchUi::kFoundTimer, ISearchUi::kDownloadTimer})
                     ui_.StopActivityTimer(timer);
+                {
+                    std::lock_guard<std::mutex> lock(errorMutex_);
+                    startPageError_ = fetcher_.FailureText();
+                    if (startPageError_.empty()) startPageError_ = "the page could not be fetched";
+                }
                 stop_ = true;
                 startPageFailed_ = true;
             }

@@ -63,6 +63,8 @@ public:
     std::atomic<bool> keywordFlag{false};
     std::atomic<bool> continueFlag{false};
     std::atomic<bool> idleFlag{true};
+    // A picture could not be written and the user has been told.
+    std::atomic<bool> writeErrorReported{false};
 
     CPictureQueue queue;
 

@@ -1,6 +1,15 @@
 #include "engine/TextUtil.h"
 
+#include <atomic>
+
 namespace pq {
+
+namespace {
+std::atomic<int> gInjectedWriteError{0};
+}  // namespace
+
+void InjectWriteError(int error) { gInjectedWriteError = error; }
+int InjectedWriteError() { return gInjectedWriteError.load(); }
 
 std::string FitFileName(std::string_view name, size_t maxBytes) {
     if (name.size() <= maxBytes) return std::string(name);

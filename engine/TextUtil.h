@@ -57,6 +57,11 @@ inline std::string_view FilePartOf(std::string_view localName) {
     return localName.substr(0, localName.find('#'));
 }
 
+// A write error to pretend, for tests of what a full or failing disk does:
+// the next writes of pages and pictures fail with this errno (0: none).
+void InjectWriteError(int error);
+int InjectedWriteError();
+
 // The longest file name the program makes, in bytes. The file system allows
 // 255; the rest leaves room for a "__n" or "_n" suffix and ".down".
 inline constexpr size_t kMaxFileNameBytes = 200;

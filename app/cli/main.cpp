@@ -40,6 +40,7 @@ const char kUsage[] =
     "  advanced-key KEYWORDS [--thumbnails] [--big]       advanced keyword search\n"
     "  continue PROJECT_FOLDER         resume a stopped search\n"
     "  demo                            search a sample site served on 127.0.0.1\n"
+    "  --version                       print the version\n"
     "\n"
     "options for every search:\n"
     "  --start-dir DIR                 where \"My Search\" lies, for this run (default: the\n"
@@ -181,6 +182,13 @@ void PrintSummary(const pq::CSearchState& state, const std::string& elapsed, boo
     std::fflush(stdout);
 }
 
+// Says why the start page failed, when it did.
+int Outcome(const pq::CPelquinarDoc& doc) {
+    if (!doc.StartPageFailed()) return kRan;
+    std::fprintf(stderr, "pelquinar-cli: the start page failed: %s\n", doc.StartPageError().c_str());
+    return kStartFailed;
+}
+
 int RunDemo() {
     QString tmpl = QDir::tempPath() + "/pelquinar-demo-XXXXXX";
     QByteArray t = tmpl.toLocal8Bit();
@@ -221,7 +229,7 @@ int RunDemo() {
     PrintSummary(state, elapsed, stopped, s.projectFolder);
     std::printf("Open %sHalvCon1.htm for the pages, and project.inf for the record.\n",
                 s.projectFolder.c_str());
-    return doc.StartPageFailed() ? kStartFailed : kRan;
+    return Outcome(doc);
 }
 
 std::string Join(const std::vector<std::string>& words) {
@@ -238,6 +246,10 @@ int main(int argc, char** argv) {
     if (args.empty()) return Usage("");
     if (args[0] == "-h" || args[0] == "--help") {
         std::fputs(kUsage, stdout);
+        return kRan;
+    }
+    if (args[0] == "--version") {
+        std::printf("pelquinar-cli 1.10\n");
         return kRan;
     }
 
@@ -388,5 +400,5 @@ int main(int argc, char** argv) {
     app.searchHost = savedHost;
     app.Save();
     PrintSummary(state, elapsed, stopped, s.projectFolder);
-    return doc.StartPageFailed() ? kStartFailed : kRan;
+    return Outcome(doc);
 }

@@ -857,6 +857,11 @@ void CMainFrame::StartEndTimer(int id) {
 
 void CMainFrame::OnSearchEnded() {
     // The crawl is over; Stop stays enabled while downloads go on.
+    if (doc_->StartPageFailed()) {
+        const QString why = tr("The start page failed: %1").arg(Q(doc_->StartPageError()));
+        searchTexts_[4] = why;
+        panes_->SetText(4, why);
+    }
     if (layoutText_ == "search") layoutText_ = "nosearch";
     searchBar_->SetLayoutState("nosearch");
     UpdateCommands();

@@ -86,6 +86,10 @@ public:
         std::lock_guard<std::mutex> l(m_);
         return saved_;
     }
+    std::vector<std::string> Errors() const {
+        std::lock_guard<std::mutex> l(m_);
+        return errors_;
+    }
     std::string StatusMessage() const {
         std::lock_guard<std::mutex> l(m_);
         return status_;
