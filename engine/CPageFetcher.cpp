@@ -458,15 +458,15 @@ void CPageFetcher::LocalName(std::string& address, std::string& localName,
         std::string path = parts.PathWithExtra();
         candidate = path.substr(path.rfind('/') + 1);
     }
-    // "." and ".." would name the folder itself or its parent, and a name
-    // that is all fragment ("#.html") would name no file at all.
-    const std::string_view file = FilePartOf(candidate);
-    if (file.empty() || file == "." || file == "..") candidate.clear();
     // A name the file system cannot take is shortened (the fragment of a
     // page's name is no part of its file).
     const size_t filePart = FilePartOf(candidate).size();
     if (filePart > kMaxFileNameBytes)
         candidate = FitFileName(candidate.substr(0, filePart)) + candidate.substr(filePart);
+    // "." and ".." would name the folder itself or its parent, and a name
+    // that is all fragment ("#.html") would name no file at all.
+    const std::string_view file = FilePartOf(candidate);
+    if (file.empty() || file == "." || file == "..") candidate.clear();
 
     if (candidate.empty()) {
         candidate = isPage ? "index.htm" : "unknown.fil";

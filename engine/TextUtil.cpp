@@ -18,10 +18,15 @@ std::string FitFileName(std::string_view name, size_t maxBytes) {
     // Only a short extension is worth keeping; a long one is part of the name.
     if (dot != std::string_view::npos && dot > 0 && name.size() - dot <= 16) ext = name.substr(dot);
     size_t keep = maxBytes - ext.size();
-    // Never end inside a UTF-8 sequence: back off over continuation bytes and
-    // the lead byte they belong to.
+    // Never end inside a UTF-8 sequence: when the cut falls on a
+    // continuation byte, back off to the lead byte of its sequence (at most
+    // three bytes back). Bytes that are no UTF-8 are cut where they fall.
     if (keep < name.size() && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) {
-        while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
+        size_t lead = keep;
+        while (lead > 0 && keep - lead < 3 &&
+               (static_cast<unsigned char>(name[lead]) & 0xC0) == 0x80)
+            --lead;
+        if ((static_cast<unsigned char>(name[lead]) & 0xC0) == 0xC0) keep = lead;
     }
     std::string out(name.substr(0, keep));
     out += ext;

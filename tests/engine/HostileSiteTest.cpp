@@ -238,6 +238,10 @@ TEST(FitFileName, KeepsTheExtensionAndWholeCharacters) {
     std::string accents;
     for (int i = 0; i < 10; ++i) accents += "\xC3\xA9";
     EXPECT_EQ(FitFileName(accents + ".gif", 9), "\xC3\xA9\xC3\xA9.gif");
+    // Bytes that are no UTF-8 are cut where they fall: never down to "."
+    // (found by fuzzing).
+    const std::string junk = ".1" + std::string(300, '\xad');
+    EXPECT_EQ(FitFileName(junk, 200), junk.substr(0, 200));
 }
 
 TEST_F(HostileSite, AnEndlessPictureIsCutOffAtTheLimitAndDiscarded) {
