@@ -98,9 +98,8 @@ int main(int argc, char** argv) {
     QElapsedTimer tick;
     QTimer probe;
     probe.setInterval(2);
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        longestStall = std::max(longestStall, tick.restart());
-    });
+    QObject::connect(&probe, &QTimer::timeout,
+                     [&] { longestStall = std::max(longestStall, tick.restart()); });
     int delivered = 0;
     QObject::connect(&list.Thumbnailer(), &pq::CThumbnailer::Delivered, [&](int) { ++delivered; });
     tick.start();
@@ -155,8 +154,9 @@ int main(int argc, char** argv) {
     const double rows = t.elapsed() / 1000.0;
     big.Thumbnailer().WaitIdle(600000);
     probe.stop();
-    std::printf("10,000 pictures: rows shown in %.3f s, all thumbnails in %.2f s, longest stall "
-                "%lld ms\n",
-                rows, t.elapsed() / 1000.0, longestStall);
+    std::printf(
+        "10,000 pictures: rows shown in %.3f s, all thumbnails in %.2f s, longest stall "
+        "%lld ms\n",
+        rows, t.elapsed() / 1000.0, longestStall);
     return 0;
 }

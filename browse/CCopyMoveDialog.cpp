@@ -60,8 +60,8 @@ CCopyMoveDialog::CCopyMoveDialog(bool copy, const QString& sourceFolder,
         destination_->clear();
     });
     connect(browse, &QPushButton::clicked, this, [this] {
-        const QString folder = QFileDialog::getExistingDirectory(this, tr("Select Path"),
-                                                                 destination_->text());
+        const QString folder =
+            QFileDialog::getExistingDirectory(this, tr("Select Path"), destination_->text());
         if (!folder.isEmpty()) destination_->setText(folder);
     });
     auto* destLayout = new QVBoxLayout(destBox);
@@ -86,7 +86,8 @@ CCopyMoveDialog::CCopyMoveDialog(bool copy, const QString& sourceFolder,
     top->addWidget(box);
     resize(520, 360);
     Refill();
-    if (!destinations_.empty()) destination_->setText(QString::fromStdString(destinations_.front()));
+    if (!destinations_.empty())
+        destination_->setText(QString::fromStdString(destinations_.front()));
 }
 
 void CCopyMoveDialog::Refill() {

@@ -53,8 +53,7 @@ bool CopyFlushed(const QString& from, const QString& to, QString& reason) {
 
 // A rename within one file system; false with errno EXDEV across them.
 bool RenameWithin(const QString& from, const QString& to) {
-    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) ==
-           0;
+    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
 }
 
 }  // namespace

@@ -79,17 +79,17 @@ bool CImagelist::CopyFiles(const QStringList& files, const QString& destination,
         for (int r = model.rowCount() - 1; r >= 0; --r)
             if (result.handled.contains(model.PathOf(r))) model.RemoveRow(r);
     }
-    if (!result.failedFile.isEmpty()) {
-        const QString text = tr("%1 could not be %2: %3")
-                                 .arg(result.failedFile, move ? tr("moved") : tr("copied"),
-                                      result.reason);
-        if (report)
-            report(text);
-        else
-            QMessageBox::warning(this, tr("Pelquinar"), text);
-        return false;
-    }
-    return true;
+    if (result.failedFile.isEmpty()) return true;
+    Report(tr("%1 could not be %2: %3")
+               .arg(result.failedFile, move ? tr("moved") : tr("copied"), result.reason));
+    return false;
+}
+
+void CImagelist::Report(const QString& text) {
+    if (report)
+        report(text);
+    else
+        QMessageBox::warning(this, tr("Pelquinar"), text);
 }
 
 bool CImagelist::DeleteSelection() {
@@ -102,19 +102,13 @@ bool CImagelist::DeleteSelection() {
                    tr("%1 cannot be moved to the trash. Delete it for good?").arg(path),
                    QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
     };
-    const auto result =
-        CFileOperations::Delete(files, ask, MakeProgress(tr("Deleting pictures..."), int(files.size())));
+    const auto result = CFileOperations::Delete(
+        files, ask, MakeProgress(tr("Deleting pictures..."), int(files.size())));
     for (int i = int(rows.size()) - 1; i >= 0; --i)
         if (!QFileInfo::exists(files[i])) list_->Model().RemoveRow(rows[i]);
-    if (!result.failedFile.isEmpty()) {
-        const QString text = tr("%1 could not be deleted: %2").arg(result.failedFile, result.reason);
-        if (report)
-            report(text);
-        else
-            QMessageBox::warning(this, tr("Pelquinar"), text);
-        return false;
-    }
-    return true;
+    if (result.failedFile.isEmpty()) return true;
+    Report(tr("%1 could not be deleted: %2").arg(result.failedFile, result.reason));
+    return false;
 }
 
 void CImagelist::ShowFolder(const QString& folder) {

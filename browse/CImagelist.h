@@ -4,10 +4,9 @@
 // User-interface thread only.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
-
-#include <functional>
 
 #include "browse/CFileOperations.h"
 #include "browse/CPictureListView.h"
@@ -54,6 +53,7 @@ public:
 private:
     void OnBigSaved();
     QStringList SelectedPaths(QList<int>& rows) const;
+    void Report(const QString& text);
     CFileOperations::Progress MakeProgress(const QString& title, int total);
 
     CSearchState bigState_;

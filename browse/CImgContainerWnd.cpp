@@ -13,7 +13,6 @@
 
 namespace pq {
 
-
 CPictureWnd::CPictureWnd(QWidget* parent)
     : QAbstractScrollArea(parent),
       sink_(std::make_shared<CResultSink<Decoded>>(this, "DrainResults")) {
@@ -114,9 +113,9 @@ QRect CPictureWnd::DestinationRect() const {
                                c.height() > 0 ? picture.height() / c.height() : 0);
         if (r >= 1) picture /= (r + 1);
     }
-    return viewport::Destination(picture, viewport()->size(), zoom_,
-                                 QPoint(horizontalScrollBar()->value(),
-                                        verticalScrollBar()->value()));
+    return viewport::Destination(
+        picture, viewport()->size(), zoom_,
+        QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value()));
 }
 
 void CPictureWnd::UpdateScrollBars() {

@@ -7,11 +7,11 @@
 
 #include <QAbstractScrollArea>
 #include <QImage>
+#include <QWidget>
+#include <memory>
 
 #include "browse/COXDIB.h"
 #include "browse/CWorkerPool.h"
-#include <QWidget>
-#include <memory>
 
 class QMovie;
 

@@ -1,9 +1,10 @@
 #include "browse/CThumbDelegate.h"
 
+#include <qdrawutil.h>
+
 #include <QApplication>
 #include <QHash>
 #include <QPainter>
-#include <qdrawutil.h>
 
 #include "browse/CThumbListModel.h"
 #include "browse/FileRecord.h"
@@ -14,8 +15,7 @@ QSize CThumbDelegate::CellSize(const QSize& thumb, int textHeight) {
     return {thumb.width() + 20, thumb.height() + 2 * textHeight + 8};
 }
 
-QSize CThumbDelegate::sizeHint(const QStyleOptionViewItem& option,
-                               const QModelIndex& index) const {
+QSize CThumbDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
     if (!thumbnails_) return QStyledItemDelegate::sizeHint(option, index);
     return CellSize(thumbSize_, option.fontMetrics.height()) - QSize(4, 4);
 }
@@ -35,13 +35,14 @@ void CThumbDelegate::paint(QPainter* p, const QStyleOptionViewItem& option,
     // The cell: a white raised frame.
     p->fillRect(cell, pal.color(QPalette::Window));
     qDrawShadeRect(p, cell, pal, false, 1, 0, nullptr);
-    const QRect pictureArea(cell.left() + kMargin, cell.top() + kMargin,
-                            cell.width() - 2 * kMargin, cell.height() - kMargin - 2 * text - 2);
+    const QRect pictureArea(cell.left() + kMargin, cell.top() + kMargin, cell.width() - 2 * kMargin,
+                            cell.height() - kMargin - 2 * text - 2);
     const QImage thumb = index.data(CThumbListModel::kThumbRole).value<QImage>();
     const bool valid = index.data(CThumbListModel::kValidRole).toBool();
     if (!thumb.isNull()) {
-        QRect r(QPoint(0, 0), thumb.size().scaled(pictureArea.size(), Qt::KeepAspectRatio)
-                                  .boundedTo(thumb.size()));
+        QRect r(
+            QPoint(0, 0),
+            thumb.size().scaled(pictureArea.size(), Qt::KeepAspectRatio).boundedTo(thumb.size()));
         r.moveCenter(pictureArea.center());
         p->drawImage(r, thumb);
         if (valid) {
@@ -65,7 +66,8 @@ void CThumbDelegate::paint(QPainter* p, const QStyleOptionViewItem& option,
 
     // Two text lines: the label, then the name, on the extension's colour.
     QRect textArea(cell.left() + 3, cell.bottom() - 2 * text - 3, cell.width() - 6, 2 * text + 1);
-    QColor back = CFileRecord::ExtensionColour(index.data(CThumbListModel::kExtensionRole).toString());
+    QColor back =
+        CFileRecord::ExtensionColour(index.data(CThumbListModel::kExtensionRole).toString());
     if (index.data(CThumbListModel::kMarkRole).toBool()) back = back.darker(115);
     if (selected) back = pal.color(QPalette::Highlight);
     p->fillRect(textArea, back);

@@ -14,8 +14,6 @@
 
 namespace pq {
 
-
-
 bool CThumbList::IsMode(const std::string& mode) {
     return mode == "icon" || mode == "smallicon" || mode == "list" || mode == "report" ||
            mode == "smallbmp";
@@ -67,8 +65,8 @@ CThumbList::CThumbList(QWidget* parent)
     v->setContentsMargins(0, 0, 0, 0);
     v->addWidget(stack_);
 
-    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(list_),
-                                    static_cast<QAbstractItemView*>(tree_)}) {
+    for (QAbstractItemView* view :
+         {static_cast<QAbstractItemView*>(list_), static_cast<QAbstractItemView*>(tree_)}) {
         view->viewport()->installEventFilter(this);
         view->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& p) {
@@ -84,8 +82,8 @@ CThumbList::CThumbList(QWidget* parent)
     connect(model_, &QAbstractItemModel::rowsInserted, this, &CThumbList::UpdateVisibleRange);
     connect(model_, &QAbstractItemModel::modelReset, this,
             [this] { QTimer::singleShot(0, this, &CThumbList::UpdateVisibleRange); });
-    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(list_),
-                                    static_cast<QAbstractItemView*>(tree_)}) {
+    for (QAbstractItemView* view :
+         {static_cast<QAbstractItemView*>(list_), static_cast<QAbstractItemView*>(tree_)}) {
         // Type icons in every mode; the delegate draws thumbnails itself.
         view->setIconSize(QSize(16, 16));
     }
@@ -140,8 +138,8 @@ void CThumbList::ApplyGrid() {
         list_->setGridSize(CThumbDelegate::CellSize(model_->ThumbSize(), text));
         list_->setSpacing(0);
     } else if (mode_ == "icon") {
-        list_->setGridSize(QSize(std::max(90, list_->fontMetrics().averageCharWidth() * 14),
-                                 32 + 3 * text));
+        list_->setGridSize(
+            QSize(std::max(90, list_->fontMetrics().averageCharWidth() * 14), 32 + 3 * text));
         list_->setSpacing(0);
     } else {
         list_->setGridSize(QSize());
@@ -214,18 +212,18 @@ QList<int> CThumbList::SelectedRows() const {
 
 void CThumbList::SelectAll() {
     if (model_->rowCount() == 0) return;
-    Selection()->select(QItemSelection(model_->index(0, 0),
-                                       model_->index(model_->rowCount() - 1, 0)),
-                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    Selection()->select(
+        QItemSelection(model_->index(0, 0), model_->index(model_->rowCount() - 1, 0)),
+        QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
 void CThumbList::InvertSelection() {
     if (model_->rowCount() == 0) return;
     // Selected rows lose selection and focus; the others become selected
     // without focus.
-    Selection()->select(QItemSelection(model_->index(0, 0),
-                                       model_->index(model_->rowCount() - 1, 0)),
-                        QItemSelectionModel::Toggle | QItemSelectionModel::Rows);
+    Selection()->select(
+        QItemSelection(model_->index(0, 0), model_->index(model_->rowCount() - 1, 0)),
+        QItemSelectionModel::Toggle | QItemSelectionModel::Rows);
     Selection()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
 }
 

@@ -88,8 +88,7 @@ public:
     void MarkQueued(int row);
     // A thumbnail arrives: kept only when its row is still there, still
     // names the same file and the size has not changed since.
-    bool Deliver(quint64 id, quint64 generation, const QString& path,
-                 const picture::Thumbnail& t);
+    bool Deliver(quint64 id, quint64 generation, const QString& path, const picture::Thumbnail& t);
 
 signals:
     // Rows were dropped or their thumbnails are to be made again.

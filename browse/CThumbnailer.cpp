@@ -85,7 +85,8 @@ void CThumbnailer::Kick() {
 void CThumbnailer::DrainResults() {
     for (Result& r : sink_->Take()) {
         --inFlight_;
-        if (model_.Deliver(r.id, r.generation, r.path, r.thumb)) emit Delivered(model_.RowOfId(r.id));
+        if (model_.Deliver(r.id, r.generation, r.path, r.thumb))
+            emit Delivered(model_.RowOfId(r.id));
     }
     Kick();
 }

@@ -57,8 +57,7 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         if (!target_) return false;
         values_.push_back(std::move(value));
-        if (values_.size() == 1)
-            QMetaObject::invokeMethod(target_, slot_, Qt::QueuedConnection);
+        if (values_.size() == 1) QMetaObject::invokeMethod(target_, slot_, Qt::QueuedConnection);
         return true;
     }
     std::vector<T> Take() {

@@ -50,7 +50,8 @@ void Chistorylist::SetEntries(const std::vector<store::HistoryEntry>& entries, c
 
 QStringList Chistorylist::SelectedFolders() const {
     QStringList folders;
-    for (QTreeWidgetItem* item : selectedItems()) folders.append(item->data(0, kFolderRole).toString());
+    for (QTreeWidgetItem* item : selectedItems())
+        folders.append(item->data(0, kFolderRole).toString());
     return folders;
 }
 
@@ -68,10 +69,10 @@ QStringList Chistorylist::DeleteSelected() {
             ? tr("Are you sure you want to remove the project '%1' and remove all its contents?")
                   .arg(items.first()->text(0))
             : tr("Are you sure you want to remove these projects and remove all their contents?");
-    const int answer = ask ? ask(question)
-                           : QMessageBox::question(this, tr("Confirm Project Delete"), question,
-                                                   QMessageBox::Yes | QMessageBox::No |
-                                                       QMessageBox::Cancel);
+    const int answer =
+        ask ? ask(question)
+            : QMessageBox::question(this, tr("Confirm Project Delete"), question,
+                                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     if (answer != QMessageBox::Yes) return {};
     QStringList removed;
     for (QTreeWidgetItem* item : items) {

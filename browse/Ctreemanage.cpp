@@ -45,9 +45,11 @@ Ctreemanage::Ctreemanage(const std::string& startDirectory, std::string& dirCrea
     mySearch_ = new QTreeWidgetItem(this, {QString::fromLatin1(store::kMySearch)});
     mySearch_->setData(0, kKindRole, kMySearch);
     mySearch_->setIcon(0, style()->standardIcon(QStyle::SP_FileDialogContentsView));
-    const std::pair<const char*, const char*> histories[] = {
-        {"Web Search", "web"},       {"Keywords Search", "key"}, {"This month", "this"},
-        {"Last month", "last"},      {"Before last month", "befor"}};
+    const std::pair<const char*, const char*> histories[] = {{"Web Search", "web"},
+                                                             {"Keywords Search", "key"},
+                                                             {"This month", "this"},
+                                                             {"Last month", "last"},
+                                                             {"Before last month", "befor"}};
     for (auto [text, key] : histories) {
         auto* item = new QTreeWidgetItem(mySearch_, {tr(text)});
         item->setData(0, kKindRole, kHistory);
@@ -138,17 +140,19 @@ QString Ctreemanage::NewCategory(QTreeWidgetItem* item, const QString& name) {
 
 bool Ctreemanage::DeleteCategory(QTreeWidgetItem* item) {
     if (!IsDropTarget(item)) {
-        if (tell) tell(tr("You don't delete this item!!!"));
-        else QMessageBox::information(this, tr("Pelquinar"), tr("You don't delete this item!!!"));
+        if (tell)
+            tell(tr("You don't delete this item!!!"));
+        else
+            QMessageBox::information(this, tr("Pelquinar"), tr("You don't delete this item!!!"));
         return false;
     }
     const QString question = tr("Are you sure you want to remove the Category '%1' and all its "
                                 "sub-categories?")
                                  .arg(item->text(0));
-    const bool yes = confirm ? confirm(question)
-                             : QMessageBox::question(this, tr("Pelquinar"), question,
-                                                     QMessageBox::Ok | QMessageBox::Cancel) ==
-                                   QMessageBox::Ok;
+    const bool yes =
+        confirm ? confirm(question)
+                : QMessageBox::question(this, tr("Pelquinar"), question,
+                                        QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
     if (!yes) return false;
     const QString path = item->data(0, kPathRole).toString();
     if (QDir(path) == QDir(start_)) return false;
@@ -164,16 +168,19 @@ void Ctreemanage::ShowMenu(const QPoint& pos) {
     if (!IsCategory(item)) return;
     QMenu menu(this);
     menu.addAction(tr("&New Category..."), this, [this, item] {
-        const QString name = askName ? askName()
-                                     : QInputDialog::getText(this, tr("New Category"),
-                                                             tr("Category Name:"));
+        const QString name =
+            askName ? askName()
+                    : QInputDialog::getText(this, tr("New Category"), tr("Category Name:"));
         if (name.isEmpty()) return;
         const QString problem = NewCategory(item, name);
         if (problem.isEmpty()) return;
-        if (tell) tell(problem);
-        else QMessageBox::warning(this, tr("Pelquinar"), problem);
+        if (tell)
+            tell(problem);
+        else
+            QMessageBox::warning(this, tr("Pelquinar"), problem);
     });
-    if (item != myPictures_) menu.addAction(tr("&Delete"), this, [this, item] { DeleteCategory(item); });
+    if (item != myPictures_)
+        menu.addAction(tr("&Delete"), this, [this, item] { DeleteCategory(item); });
     menu.exec(viewport()->mapToGlobal(pos));
 }
 

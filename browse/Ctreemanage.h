@@ -22,7 +22,8 @@ public:
 
     // Makes the folder skeleton (the default categories while dirCreate is
     // "-1") and the items.
-    Ctreemanage(const std::string& startDirectory, std::string& dirCreate, QWidget* parent = nullptr);
+    Ctreemanage(const std::string& startDirectory, std::string& dirCreate,
+                QWidget* parent = nullptr);
 
     QTreeWidgetItem* MyPictures() const { return myPictures_; }
     QTreeWidgetItem* HistoryItem(const QString& key) const;

@@ -58,11 +58,11 @@ bool CFileRecord::IsListedPicture(const QString& name) {
 QColor CFileRecord::ExtensionColour(const QString& extension) {
     // Colours as 0xBBGGRR, the form the table has always had.
     static const QHash<QString, quint32> table = {
-        {".bmp", 0xffe7e7}, {".dib", 0xffe7e7}, {".gif", 0xd6ebd6},  {".jpg", 0xceebef},
-        {".jpe", 0xceebef}, {".jif", 0xceebef}, {".jpeg", 0xceebef}, {".pcx", 0xe7e7ef},
-        {".png", 0xd6dfe7}, {".psd", 0xdeffff}, {".tga", 0xffffe7},  {".tif", 0xe7cbbd},
-        {".tiff", 0xe7cbbd}, {".emf", 0xd6d3d6}, {".iff", 0xefebff}, {".wmf", 0xb5b6b5},
-        {".mdb", 0xb5f6b5}, {".dbf", 0xb5f6b5}, {".xls", 0xb5f6b5},  {".htm", 0xb5b6f5},
+        {".bmp", 0xffe7e7},  {".dib", 0xffe7e7}, {".gif", 0xd6ebd6},  {".jpg", 0xceebef},
+        {".jpe", 0xceebef},  {".jif", 0xceebef}, {".jpeg", 0xceebef}, {".pcx", 0xe7e7ef},
+        {".png", 0xd6dfe7},  {".psd", 0xdeffff}, {".tga", 0xffffe7},  {".tif", 0xe7cbbd},
+        {".tiff", 0xe7cbbd}, {".emf", 0xd6d3d6}, {".iff", 0xefebff},  {".wmf", 0xb5b6b5},
+        {".mdb", 0xb5f6b5},  {".dbf", 0xb5f6b5}, {".xls", 0xb5f6b5},  {".htm", 0xb5b6f5},
         {".html", 0xb5b6f5}, {".plq", 0xb5b6f5},
     };
     const quint32 bgr = table.value(extension.toLower(), 0xffffff);

@@ -37,8 +37,8 @@ Thumbnail LoadThumbnail(const QString& path, const QSize& maxSize) {
                              : size.scaled(maxSize, Qt::KeepAspectRatio);
     // A reader that cannot scale while decoding (all but JPEG) decodes the
     // whole picture first: a giant one is refused before it is tried.
-    const bool scalesInDecoder = reader.supportsOption(QImageIOHandler::ScaledSize) &&
-                                 reader.format().toLower() == "jpeg";
+    const bool scalesInDecoder =
+        reader.supportsOption(QImageIOHandler::ScaledSize) && reader.format().toLower() == "jpeg";
     if (!scalesInDecoder && qint64(size.width()) * size.height() > PixelBudget()) return t;
     reader.setScaledSize(target.expandedTo(QSize(1, 1)));
     const bool gif = reader.format().toLower() == "gif";
@@ -55,7 +55,8 @@ Thumbnail LoadThumbnail(const QString& path, const QSize& maxSize) {
         }
         t.stored.bits = bits;
     }
-    if (image.size() != target) image = image.scaled(target, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    if (image.size() != target)
+        image = image.scaled(target, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     t.image = image.convertToFormat(QImage::Format_RGB32);
     t.valid = true;
     return t;

@@ -54,8 +54,10 @@ public:
     Value Get() const override {
         Value v;
         QString out;
-        if (RunTool("gsettings", {"get", schema_, PictureKey()}, &out)) v.picture = UnquoteVariant(out);
-        if (RunTool("gsettings", {"get", schema_, "picture-options"}, &out)) v.option = UnquoteVariant(out);
+        if (RunTool("gsettings", {"get", schema_, PictureKey()}, &out))
+            v.picture = UnquoteVariant(out);
+        if (RunTool("gsettings", {"get", schema_, "picture-options"}, &out))
+            v.option = UnquoteVariant(out);
         return v;
     }
     bool Set(const Value& v) override {
@@ -129,7 +131,8 @@ public:
         if (v.picture.isEmpty()) return false;
         // FillMode 2 is "Tiled", 1 "Scaled and cropped".
         const int fill = v.option == kTiled ? 2 : 1;
-        QString uri = v.picture.contains("://") ? v.picture : QUrl::fromLocalFile(v.picture).toString();
+        QString uri =
+            v.picture.contains("://") ? v.picture : QUrl::fromLocalFile(v.picture).toString();
         uri.replace('\\', "\\\\").replace('"', "\\\"");
         const QString script =
             QStringLiteral(
@@ -138,9 +141,9 @@ public:
                 "d.writeConfig('Image', \"%1\"); d.writeConfig('FillMode', %2); }")
                 .arg(uri)
                 .arg(fill);
-        return RunTool("dbus-send", {"--session", "--dest=org.kde.plasmashell", "--type=method_call",
-                                     "/PlasmaShell", "org.kde.PlasmaShell.evaluateScript",
-                                     "string:" + script});
+        return RunTool("dbus-send",
+                       {"--session", "--dest=org.kde.plasmashell", "--type=method_call",
+                        "/PlasmaShell", "org.kde.PlasmaShell.evaluateScript", "string:" + script});
     }
 };
 

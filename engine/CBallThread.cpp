@@ -6,10 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <algorithm>
 #include <cstring>
 #include <thread>
 
@@ -273,8 +273,10 @@ std::string CBallThread::Download(const std::string& address, const std::string&
     };
     if (abort_.load()) return discard("Aborted");
     if (t.isPage || t.tooBig) return discard({});
-    if (t.writeFailed) writeOk = false;  // the transfer stopped because the file could not take it
-    else if (!error.empty()) return discard(error);
+    if (t.writeFailed)
+        writeOk = false;  // the transfer stopped because the file could not take it
+    else if (!error.empty())
+        return discard(error);
     // An error status carries the server's error document, not the picture.
     if (writeOk && status >= 400) return discard({});
     if (!writeOk) {

@@ -1,13 +1,14 @@
 #include "engine/CPageFetcher.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
 #include <thread>
 
 #include "engine/CItemRegistry.h"
@@ -311,8 +312,9 @@ int CPageFetcher::SingleRequest(std::string& address, char* buffer, int& size) {
     if (rc == kSuccess && t.status != 200 && t.status != 301 && t.status != 302 && t.status != 303)
         failure_ = "the server answered " + std::to_string(t.status) +
                    (t.status == 404 ? " (not found)" : "");
-    if (rc == kSuccess && (t.badLocation || ((t.status == 301 || t.status == 302 || t.status == 303) &&
-                                             t.location.empty())))
+    if (rc == kSuccess &&
+        (t.badLocation ||
+         ((t.status == 301 || t.status == 302 || t.status == 303) && t.location.empty())))
         failure_ = "a redirect without a usable address";
     if (rc == kSuccess) {
         switch (t.status) {
@@ -418,8 +420,8 @@ int CPageFetcher::SavePage(const std::string& localName, const std::string& fold
     return WriteFile(folder + name, buffer, size, false) ? kSuccess : kFileNotCreated;
 }
 
-int CPageFetcher::SaveNewPage(std::string& localName, const std::string& folder,
-                              const char* buffer, int size, const CItemRegistry& nameMap,
+int CPageFetcher::SaveNewPage(std::string& localName, const std::string& folder, const char* buffer,
+                              int size, const CItemRegistry& nameMap,
                               const std::function<bool(const std::string&)>& mayReplace) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string name(FilePartOf(localName));

@@ -63,8 +63,8 @@ public:
     // mayReplace says the file is this page's own (from an earlier run of
     // the project), the page takes the next "__n" name of the counter that
     // nameMap does not hold, and localName comes back changed.
-    int SaveNewPage(std::string& localName, const std::string& folder, const char* buffer,
-                    int size, const CItemRegistry& nameMap,
+    int SaveNewPage(std::string& localName, const std::string& folder, const char* buffer, int size,
+                    const CItemRegistry& nameMap,
                     const std::function<bool(const std::string& fileName)>& mayReplace);
 
     // The file name for the item at address. nameMap holds the items named

@@ -12,7 +12,6 @@ namespace {
 // caller's decision.
 constexpr unsigned kParseFlags = CURLU_NON_SUPPORT_SCHEME | CURLU_ALLOW_SPACE;
 
-
 // "~pqN~" with the smallest N that occurs in neither text. One pass over
 // each text: the numbers in use are collected, and N is the least absent
 // one (at most the count of markers seen), so a text full of markers costs

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <unordered_map>
 #include <filesystem>
+#include <unordered_map>
 
 #include "store/ProjectFile.h"
 

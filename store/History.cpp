@@ -30,8 +30,7 @@ std::vector<HistoryEntry> ReadRoot(const std::string& rootIn, int maxLines, bool
         struct stat st;
         // Only a regular project.inf counts; a folder or device of that name
         // is no project.
-        if (::stat((folder + kProjectFileName).c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-            continue;
+        if (::stat((folder + kProjectFileName).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
         const ProjectSummary s = ReadProjectSummary(folder, maxLines);
         if (!s.found) continue;
         HistoryEntry e;
@@ -98,7 +97,8 @@ void AddToHistory(std::vector<HistoryEntry>& history, HistoryEntry entry) {
 std::vector<HistoryEntry> ProjectsOf(const DateGroups& groups, const std::string& text,
                                      bool keyword) {
     std::vector<HistoryEntry> out;
-    for (DateGroup g : {DateGroup::kBeforeLastMonth, DateGroup::kThisMonth, DateGroup::kLastMonth}) {
+    for (DateGroup g :
+         {DateGroup::kBeforeLastMonth, DateGroup::kThisMonth, DateGroup::kLastMonth}) {
         const auto& list = groups.Of(g);
         for (auto it = list.rbegin(); it != list.rend(); ++it) {
             if (it->name.empty()) continue;

@@ -93,12 +93,13 @@ constexpr char kHex[] = "0123456789ABCDEF";
 
 bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7f; }
 
-// Control bytes percent-encoded, so a header value stays on its line.
-std::string OneLine(std::string_view text) {
+// The bytes for which encode says so, percent-encoded; the rest as they are.
+template <class Pred>
+std::string PercentEncode(std::string_view text, Pred encode) {
     std::string out;
     out.reserve(text.size());
     for (unsigned char c : text) {
-        if (IsControl(c)) {
+        if (encode(c)) {
             out += '%';
             out += kHex[c >> 4];
             out += kHex[c & 15];
@@ -108,6 +109,9 @@ std::string OneLine(std::string_view text) {
     }
     return out;
 }
+
+// Control bytes percent-encoded, so a header value stays on its line.
+std::string OneLine(std::string_view text) { return PercentEncode(text, IsControl); }
 
 int HexValue(char h) {
     if (h >= '0' && h <= '9') return h - '0';
@@ -129,18 +133,7 @@ ssize_t FirstLineLength(int fd) {
 }  // namespace
 
 std::string EncodeField(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (unsigned char c : text) {
-        if (c == ' ' || IsControl(c)) {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
-        } else {
-            out += char(c);
-        }
-    }
-    return out;
+    return PercentEncode(text, [](unsigned char c) { return c == ' ' || IsControl(c); });
 }
 
 std::string DecodeField(std::string_view text) {
@@ -164,10 +157,10 @@ std::string DecodeField(std::string_view text) {
 }
 
 std::string FormatHeader(const ProjectHeader& h) {
-    return OneLine(h.statusText) + std::string(12, ' ') + "\r\n" + OneLine(h.versionLine) +
-           "\r\n" + "FILTER=" + OneLine(h.filterValue) + "\r\n" + OneLine(h.keywordsLine) +
-           "\r\n" + OneLine(h.engineLine) + "\r\n" + OneLine(h.urlLine) + "\r\n" +
-           std::string(13, ' ') + "\r\n";
+    return OneLine(h.statusText) + std::string(12, ' ') + "\r\n" + OneLine(h.versionLine) + "\r\n" +
+           "FILTER=" + OneLine(h.filterValue) + "\r\n" + OneLine(h.keywordsLine) + "\r\n" +
+           OneLine(h.engineLine) + "\r\n" + OneLine(h.urlLine) + "\r\n" + std::string(13, ' ') +
+           "\r\n";
 }
 
 std::string FormatItemLine(const std::string& status, const std::string& localName,

@@ -185,7 +185,8 @@ void PrintSummary(const pq::CSearchState& state, const std::string& elapsed, boo
 // Says why the start page failed, when it did.
 int Outcome(const pq::CPelquinarDoc& doc) {
     if (!doc.StartPageFailed()) return kRan;
-    std::fprintf(stderr, "pelquinar-cli: the start page failed: %s\n", doc.StartPageError().c_str());
+    std::fprintf(stderr, "pelquinar-cli: the start page failed: %s\n",
+                 doc.StartPageError().c_str());
     return kStartFailed;
 }
 

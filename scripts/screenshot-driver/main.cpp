@@ -13,9 +13,9 @@
 #include <cstdio>
 
 #include "app/demo/CDemoServer.h"
+#include "browse/Ctreemanage.h"
 #include "shell/CPelquinarApp.h"
 #include "shell/window/CAdvancedSearchDialogs.h"
-#include "browse/Ctreemanage.h"
 #include "shell/window/CMainFrame.h"
 #include "shell/window/COptionsSheet.h"
 #include "shell/window/CSearchBar.h"

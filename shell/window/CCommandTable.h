@@ -14,8 +14,8 @@ namespace pq {
 
 struct CommandSpec {
     int id;
-    const char* text;      // menu text with its & mnemonic
-    const char* toolTip;   // also the status tip
+    const char* text;     // menu text with its & mnemonic
+    const char* toolTip;  // also the status tip
     QKeySequence shortcut;
     const char* iconName;  // freedesktop icon name; a shipped icon of the same name backs it
     bool checkable;

@@ -1,5 +1,6 @@
 #include "shell/window/CMainFrame.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -7,16 +8,14 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QInputDialog>
-#include <QLineEdit>
-#include <ctime>
-#include <QAbstractItemView>
 #include <QItemSelectionModel>
-#include <QScrollBar>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSettings>
 #include <QShortcut>
 #include <QStatusBar>
@@ -24,15 +23,16 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
+#include <ctime>
 
 #include "browse/CCopyMoveDialog.h"
 #include "browse/CImagelist.h"
+#include "browse/CImgContainerWnd.h"
+#include "browse/CSearchimagelist.h"
 #include "browse/Chistorylist.h"
 #include "browse/Ctreemanage.h"
-#include "browse/CImgContainerWnd.h"
 #include "browse/ViewPort.h"
 #include "browse/Wallpaper.h"
-#include "browse/CSearchimagelist.h"
 #include "shell/CPelquinarApp.h"
 #include "shell/FrameRules.h"
 #include "shell/window/CAdvancedSearchDialogs.h"
@@ -50,8 +50,12 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 // Pane texts of a fresh search layout: the three counters at 0.
 std::array<QString, 6> FreshSearchTexts() {
-    return {QStringLiteral("Page Searched:0    "), QStringLiteral("Image Found:0    "),
-            QStringLiteral("Image Download:0    "), QString(), QString(), QString()};
+    return {QStringLiteral("Page Searched:0    "),
+            QStringLiteral("Image Found:0    "),
+            QStringLiteral("Image Download:0    "),
+            QString(),
+            QString(),
+            QString()};
 }
 
 }  // namespace
@@ -169,8 +173,8 @@ void CMainFrame::BuildMenus() {
     add(file, {cmd::kNewCategory, 0, cmd::kExit});
     QMenu* edit = bar->addMenu(tr("&Edit"));
     edit->setObjectName("editMenu");
-    add(edit, {cmd::kCopyTo, cmd::kMoveTo, cmd::kDelete, 0, cmd::kSelectAll,
-               cmd::kInvertSelection});
+    add(edit,
+        {cmd::kCopyTo, cmd::kMoveTo, cmd::kDelete, 0, cmd::kSelectAll, cmd::kInvertSelection});
     QMenu* view = bar->addMenu(tr("&View"));
     view->setObjectName("viewMenu");
     add(view, {cmd::kToolbar, cmd::kUrlBar, 0, cmd::kLayoutSearch, cmd::kLayoutDownload,
@@ -178,14 +182,14 @@ void CMainFrame::BuildMenus() {
     QMenu* preview = view->addMenu(tr("&Preview"));
     preview->setObjectName("previewMenu");
     add(preview, {cmd::kPreviewLeft, cmd::kPreviewMiddle, cmd::kPreviewRight});
-    add(view, {cmd::kFullScreen, cmd::kBrowse, 0, cmd::kViewIcon, cmd::kViewSmallIcon,
-               cmd::kViewList, cmd::kViewReport, cmd::kViewThumbnails, 0, cmd::kPreviousImage,
-               cmd::kNextImage, cmd::kSlideShow, 0, cmd::kActualSize, cmd::kBestFit, cmd::kZoomIn,
-               cmd::kZoomOut});
+    add(view,
+        {cmd::kFullScreen, cmd::kBrowse, 0, cmd::kViewIcon, cmd::kViewSmallIcon, cmd::kViewList,
+         cmd::kViewReport, cmd::kViewThumbnails, 0, cmd::kPreviousImage, cmd::kNextImage,
+         cmd::kSlideShow, 0, cmd::kActualSize, cmd::kBestFit, cmd::kZoomIn, cmd::kZoomOut});
     QMenu* search = bar->addMenu(tr("&Search"));
     search->setObjectName("searchMenu");
-    add(search, {cmd::kGo, cmd::kStop, cmd::kContinue, 0, cmd::kAdvancedSearch,
-                 cmd::kKeywordsMode, cmd::kWebMode, 0, cmd::kGetBigPictures});
+    add(search, {cmd::kGo, cmd::kStop, cmd::kContinue, 0, cmd::kAdvancedSearch, cmd::kKeywordsMode,
+                 cmd::kWebMode, 0, cmd::kGetBigPictures});
     QMenu* tools = bar->addMenu(tr("&Tools"));
     tools->setObjectName("toolsMenu");
     add(tools, {cmd::kWallpaperTiled, cmd::kWallpaperFull, cmd::kWallpaperRestore, 0,
@@ -203,10 +207,10 @@ void CMainFrame::BuildToolbars() {
     toolbar_->setObjectName("toolbar");
     toolbar_->setMovable(false);
     toolbar_->setIconSize(QSize(22, 22));
-    for (int id : std::initializer_list<int>{cmd::kLayoutSearch, cmd::kLayoutDownload, cmd::kLayoutManage, 0, cmd::kStop, 0,
-                   cmd::kPreviousImage, cmd::kNextImage, cmd::kSlideShow, 0, cmd::kBestFit,
-                   cmd::kActualSize, cmd::kZoomIn, cmd::kZoomOut, cmd::kFullScreen, 0,
-                   cmd::kOptions}) {
+    for (int id : std::initializer_list<int>{
+             cmd::kLayoutSearch, cmd::kLayoutDownload, cmd::kLayoutManage, 0, cmd::kStop, 0,
+             cmd::kPreviousImage, cmd::kNextImage, cmd::kSlideShow, 0, cmd::kBestFit,
+             cmd::kActualSize, cmd::kZoomIn, cmd::kZoomOut, cmd::kFullScreen, 0, cmd::kOptions}) {
         if (id == 0)
             toolbar_->addSeparator();
         else
@@ -490,9 +494,8 @@ void CMainFrame::Run(int id) {
             QTreeWidgetItem* item = tree_->currentItem();
             if (!Ctreemanage::IsCategory(item)) break;
             bool ok = false;
-            const QString name = QInputDialog::getText(this, tr("New Category"),
-                                                       tr("Category Name:"), QLineEdit::Normal,
-                                                       QString(), &ok);
+            const QString name = QInputDialog::getText(
+                this, tr("New Category"), tr("Category Name:"), QLineEdit::Normal, QString(), &ok);
             if (!ok || name.isEmpty()) break;
             const QString problem = tree_->NewCategory(item, name);
             if (!problem.isEmpty()) ShowMessage(problem);
@@ -533,11 +536,10 @@ void CMainFrame::SetDesktopWallpaper(std::unique_ptr<IDesktopWallpaper> desktop,
         file);
     // Asked once: the answer comes from running the desktop's own tool.
     wallpaperAvailable_ = wallpaper_->Available();
-    const QString why =
-        wallpaperAvailable_
-            ? QString()
-            : tr(" (not on this desktop: %1)")
-                  .arg(qEnvironmentVariable("XDG_CURRENT_DESKTOP", tr("unknown")));
+    const QString why = wallpaperAvailable_
+                            ? QString()
+                            : tr(" (not on this desktop: %1)")
+                                  .arg(qEnvironmentVariable("XDG_CURRENT_DESKTOP", tr("unknown")));
     for (int id : {cmd::kWallpaperTiled, cmd::kWallpaperFull, cmd::kWallpaperRestore}) {
         QAction* a = table_->Action(id);
         for (const CommandSpec& spec : table_->Specs())
@@ -566,8 +568,8 @@ void CMainFrame::SetZoom(float zoom) {
 }
 
 void CMainFrame::ApplyView() {
-    preview_->Picture()->SetView(zoom_, layout_->FullView() ? QColor(Qt::black)
-                                                            : palette().color(QPalette::Button));
+    preview_->Picture()->SetView(
+        zoom_, layout_->FullView() ? QColor(Qt::black) : palette().color(QPalette::Button));
     UpdateCommands();
 }
 
@@ -597,22 +599,22 @@ void CMainFrame::OnSlideTick() {
     list.Selection()->setCurrentIndex(at, QItemSelectionModel::NoUpdate);
     list.Selection()->select(at, QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
     QAbstractItemView* v = list.CurrentView();
-    const int columns = std::max(1, v->viewport()->width() /
-                                        std::max(1, app_.thumbWidth + 20));
-    const int step = viewport::SlideStep(v->viewport()->width(),
-                                         QSize(app_.thumbWidth, app_.thumbHeight),
-                                         v->fontMetrics().height());
+    const int columns = std::max(1, v->viewport()->width() / std::max(1, app_.thumbWidth + 20));
+    const int step =
+        viewport::SlideStep(v->viewport()->width(), QSize(app_.thumbWidth, app_.thumbHeight),
+                            v->fontMetrics().height());
     // The list moves on by one row's share for each step, and never leaves
     // the current row out of view (after a wrap it goes back to the top).
-    if (search || index > columns) v->verticalScrollBar()->setValue(v->verticalScrollBar()->value() + step);
+    if (search || index > columns)
+        v->verticalScrollBar()->setValue(v->verticalScrollBar()->value() + step);
     v->scrollTo(at, QAbstractItemView::EnsureVisible);
-    if (list.SelectedRows().size() <= 1) ShowRow(index);
-    else listCursor_ = index;
+    if (list.SelectedRows().size() <= 1)
+        ShowRow(index);
+    else
+        listCursor_ = index;
 }
 
-void CMainFrame::SetListMode(const std::string& mode) {
-    ActiveList()->SetMode(mode);
-}
+void CMainFrame::SetListMode(const std::string& mode) { ActiveList()->SetMode(mode); }
 
 void CMainFrame::ShowListMenu(CPictureListView* view, const QPoint& at) {
     QMenu menu(this);
@@ -637,8 +639,9 @@ void CMainFrame::ShowListMenu(CPictureListView* view, const QPoint& at) {
             connect(move, &QAction::triggered, this,
                     [this, dest] { imageList_->CopySelection(dest, true); });
         }
-        for (int id : std::initializer_list<int>{cmd::kCopyTo, cmd::kMoveTo, 0, cmd::kDelete, cmd::kSelectAll,
-                       cmd::kInvertSelection, cmd::kGetBigPictures}) {
+        for (int id : std::initializer_list<int>{cmd::kCopyTo, cmd::kMoveTo, 0, cmd::kDelete,
+                                                 cmd::kSelectAll, cmd::kInvertSelection,
+                                                 cmd::kGetBigPictures}) {
             if (id == 0)
                 menu.addSeparator();
             else
@@ -790,7 +793,8 @@ void CMainFrame::OnHistoryEntry(const QString& count) {
     e.modified = now;
     const bool keyword = state_.keywordFlag.load();
     // The histories not read yet will find the project on disk.
-    if (keyword ? keyBuilt_ : webBuilt_) store::AddToHistory(keyword ? keyHistory_ : webHistory_, e);
+    if (keyword ? keyBuilt_ : webBuilt_)
+        store::AddToHistory(keyword ? keyHistory_ : webHistory_, e);
     if (history_->Key() == (keyword ? "key" : "web")) ShowHistory(history_->Key());
 }
 
@@ -965,7 +969,8 @@ void CMainFrame::ClearHistoryAddress() {
 
 void CMainFrame::ShowOptions() {
     COptionsSheet sheet(app_, this);
-    if (sheet.exec() == QDialog::Accepted) emit ThumbnailSizeChanged(app_.thumbWidth, app_.thumbHeight);
+    if (sheet.exec() == QDialog::Accepted)
+        emit ThumbnailSizeChanged(app_.thumbWidth, app_.thumbHeight);
 }
 
 QString CMainFrame::HelpPage() {

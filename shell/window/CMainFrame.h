@@ -13,10 +13,10 @@
 
 #include "engine/CPelquinarDoc.h"
 #include "engine/CSearchState.h"
-#include "store/History.h"
-#include "shell/CSearchCommands.h"
 #include "shell/CFrameSearchUi.h"
+#include "shell/CSearchCommands.h"
 #include "shell/window/CPaneLayout.h"
+#include "store/History.h"
 
 class QLabel;
 class QTimer;

@@ -1,5 +1,7 @@
 #include "shell/window/COptionsSheet.h"
 
+#include <qdrawutil.h>
+
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -9,7 +11,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
-#include <qdrawutil.h>
 #include <QSlider>
 #include <QSpinBox>
 #include <QStyleOptionFrame>
@@ -47,8 +48,8 @@ void CThumbCellPreview::paintEvent(QPaintEvent*) {
 
 namespace {
 
-QSlider* MakeSlider(QWidget* parent, const char* name, const QString& accessible,
-                    Qt::Orientation o, int lo, int hi, int value) {
+QSlider* MakeSlider(QWidget* parent, const char* name, const QString& accessible, Qt::Orientation o,
+                    int lo, int hi, int value) {
     auto* s = new QSlider(o, parent);
     s->setObjectName(QLatin1String(name));
     s->setAccessibleName(accessible);
@@ -145,9 +146,12 @@ QWidget* COptionsSheet::MakeThumbnailsPage() {
     preview_->setMinimumSize(220, 220);
 
     auto changed = [this] { UpdatePreview(); };
-    Pair(widthSlider_, widthSpin_, [this](int v) { app_.thumbWidth = v; }, changed);
-    Pair(heightSlider_, heightSpin_, [this](int v) { app_.thumbHeight = v; }, changed);
-    Pair(borderSlider_, borderSpin_, [this](int v) { app_.thumbBorder = v; }, changed);
+    Pair(
+        widthSlider_, widthSpin_, [this](int v) { app_.thumbWidth = v; }, changed);
+    Pair(
+        heightSlider_, heightSpin_, [this](int v) { app_.thumbHeight = v; }, changed);
+    Pair(
+        borderSlider_, borderSpin_, [this](int v) { app_.thumbBorder = v; }, changed);
 
     auto* grid = new QGridLayout(group);
     grid->addWidget(new QLabel(tr("Width"), group), 0, 0);

@@ -139,9 +139,7 @@ QSize CSearchBar::sizeHint() const {
     return {std::max(kMinWidth, 720), address_->sizeHint().height() + 4};
 }
 
-QSize CSearchBar::minimumSizeHint() const {
-    return {kMinWidth, address_->sizeHint().height() + 4};
-}
+QSize CSearchBar::minimumSizeHint() const { return {kMinWidth, address_->sizeHint().height() + 4}; }
 
 void CSearchBar::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);

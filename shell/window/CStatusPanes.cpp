@@ -17,8 +17,7 @@ constexpr std::array<int, CStatusPanes::kBars> kSteps = {1, 1, 10};
 constexpr std::array<const char*, CStatusPanes::kPanes> kNames = {
     "pagePane", "foundPane", "downloadPane", "elapsedPane", "freePane", "lastPane"};
 constexpr std::array<const char*, CStatusPanes::kPanes> kAccessible = {
-    "Pages searched", "Pictures found", "Pictures downloaded", "Elapsed time", "Status",
-    "Picture"};
+    "Pages searched", "Pictures found", "Pictures downloaded", "Elapsed time", "Status", "Picture"};
 }  // namespace
 
 CStatusPanes::CStatusPanes(QStatusBar* bar) : QObject(bar), bar_(bar) {

@@ -40,8 +40,9 @@ RunResult RunCli(const std::string& args) {
     RunResult r;
     // A home of the test's own: the default start directory lies below it.
     const std::string home = gConfig.substr(0, gConfig.rfind('/'));
-    std::string cmd = "HOME=" + Quote(home) + " XDG_CONFIG_HOME= PELQUINAR_CONFIG=" +
-                      Quote(gConfig) + " " + std::string(PQ_CLI_PATH) + " " + args + " 2>&1";
+    std::string cmd = "HOME=" + Quote(home) +
+                      " XDG_CONFIG_HOME= PELQUINAR_CONFIG=" + Quote(gConfig) + " " +
+                      std::string(PQ_CLI_PATH) + " " + args + " 2>&1";
     FILE* p = ::popen(cmd.c_str(), "r");
     if (!p) return r;
     std::array<char, 4096> buf;

@@ -1,7 +1,7 @@
 // What a killed run leaves, what a full disk does, and the reasons a start
 // page failed: against pelquinar-cli and the engine, on 127.0.0.1.
-#include <gtest/gtest.h>
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
@@ -11,8 +11,8 @@
 
 #include <array>
 #include <cerrno>
-#include <cstring>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -37,8 +37,8 @@ struct CliRun {
 
 // Runs pelquinar-cli with a home and settings of the test's own.
 CliRun Cli(const std::vector<std::string>& args, const std::string& home) {
-    std::string cmd = "HOME='" + home + "' PELQUINAR_CONFIG='" + home + "conf' " +
-                      std::string(PQ_CLI_PATH);
+    std::string cmd =
+        "HOME='" + home + "' PELQUINAR_CONFIG='" + home + "conf' " + std::string(PQ_CLI_PATH);
     for (const auto& a : args) cmd += " '" + a + "'";
     cmd += " 2>&1";
     CliRun r;
@@ -79,7 +79,7 @@ TEST(StartPage, TheCliSaysWhyItFailed) {
     int n = 0;
     for (const auto& c : cases) {
         CliRun r = Cli({"web", c.address, "--project", home.Path() + "p" + std::to_string(n++)},
-                    home.Path());
+                       home.Path());
         EXPECT_EQ(r.code, 1) << r.out;
         EXPECT_NE(r.out.find("the start page failed: "), std::string::npos) << r.out;
         EXPECT_NE(r.out.find(c.reason), std::string::npos) << c.address << "\n" << r.out;
@@ -151,10 +151,12 @@ TEST(CrashSafety, AKilledSearchLeavesAWholeRecordAndContinueCompletesIt) {
         const std::string project = home.Path() + "proj" + std::to_string(round++) + "/";
         const std::string cli = PQ_CLI_PATH;
         const std::string url = server.Url("/index.html");
-        const std::string env1 = "HOME=" + home.Path(), env2 = "PELQUINAR_CONFIG=" + home.Path() + "conf";
-        std::vector<char*> argv = {const_cast<char*>(cli.c_str()), const_cast<char*>("web"),
-                                   const_cast<char*>(url.c_str()), const_cast<char*>("--project"),
-                                   const_cast<char*>(project.c_str()), nullptr};
+        const std::string env1 = "HOME=" + home.Path(),
+                          env2 = "PELQUINAR_CONFIG=" + home.Path() + "conf";
+        std::vector<char*> argv = {
+            const_cast<char*>(cli.c_str()),     const_cast<char*>("web"),
+            const_cast<char*>(url.c_str()),     const_cast<char*>("--project"),
+            const_cast<char*>(project.c_str()), nullptr};
         std::vector<char*> envp = {const_cast<char*>(env1.c_str()), const_cast<char*>(env2.c_str()),
                                    nullptr};
         pid_t pid = 0;
@@ -173,7 +175,8 @@ TEST(CrashSafety, AKilledSearchLeavesAWholeRecordAndContinueCompletesIt) {
             EXPECT_EQ(fs::file_size(project + pic.localName), 20000u) << pic.localName;
         // No picture under its final name is cut short.
         for (const auto& e : fs::directory_iterator(project))
-            if (e.path().extension() == ".gif") EXPECT_EQ(fs::file_size(e.path()), 20000u) << e.path();
+            if (e.path().extension() == ".gif")
+                EXPECT_EQ(fs::file_size(e.path()), 20000u) << e.path();
 
         CliRun again = Cli({"continue", project}, home.Path());
         ASSERT_EQ(again.code, 0) << again.out;

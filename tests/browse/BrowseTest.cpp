@@ -131,12 +131,11 @@ TEST(PictureLoader, UnreadableAndHostilePicturesGiveNothing) {
     png.save(QString::fromStdString(dir.Path() + "png-named.jpg"), "PNG");
 
     for (const char* name : {"giant.jpg", "giant.bmp", "empty.jpg", "page.gif"}) {
-        picture::Thumbnail t = picture::LoadThumbnail(QString::fromStdString(dir.Path() + name),
-                                                      QSize(80, 80));
+        picture::Thumbnail t =
+            picture::LoadThumbnail(QString::fromStdString(dir.Path() + name), QSize(80, 80));
         EXPECT_FALSE(t.valid) << name;
         EXPECT_TRUE(t.image.isNull()) << name;
-        EXPECT_TRUE(picture::LoadWhole(QString::fromStdString(dir.Path() + name)).isNull())
-            << name;
+        EXPECT_TRUE(picture::LoadWhole(QString::fromStdString(dir.Path() + name)).isNull()) << name;
     }
     // A truncated JPEG or a PNG under a .jpg name: whatever Qt makes of it,
     // never a crash, and the next picture still comes.
@@ -156,7 +155,7 @@ TEST(PictureLoader, ConvertToBmpWritesABmp) {
 
 TEST(FileRecord, SizeDateAndTypeTexts) {
     const std::pair<qint64, const char*> sizes[] = {
-        {0, "0 bytes"}, {1023, "1023 bytes"}, {1024, "1KB"}, {1535, "1KB"},
+        {0, "0 bytes"}, {1023, "1023 bytes"}, {1024, "1KB"},       {1535, "1KB"},
         {1536, "2KB"},  {1048576, "1MB"},     {1047552, "1023KB"}, {1048064, "1MB"}};
     for (auto [bytes, text] : sizes) EXPECT_EQ(CFileRecord::ListSizeText(bytes), text) << bytes;
     EXPECT_EQ(CFileRecord::DateTextOf(QDateTime(QDate(2007, 3, 4), QTime(5, 6, 7))),
@@ -206,7 +205,8 @@ TEST_F(Lists, AFolderListsItsPicturesOnlyAndTheSameFolderAgainChangesNothing) {
 }
 
 TEST_F(Lists, ThumbnailsComeForEveryRowAndAgainAfterASizeChange) {
-    for (int i = 0; i < 12; ++i) WriteJpeg(Folder() + QString("p%1.jpg").arg(i, 2, 10, QChar('0')), 300, 200);
+    for (int i = 0; i < 12; ++i)
+        WriteJpeg(Folder() + QString("p%1.jpg").arg(i, 2, 10, QChar('0')), 300, 200);
     WriteBytes(dir.Path() + "broken.jpg", "not a picture at all");
     CThumbList list;
     list.resize(400, 300);
@@ -302,7 +302,8 @@ TEST_F(Lists, GetBigPicturesDownloadsIntoTheFolderShown) {
     const std::string inf =
         "0**00:00:01   \r\nVersion=1.1\r\nFILTER=910000 0 900\r\nKEYWORDS=cats\r\n"
         "SEARCHENGINE=g\r\nURL=http://h/images?q=cats\r\n             \r\n"
-        "OK one.gif 1KB http://h/images?q=tbn:abc:" + server.HostPort() + "/big/one.gif\r\n";
+        "OK one.gif 1KB http://h/images?q=tbn:abc:" +
+        server.HostPort() + "/big/one.gif\r\n";
     WriteBytes(dir.Path() + "project.inf", inf);
     WriteBytes(dir.Path() + "one.gif", ReadBytes(Demo("tiles.gif").toStdString()));
     std::string mode = "report";

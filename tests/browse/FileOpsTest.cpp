@@ -36,7 +36,8 @@ protected:
         to = dst.Path() + "out/";
         fs::create_directories(from);
         fs::create_directories(to);
-        for (const char* n : {"a.jpg", "b.gif", "c.bmp"}) Write(from + n, std::string("data of ") + n);
+        for (const char* n : {"a.jpg", "b.gif", "c.bmp"})
+            Write(from + n, std::string("data of ") + n);
     }
     QStringList Files(std::initializer_list<const char*> names) {
         QStringList l;
@@ -93,8 +94,8 @@ TEST_F(FileOps, ATakenNameIsReplacedSkippedOrKeptBesideAsAsked) {
 
 TEST_F(FileOps, ADestinationThatCannotBeWrittenStopsAndLeavesTheRest) {
     Write(dst.Path() + "plain-file", "x");
-    auto r = Ops::Copy(Files({"a.jpg", "b.gif"}), QString::fromStdString(dst.Path() + "plain-file/sub"),
-                       true, {});
+    auto r = Ops::Copy(Files({"a.jpg", "b.gif"}),
+                       QString::fromStdString(dst.Path() + "plain-file/sub"), true, {});
     EXPECT_FALSE(r.Ok());
     EXPECT_FALSE(r.failedFile.isEmpty());
     EXPECT_FALSE(r.reason.isEmpty());

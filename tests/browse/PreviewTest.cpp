@@ -24,8 +24,7 @@ TEST(ViewPort, BestFitSpansOneSideAndCentresTheOther) {
     EXPECT_EQ(Destination(QSize(500, 1000), QSize(400, 400), kBestFit, {}),
               QRect(100, 0, 200, 400));
     // Smaller than the pane: its own size, centred, even at best fit.
-    EXPECT_EQ(Destination(QSize(100, 50), QSize(400, 400), kBestFit, {}),
-              QRect(150, 175, 100, 50));
+    EXPECT_EQ(Destination(QSize(100, 50), QSize(400, 400), kBestFit, {}), QRect(150, 175, 100, 50));
     // Zoomed larger than the pane: shifted by the scroll position.
     EXPECT_EQ(Destination(QSize(1000, 500), QSize(400, 400), 1.0f, QPoint(30, 40)),
               QRect(-30, -40, 1000, 500));

@@ -56,7 +56,8 @@ TEST_F(HostileSite, AFetchedPageNeverReplacesAFileTheSearchDidNotMakeForIt) {
     EXPECT_NE(contents.find("</HTML>"), std::string::npos) << "the contents page is whole";
     EXPECT_EQ(dir.ReadFile("cat.jpg"), "\xFF\xD8\xFF picture bytes");
     // The pages were kept all the same, under names of their own.
-    EXPECT_EQ(dir.ReadFile("project__1.inf"), "<html>EVIL\r\nOK evil.gif 1KB http://elsewhere/</html>");
+    EXPECT_EQ(dir.ReadFile("project__1.inf"),
+              "<html>EVIL\r\nOK evil.gif 1KB http://elsewhere/</html>");
     EXPECT_EQ(dir.ReadFile("HalvCon1__2.htm"), "<html>EVIL contents</html>");
     EXPECT_EQ(dir.ReadFile("cat__3.jpg"), "<html>EVIL picture</html>");
     ExpectOkLinesNameFiles();
@@ -66,12 +67,14 @@ TEST_F(HostileSite, ControlBytesAndMarkupInAddressesStayOutOfTheRecords) {
     test::RawHttpServer raw([](const std::string& target) {
         test::RawHttpServer::Answer a;
         if (target == "/index.html") {
-            a.bytes = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n"
-                      "<title>Home</title><a href=r.html>r</a><a href=m.html>m</a>";
+            a.bytes =
+                "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n"
+                "<title>Home</title><a href=r.html>r</a><a href=m.html>m</a>";
         } else if (target == "/r.html") {
             a.bytes = "HTTP/1.0 302 Found\r\nLocation: /a.html\rX-Junk: 1\r\n\r\n";
         } else if (target == "/m.html") {
-            a.bytes = "HTTP/1.0 302 Found\r\nLocation: /x.html?<img src=x onerror=alert(1)>\r\n\r\n";
+            a.bytes =
+                "HTTP/1.0 302 Found\r\nLocation: /x.html?<img src=x onerror=alert(1)>\r\n\r\n";
         } else if (target.rfind("/x.html", 0) == 0) {
             a.bytes = "HTTP/1.0 200 OK\r\n\r\n<title>Fish & chips</title>landed";
         } else {
@@ -250,7 +253,8 @@ TEST_F(HostileSite, AnEndlessPictureIsCutOffAtTheLimitAndDiscarded) {
         if (target == "/index.html") {
             a.bytes = "HTTP/1.0 200 OK\r\n\r\n<img src=endless.gif><img src=fine.gif>";
         } else if (target == "/fine.gif") {
-            a.bytes = "HTTP/1.0 200 OK\r\nContent-Length: 200\r\n\r\nGIF89a" + std::string(194, 'f');
+            a.bytes =
+                "HTTP/1.0 200 OK\r\nContent-Length: 200\r\n\r\nGIF89a" + std::string(194, 'f');
         } else {
             a.bytes = "HTTP/1.0 200 OK\r\nContent-Type: image/gif\r\n\r\nGIF89a";
             a.endless = true;

@@ -298,8 +298,8 @@ TEST_F(Commands, ContinueTakesTheKindFromTheProjectNotFromTheSearchBar) {
     Serve("/a.gif", test::PictureBytes(400, 'a'));
     app.searchMode = "searchweb";
     app.maxLevels = 0;
-    SearchStart web = commands.WebSearch(SearchBarText{server.Url("/index.html"), "", ""},
-                                         dir.Path() + "mine/");
+    SearchStart web =
+        commands.WebSearch(SearchBarText{server.Url("/index.html"), "", ""}, dir.Path() + "mine/");
     ASSERT_TRUE(web.started);
     Finish();
     EXPECT_EQ(state.DownloadedCount(), 1);

@@ -35,12 +35,12 @@ TEST(FrameRules, SplitterEntries) {
         const char* text;  // nullptr: absent
         SplitterEntry expected;
     };
-    const QString texts[] = {"-1 150 -1 150", "2 300 0 40", "-1 -1 -1 5", "garbage", "1 2 3",
-                             "  -1   220  -1  90 "};
+    const QString texts[] = {"-1 150 -1 150", "2 300 0 40", "-1 -1 -1 5",
+                             "garbage",       "1 2 3",      "  -1   220  -1  90 "};
     const std::vector<std::pair<const QString*, SplitterEntry>> cases = {
-        {nullptr, {-1, 150, -1, 150}},    {&texts[0], {-1, 150, -1, 150}},
-        {&texts[1], {2, 300, -1, 40}},    {&texts[2], {-1, 100, -1, 10}},
-        {&texts[3], {-1, 100, -1, 100}},  {&texts[4], {-1, 100, -1, 100}},
+        {nullptr, {-1, 150, -1, 150}},   {&texts[0], {-1, 150, -1, 150}},
+        {&texts[1], {2, 300, -1, 40}},   {&texts[2], {-1, 100, -1, 10}},
+        {&texts[3], {-1, 100, -1, 100}}, {&texts[4], {-1, 100, -1, 100}},
         {&texts[5], {-1, 220, -1, 90}},
     };
     for (const auto& [text, e] : cases) {

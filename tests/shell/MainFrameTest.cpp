@@ -24,13 +24,12 @@
 #include <functional>
 
 #include "browse/CImagelist.h"
+#include "browse/CImgContainerWnd.h"
 #include "browse/CSearchimagelist.h"
 #include "browse/Chistorylist.h"
 #include "browse/Ctreemanage.h"
-#include "browse/CImgContainerWnd.h"
 #include "browse/Wallpaper.h"
 #include "shell/CPelquinarApp.h"
-#include "tests/support/FakeWallpaper.h"
 #include "shell/window/CAdvancedSearchDialogs.h"
 #include "shell/window/CMainFrame.h"
 #include "shell/window/COptionsSheet.h"
@@ -39,6 +38,7 @@
 #include "shell/window/CommandIds.h"
 #include "store/ProjectFile.h"
 #include "tests/engine/CrawlFixture.h"
+#include "tests/support/FakeWallpaper.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestHttpServer.h"
 
@@ -84,8 +84,8 @@ TEST_F(Window, OpensInTheManageLayoutWithTitleCountersAndAddress) {
     EXPECT_TRUE(f.findChild<QToolButton*>("browserTab")->isChecked());
     EXPECT_FALSE(f.findChild<QToolButton*>("searchTab")->isChecked());
     // The views to come hold placeholders named after them.
-    for (const char* name : {"treeView", "imageList", "searchImageList", "historyListView",
-                             "previewView"})
+    for (const char* name :
+         {"treeView", "imageList", "searchImageList", "historyListView", "previewView"})
         EXPECT_NE(f.findChild<QWidget*>(name), nullptr) << name;
 }
 
@@ -174,7 +174,8 @@ TEST_F(Window, ASearchFromTheSearchBarRunsToItsEndAndFillsThePanes) {
     EXPECT_EQ(f.LayoutText(), "search");
     EXPECT_TRUE(f.Action(cmd::kStop)->isEnabled());
     ASSERT_TRUE(WaitUntil([&] { return !f.Searching(); }));
-    ASSERT_TRUE(WaitUntil([&] { return Pane(f, 2) == "Image Download:2"; })) << Pane(f, 2).toStdString();
+    ASSERT_TRUE(WaitUntil([&] { return Pane(f, 2) == "Image Download:2"; }))
+        << Pane(f, 2).toStdString();
     EXPECT_FALSE(f.Action(cmd::kStop)->isEnabled());
     EXPECT_EQ(f.LayoutText(), "nosearch");
     EXPECT_EQ(Pane(f, 0), "Page Searched:2");
@@ -182,8 +183,9 @@ TEST_F(Window, ASearchFromTheSearchBarRunsToItsEndAndFillsThePanes) {
     EXPECT_TRUE(Pane(f, 3).startsWith("00:00:")) << Pane(f, 3).toStdString();
     ASSERT_TRUE(WaitUntil([&] { return !f.Panes()->TimerActive(20); }));
     EXPECT_EQ(f.Panes()->BarValue(2), 0);
-    const std::string project = app.startDirectory + "My Search/Websearch/127.0.0.1:" +
-                                std::to_string(server.Port()) + "=index.html/";
+    const std::string project = app.startDirectory +
+                                "My Search/Websearch/127.0.0.1:" + std::to_string(server.Port()) +
+                                "=index.html/";
     EXPECT_TRUE(fs::exists(project + "a.gif"));
     EXPECT_TRUE(fs::exists(project + "b.gif"));
     EXPECT_EQ(app.history.front(), server.Url("/index.html"));
@@ -198,7 +200,8 @@ TEST_F(Window, AddressesTheEngineCannotFetchGetAMessage) {
         EXPECT_FALSE(f.Searching()) << address;
     }
     ASSERT_EQ(messages.count(), 3);
-    EXPECT_TRUE(messages[0][0].toString().contains("ftp")) << messages[0][0].toString().toStdString();
+    EXPECT_TRUE(messages[0][0].toString().contains("ftp"))
+        << messages[0][0].toString().toStdString();
     EXPECT_TRUE(messages[2][0].toString().contains("control characters"));
 
     // Keyword mode without keywords says so.
@@ -509,7 +512,8 @@ TEST_F(Window, PicturesDroppedOnACategoryAreMovedOrCopied) {
     const QString scenicPath = QString::fromStdString(app.startDirectory + "My Pictures/Scenic/");
     QTreeWidgetItem* scenic = f.Tree()->FindCategory(scenicPath);
     ASSERT_NE(scenic, nullptr);
-    const QString a = QString::fromStdString(pics + "a.jpg"), b = QString::fromStdString(pics + "b.jpg");
+    const QString a = QString::fromStdString(pics + "a.jpg"),
+                  b = QString::fromStdString(pics + "b.jpg");
     ASSERT_TRUE(f.Tree()->Drop(scenic, {a, b}, false));
     EXPECT_TRUE(fs::exists(scenicPath.toStdString() + "a.jpg"));
     EXPECT_TRUE(fs::exists(scenicPath.toStdString() + "b.jpg"));

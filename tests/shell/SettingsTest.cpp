@@ -175,7 +175,7 @@ TEST_F(Settings, SaveWritesEveryValueAndLongValuesComeBackWhole) {
           "bBmp",       "bThum",      "bBig",         "winmode",      "listmode", "slistmode",
           "searchmode", "tabmode",    "dircreate",    "maxlevels",    "maxpages", "limit",
           "useproxy",   "proxy",      "port",         "username",     "password", "Item0",
-          "Item1",      "searchhost", "startdir", "picturelimit"})
+          "Item1",      "searchhost", "startdir",     "picturelimit"})
         EXPECT_NE(file.find(std::string(name) + "="), std::string::npos) << name;
     CPelquinarApp back = Loaded();
     EXPECT_EQ(back.proxy, std::string(300, 'p') + ":8080");

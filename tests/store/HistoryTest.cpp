@@ -25,13 +25,13 @@ protected:
     std::string Key() const { return dir.Path() + "My Search/Keysearch/"; }
     // A project with its project.inf changed `age` seconds before now.
     void Project(const std::string& root, const std::string& name, std::time_t age,
-                 const std::string& line1 = "3**00:00:09",
-                 const std::string& url = "http://site/",
+                 const std::string& line1 = "3**00:00:09", const std::string& url = "http://site/",
                  const std::string& keywords = "") {
         fs::create_directories(root + name);
         const std::string inf = root + name + "/project.inf";
         std::ofstream(inf, std::ios::binary)
-            << line1 << "            \r\nVersion=1.1\r\nFILTER=000000 0 900\r\nKEYWORDS=" << keywords
+            << line1
+            << "            \r\nVersion=1.1\r\nFILTER=000000 0 900\r\nKEYWORDS=" << keywords
             << "\r\nSEARCHENGINE=\r\nURL=" << url << "\r\n             \r\n";
         utimbuf t{now - age, now - age};
         ::utime(inf.c_str(), &t);
@@ -51,7 +51,7 @@ TEST_F(History, DateGroupBoundaries) {
     Project(Web(), "month", 31 * kDay);
     Project(Key(), "old", 61 * kDay, "5**00:00:01", "http://h/images?q=cats", "cats");
     Project(Web(), "today", 10);
-    fs::create_directories(Web() + "no-record");  // no project.inf: in no list
+    fs::create_directories(Web() + "no-record");               // no project.inf: in no list
     fs::create_directories(Web() + "dir-record/project.inf");  // not a file either
     const DateGroups g = BuildDateGroups({Web(), Key()}, now);
     ASSERT_EQ(g.Of(DateGroup::kThisMonth).size(), 2u);
@@ -90,7 +90,8 @@ TEST_F(History, SearchHistoriesListEveryProjectNewestFirst) {
     // Root reads a file without permission all the same; either way nothing breaks.
     names.erase(std::remove(names.begin(), names.end(), "broken"), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"third", "second", "first"}));
-    const auto second = std::find_if(h.begin(), h.end(), [](auto& e) { return e.name == "second"; });
+    const auto second =
+        std::find_if(h.begin(), h.end(), [](auto& e) { return e.name == "second"; });
     EXPECT_EQ(second->pictures, "no star here") << "a line 1 without a star counts whole";
     const auto first = std::find_if(h.begin(), h.end(), [](auto& e) { return e.name == "first"; });
     EXPECT_EQ(first->pictures, "7");
@@ -136,9 +137,9 @@ TEST(Categories, SkeletonOnFirstStartOnlyAndNames) {
     std::string dirCreate = "-1";
     ASSERT_TRUE(EnsureSkeleton(dir.Path(), dirCreate));
     EXPECT_EQ(dirCreate, "1");
-    for (const char* f : {"My Search/Websearch", "My Search/Keysearch", "My Pictures/Scenic",
-                          "My Pictures/Portrait", "My Pictures/Cartoon", "My Pictures/Sport",
-                          "My Pictures/Art"})
+    for (const char* f :
+         {"My Search/Websearch", "My Search/Keysearch", "My Pictures/Scenic",
+          "My Pictures/Portrait", "My Pictures/Cartoon", "My Pictures/Sport", "My Pictures/Art"})
         EXPECT_TRUE(fs::is_directory(dir.Path() + f)) << f;
     fs::remove(dir.Path() + "My Pictures/Sport");
     ASSERT_TRUE(EnsureSkeleton(dir.Path(), dirCreate));
@@ -147,7 +148,8 @@ TEST(Categories, SkeletonOnFirstStartOnlyAndNames) {
     std::string reason;
     EXPECT_TRUE(MakeCategory(dir.Path() + "My Pictures/Scenic/", "Cats", reason));
     EXPECT_TRUE(fs::is_directory(dir.Path() + "My Pictures/Scenic/Cats"));
-    EXPECT_TRUE(MakeCategory(dir.Path() + "My Pictures/Scenic/", "Cats", reason)) << "already there";
+    EXPECT_TRUE(MakeCategory(dir.Path() + "My Pictures/Scenic/", "Cats", reason))
+        << "already there";
     for (const char* bad : {"", "a/b", "..", ".", ".hidden", "x\ny"}) {
         EXPECT_FALSE(MakeCategory(dir.Path() + "My Pictures/", bad, reason)) << bad;
         EXPECT_FALSE(reason.empty()) << bad;

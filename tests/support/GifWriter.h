@@ -23,7 +23,8 @@ inline std::string MakeGif(int width, int height, const std::vector<int>& frameC
     g += char(0);
     g += char(0);
     g += std::string("\x00\x00\x00\xff\x00\x00\x00\xff\x00\x00\x00\xff", 12);
-    if (frameColours.size() > 1) g += std::string("\x21\xff\x0bNETSCAPE2.0\x03\x01\x00\x00\x00", 19);
+    if (frameColours.size() > 1)
+        g += std::string("\x21\xff\x0bNETSCAPE2.0\x03\x01\x00\x00\x00", 19);
     for (int colour : frameColours) {
         g += std::string("\x21\xf9\x04\x00\x01\x00\x00\x00", 8);  // delay 1/100 s
         g += ',';

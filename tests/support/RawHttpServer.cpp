@@ -62,7 +62,8 @@ void RawHttpServer::Serve(int fd) {
     }
     std::string target;
     size_t sp = request.find(' ');
-    if (sp != std::string::npos) target = request.substr(sp + 1, request.find(' ', sp + 1) - sp - 1);
+    if (sp != std::string::npos)
+        target = request.substr(sp + 1, request.find(' ', sp + 1) - sp - 1);
     Answer a = handler_(target);
     bool ok = ::send(fd, a.bytes.data(), a.bytes.size(), MSG_NOSIGNAL) == ssize_t(a.bytes.size());
     // An endless body: filler until the client closes, bounded in time so a
