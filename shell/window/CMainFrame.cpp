@@ -148,6 +148,8 @@ CMainFrame::CMainFrame(CPelquinarApp& app, QWidget* parent)
     searchBar_->SetAddressText("http://");
     panes_->SetText(4, tr("Ready"));
     SetDesktopWallpaper(IDesktopWallpaper::ForThisDesktop(), CWallpaper::DefaultFile());
+    // The browser opens on the searches made so far, not on an empty pane.
+    tree_->setCurrentItem(tree_->HistoryItem(QStringLiteral("web")));
 }
 
 CMainFrame::~CMainFrame() {
@@ -873,6 +875,13 @@ void CMainFrame::OnSearchEnded() {
 
 void CMainFrame::OnDownloadsEnded() {
     running_ = false;
+    // The history entry made when the crawl ended counted the pictures saved
+    // by then; now all are in.
+    for (auto* history : {&webHistory_, &keyHistory_})
+        for (auto& e : *history)
+            if (e.folder == current_.projectFolder)
+                e.pictures = std::to_string(state_.DownloadedCount());
+    if (history_->Key() == "web" || history_->Key() == "key") ShowHistory(history_->Key());
     searchList_->OnPicturesSaved();
     // The browsing list shows the finished project.
     imageList_->List().ShowFolder(Q(state_.ProjectFolder()), true, true);

@@ -82,6 +82,8 @@ TEST_F(Window, OpensInTheManageLayoutWithTitleCountersAndAddress) {
     EXPECT_FALSE(f.Action(cmd::kContinue)->isEnabled());
     EXPECT_TRUE(f.Action(cmd::kLayoutManage)->isChecked());
     EXPECT_TRUE(f.findChild<QToolButton*>("browserTab")->isChecked());
+    EXPECT_EQ(f.PaneLayout()->CurrentList(), f.HistoryList()) << "it opens on the searches made";
+    EXPECT_EQ(f.HistoryList()->Key(), "web");
     EXPECT_FALSE(f.findChild<QToolButton*>("searchTab")->isChecked());
     // The views to come hold placeholders named after them.
     for (const char* name :
