@@ -797,7 +797,8 @@ void CMainFrame::OnHistoryEntry(const QString& count) {
     // The histories not read yet will find the project on disk.
     if (keyword ? keyBuilt_ : webBuilt_)
         store::AddToHistory(keyword ? keyHistory_ : webHistory_, e);
-    if (history_->Key() == (keyword ? "key" : "web")) ShowHistory(history_->Key());
+    if (history_->Key() == (keyword ? "key" : "web"))
+        history_->SetEntries(History(history_->Key()), history_->Key());
 }
 
 void CMainFrame::ForgetProjects(const QStringList& folders) {
@@ -881,7 +882,9 @@ void CMainFrame::OnDownloadsEnded() {
         for (auto& e : *history)
             if (e.folder == current_.projectFolder)
                 e.pictures = std::to_string(state_.DownloadedCount());
-    if (history_->Key() == "web" || history_->Key() == "key") ShowHistory(history_->Key());
+    // The list shown is brought up to date where it stands.
+    if (history_->Key() == "web" || history_->Key() == "key")
+        history_->SetEntries(History(history_->Key()), history_->Key());
     searchList_->OnPicturesSaved();
     // The browsing list shows the finished project.
     imageList_->List().ShowFolder(Q(state_.ProjectFolder()), true, true);
