@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QMessageBox>
 #include <cstdio>
+#include <string>
 
 #include "app/demo/CDemoServer.h"
 #include "shell/CPelquinarApp.h"
@@ -24,6 +25,26 @@ std::string FolderPath(const QString& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Answered without a display: the window's application needs one.
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--version" || a == "-v") {
+            std::printf("pelquinar 1.10\n");
+            return 0;
+        }
+        if (a == "--help" || a == "-h") {
+            std::printf(
+                "Usage: pelquinar [--start-dir DIR] [--demo]\n"
+                "Finds and collects pictures on the web.\n\n"
+                "  --start-dir DIR  where \"My Search\" and \"My Pictures\" lie, for this run\n"
+                "                   (default: the setting startdir, else ~/Pictures/Pelquinar/)\n"
+                "  --demo           serve a sample site on 127.0.0.1 and put its address in the\n"
+                "                   search bar; its projects go to a temporary folder\n"
+                "  -v, --version    print the version\n"
+                "  -h, --help       print this help\n");
+            return 0;
+        }
+    }
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("pelquinar"));
     QApplication::setApplicationDisplayName(QStringLiteral("Pelquinar"));
