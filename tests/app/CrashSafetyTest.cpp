@@ -174,9 +174,11 @@ TEST(CrashSafety, AKilledSearchLeavesAWholeRecordAndContinueCompletesIt) {
         for (const auto& pic : p.pictures)
             EXPECT_EQ(fs::file_size(project + pic.localName), 20000u) << pic.localName;
         // No picture under its final name is cut short.
-        for (const auto& e : fs::directory_iterator(project))
-            if (e.path().extension() == ".gif")
+        for (const auto& e : fs::directory_iterator(project)) {
+            if (e.path().extension() == ".gif") {
                 EXPECT_EQ(fs::file_size(e.path()), 20000u) << e.path();
+            }
+        }
 
         CliRun again = Cli({"continue", project}, home.Path());
         ASSERT_EQ(again.code, 0) << again.out;
