@@ -1,6 +1,7 @@
 #include "engine/CContentsPage.h"
 
 #include "engine/TextUtil.h"
+#include "store/ProjectFile.h"
 
 namespace pq {
 
@@ -31,18 +32,7 @@ std::string HrefOf(const std::string& localName) {
 // An address as text of the page: control bytes percent-encoded, markup
 // escaped.
 std::string AddressText(const std::string& address) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string plain;
-    for (unsigned char c : address) {
-        if (IsControl(c)) {
-            plain += '%';
-            plain += kHex[c >> 4];
-            plain += kHex[c & 15];
-        } else {
-            plain += char(c);
-        }
-    }
-    return HtmlText(plain);
+    return HtmlText(store::EncodeControls(address));
 }
 
 }  // namespace

@@ -110,9 +110,6 @@ std::string PercentEncode(std::string_view text, Pred encode) {
     return out;
 }
 
-// Control bytes percent-encoded, so a header value stays on its line.
-std::string OneLine(std::string_view text) { return PercentEncode(text, IsControl); }
-
 int HexValue(char h) {
     if (h >= '0' && h <= '9') return h - '0';
     if (h >= 'a' && h <= 'f') return h - 'a' + 10;
@@ -131,6 +128,8 @@ ssize_t FirstLineLength(int fd) {
 }
 
 }  // namespace
+
+std::string EncodeControls(std::string_view text) { return PercentEncode(text, IsControl); }
 
 std::string EncodeField(std::string_view text) {
     return PercentEncode(text, [](unsigned char c) { return c == ' ' || IsControl(c); });
@@ -157,16 +156,16 @@ std::string DecodeField(std::string_view text) {
 }
 
 std::string FormatHeader(const ProjectHeader& h) {
-    return OneLine(h.statusText) + std::string(12, ' ') + "\r\n" + OneLine(h.versionLine) + "\r\n" +
-           "FILTER=" + OneLine(h.filterValue) + "\r\n" + OneLine(h.keywordsLine) + "\r\n" +
-           OneLine(h.engineLine) + "\r\n" + OneLine(h.urlLine) + "\r\n" + std::string(13, ' ') +
-           "\r\n";
+    return EncodeControls(h.statusText) + std::string(12, ' ') + "\r\n" +
+           EncodeControls(h.versionLine) + "\r\n" + "FILTER=" + EncodeControls(h.filterValue) +
+           "\r\n" + EncodeControls(h.keywordsLine) + "\r\n" + EncodeControls(h.engineLine) +
+           "\r\n" + EncodeControls(h.urlLine) + "\r\n" + std::string(13, ' ') + "\r\n";
 }
 
 std::string FormatItemLine(const std::string& status, const std::string& localName,
                            const std::string& sizeText, const std::string& address) {
-    return OneLine(status) + " " + EncodeField(localName) + " " + EncodeField(sizeText) + " " +
-           EncodeField(address);
+    return EncodeControls(status) + " " + EncodeField(localName) + " " + EncodeField(sizeText) +
+           " " + EncodeField(address);
 }
 
 bool CreateProjectFile(const std::string& folder, const ProjectHeader& header) {
@@ -202,7 +201,7 @@ bool UpdateStatusAndAppend(const std::string& folder, const std::string& statusT
     // The status goes over the start of line 1 only when it fits there: a
     // longer text (a damaged or foreign line 1) would run into line 2. Such
     // a status is skipped; the item line is still appended.
-    const std::string status = OneLine(statusText);
+    const std::string status = EncodeControls(statusText);
     bool ok = true;
     if (ssize_t(status.size()) <= FirstLineLength(fd))
         ok = ::pwrite(fd, status.data(), status.size(), 0) == ssize_t(status.size());

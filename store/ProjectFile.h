@@ -56,6 +56,9 @@ std::string FormatItemLine(const std::string& status, const std::string& localNa
 // the line, so both are written percent-encoded ("my pic.jpg" as
 // "my%20pic.jpg"); everything else stays as it is.
 std::string EncodeField(std::string_view text);
+// Control bytes percent-encoded, all else as it is: text that must stay on
+// one line (a header value, an address shown in a page).
+std::string EncodeControls(std::string_view text);
 // Undoes EncodeField: only "%20" and the escapes of control bytes are
 // decoded, so any other "%" sequence an address held reads back unchanged.
 std::string DecodeField(std::string_view text);

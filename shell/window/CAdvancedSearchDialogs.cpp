@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "shell/CPelquinarApp.h"
+#include "shell/window/Controls.h"
 
 namespace pq {
 
@@ -30,23 +31,8 @@ QDialogButtonBox* StartCancel(QDialog* d) {
     return box;
 }
 
-QCheckBox* Check(QWidget* parent, const char* name, const QString& text, bool on) {
-    auto* c = new QCheckBox(text, parent);
-    c->setObjectName(QLatin1String(name));
-    c->setAccessibleName(text);
-    c->setChecked(on);
-    return c;
-}
-
-QSpinBox* Spin(QWidget* parent, const char* name, const QString& accessible, int lo, int hi,
-               int value) {
-    auto* s = new QSpinBox(parent);
-    s->setObjectName(QLatin1String(name));
-    s->setAccessibleName(accessible);
-    s->setRange(lo, hi);
-    s->setValue(value);
-    return s;
-}
+using controls::Check;
+using controls::Spin;
 
 }  // namespace
 

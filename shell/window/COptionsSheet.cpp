@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include "shell/CPelquinarApp.h"
+#include "shell/window/Controls.h"
 
 namespace pq {
 
@@ -50,30 +51,14 @@ namespace {
 
 QSlider* MakeSlider(QWidget* parent, const char* name, const QString& accessible, Qt::Orientation o,
                     int lo, int hi, int value) {
-    auto* s = new QSlider(o, parent);
-    s->setObjectName(QLatin1String(name));
-    s->setAccessibleName(accessible);
-    s->setRange(lo, hi);
-    s->setValue(value);
-    return s;
+    return controls::Ranged(new QSlider(o, parent), name, accessible, lo, hi, value);
 }
 
-QSpinBox* MakeSpin(QWidget* parent, const char* name, const QString& accessible, int lo, int hi,
-                   int value) {
-    auto* s = new QSpinBox(parent);
-    s->setObjectName(QLatin1String(name));
-    s->setAccessibleName(accessible);
-    s->setRange(lo, hi);
-    s->setValue(value);
-    return s;
-}
+using controls::Spin;
 
 QLineEdit* MakeEdit(QWidget* parent, const char* name, const QString& accessible,
                     const std::string& text) {
-    auto* e = new QLineEdit(QString::fromStdString(text), parent);
-    e->setObjectName(QLatin1String(name));
-    e->setAccessibleName(accessible);
-    return e;
+    return controls::Named(new QLineEdit(QString::fromStdString(text), parent), name, accessible);
 }
 
 // Ties a slider to its number box: a released slider shows in the box and
@@ -137,9 +122,9 @@ QWidget* COptionsSheet::MakeThumbnailsPage() {
     borderSlider_ = MakeSlider(group, "borderSlider", tr("Thumbnail border"), Qt::Horizontal, 0,
                                kBorderMax, app_.thumbBorder);
     // Typed values are kept as typed, in range or not.
-    widthSpin_ = MakeSpin(group, "widthSpin", tr("Thumbnail width"), 0, 9999, app_.thumbWidth);
-    heightSpin_ = MakeSpin(group, "heightSpin", tr("Thumbnail height"), 0, 9999, app_.thumbHeight);
-    borderSpin_ = MakeSpin(group, "borderSpin", tr("Thumbnail border"), 0, 9999, app_.thumbBorder);
+    widthSpin_ = Spin(group, "widthSpin", tr("Thumbnail width"), 0, 9999, app_.thumbWidth);
+    heightSpin_ = Spin(group, "heightSpin", tr("Thumbnail height"), 0, 9999, app_.thumbHeight);
+    borderSpin_ = Spin(group, "borderSpin", tr("Thumbnail border"), 0, 9999, app_.thumbBorder);
     preview_ = new CThumbCellPreview(group);
     preview_->setObjectName("thumbnailPreview");
     preview_->setAccessibleName(tr("Thumbnail cell preview"));
@@ -180,7 +165,7 @@ QWidget* COptionsSheet::MakeSlideShowPage() {
     const int delay = std::clamp(app_.slideDelay, kDelayMin, kDelayMax);
     delaySlider_ = MakeSlider(group, "delaySlider", tr("Slide show delay"), Qt::Horizontal,
                               kDelayMin, kDelayMax, delay);
-    delaySpin_ = MakeSpin(group, "delaySpin", tr("Slide show delay"), kDelayMin, kDelayMax, delay);
+    delaySpin_ = Spin(group, "delaySpin", tr("Slide show delay"), kDelayMin, kDelayMax, delay);
     Pair(delaySlider_, delaySpin_, nullptr, [] {});
     auto* row = new QHBoxLayout(group);
     row->addWidget(delaySlider_, 1);
@@ -195,8 +180,8 @@ QWidget* COptionsSheet::MakeSlideShowPage() {
 QWidget* COptionsSheet::MakeConnectionPage() {
     auto* page = new QWidget;
     page->setObjectName("connectionPage");
-    depthSpin_ = MakeSpin(page, "depthSpin", tr("Max levels"), 0, 9999,
-                          std::clamp(app_.maxLevels, 0, CPelquinarApp::kMaxDepth));
+    depthSpin_ = Spin(page, "depthSpin", tr("Max levels"), 0, 9999,
+                      std::clamp(app_.maxLevels, 0, CPelquinarApp::kMaxDepth));
     // A depth typed above the largest offered shows as the largest.
     connect(depthSpin_, &QSpinBox::valueChanged, this, [this](int v) {
         if (v > CPelquinarApp::kMaxDepth) depthSpin_->setValue(CPelquinarApp::kMaxDepth);

@@ -220,7 +220,9 @@ TEST_F(Lists, ThumbnailsComeForEveryRowAndAgainAfterASizeChange) {
         EXPECT_TRUE(m.data(m.index(r, 0), CThumbListModel::kThumbDoneRole).toBool()) << r;
         const bool broken = m.At(r).record.name == "broken.jpg";
         EXPECT_EQ(m.At(r).thumb.valid, !broken) << r;
-        if (!broken) EXPECT_EQ(m.At(r).thumb.image.size(), QSize(60, 40)) << r;
+        if (!broken) {
+            EXPECT_EQ(m.At(r).thumb.image.size(), QSize(60, 40)) << r;
+        }
     }
     EXPECT_EQ(m.data(m.index(1, 0), CThumbListModel::kLabelRole), "300x200x16M");
 
