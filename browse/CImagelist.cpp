@@ -158,14 +158,7 @@ void CImagelist::OnBigSaved() {
 }
 
 void CImagelist::StopJobs() {
-    for (auto& j : jobs_) j->Abort();
-    for (auto& j : jobs_) {
-        try {
-            j->Kill(0, true);
-        } catch (const CThreadException&) {
-        }
-    }
-    jobs_.clear();
+    StopWorkers(jobs_);
     OnBigSaved();
 }
 

@@ -306,4 +306,22 @@ std::string CBallThread::Download(const std::string& address, const std::string&
     return "YES";
 }
 
+void StopWorkers(std::vector<std::unique_ptr<CBallThread>>& workers) {
+    int exitCode = 0;
+    for (auto& w : workers) {
+        try {
+            w->Stop(exitCode, 0);
+        } catch (const CThreadException&) {
+        }
+    }
+    for (auto& w : workers) w->Abort();
+    for (auto& w : workers) {
+        try {
+            w->Kill(0, true);
+        } catch (const CThreadException&) {
+        }
+    }
+    workers.clear();
+}
+
 }  // namespace pq

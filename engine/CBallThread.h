@@ -7,7 +7,9 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/CThread.h"
 
@@ -54,5 +56,10 @@ private:
     std::atomic<bool> abort_{false};
     std::atomic<long long> lastTransferBytes_{0};
 };
+
+// Ends a set of workers: each is told to stop, every transfer in flight is
+// aborted (so none holds the shared lock for long), then each is joined.
+// The list is empty afterwards.
+void StopWorkers(std::vector<std::unique_ptr<CBallThread>>& workers);
 
 }  // namespace pq

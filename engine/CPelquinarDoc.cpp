@@ -138,23 +138,7 @@ void CPelquinarDoc::StopDownloads() {
         workers.swap(workers_);
     }
     if (workers.empty()) return;
-    int exitCode = 0;
-    for (auto& w : workers) {
-        try {
-            w->Stop(exitCode, 0);
-        } catch (const CThreadException&) {
-        }
-    }
-    // Every transfer in flight ends now, so that no worker holds the shared
-    // lock for long while the others are joined.
-    for (auto& w : workers) w->Abort();
-    for (auto& w : workers) {
-        try {
-            w->Kill(0, true);
-        } catch (const CThreadException&) {
-        }
-        w.reset();
-    }
+    StopWorkers(workers);
     ui_.SetStatusMessage(kIdleMessage);
 }
 

@@ -99,15 +99,16 @@ CPaneLayout::CPaneLayout(QWidget* parent) : QWidget(parent) {
     Apply();
 }
 
+void CPaneLayout::ReplaceList(QWidget*& current, QWidget* view) {
+    lists_->insertWidget(lists_->indexOf(current), view);
+    lists_->removeWidget(current);
+    current->deleteLater();
+    current = view;
+}
+
 void CPaneLayout::SetLists(QWidget* fileList, QWidget* searchList) {
-    for (QWidget** slot : {&fileList_, &searchList_}) {
-        QWidget* view = slot == &fileList_ ? fileList : searchList;
-        const int at = lists_->indexOf(*slot);
-        lists_->insertWidget(at, view);
-        lists_->removeWidget(*slot);
-        (*slot)->deleteLater();
-        *slot = view;
-    }
+    ReplaceList(fileList_, fileList);
+    ReplaceList(searchList_, searchList);
     Apply();
 }
 
@@ -131,11 +132,7 @@ void CPaneLayout::SetTree(QWidget* tree) {
 }
 
 void CPaneLayout::SetHistoryList(QWidget* history) {
-    const int at = lists_->indexOf(historyList_);
-    lists_->insertWidget(at, history);
-    lists_->removeWidget(historyList_);
-    historyList_->deleteLater();
-    historyList_ = history;
+    ReplaceList(historyList_, history);
     Apply();
 }
 

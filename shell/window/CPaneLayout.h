@@ -58,6 +58,8 @@ public:
 
 private:
     void Apply();
+    // view takes the place of *current in the list stack; *current goes.
+    void ReplaceList(QWidget*& current, QWidget* view);
 
     std::array<QSplitter*, kSplitters> splitters_{};
     std::array<QWidget*, 3> slots_{};  // where the preview may stand: left, middle, right
