@@ -11,9 +11,12 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <limits>
 #include <thread>
+#include <unordered_set>
 
 #include "engine/AdmissionRules.h"
+#include "engine/CHostGate.h"
 #include "engine/CPageFetcher.h"
 #include "engine/CSearchState.h"
 #include "engine/CUrl.h"
@@ -59,6 +62,7 @@ struct Transfer {
     long long total = 0;
     long long received = 0;
     long long maxBytes = -1;  // -1: no limit
+    std::string retryAfter;   // of the last answer
     Clock::time_point lastByte;
 };
 
@@ -115,9 +119,17 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
     return len;
 }
 
-size_t OnHeader(char*, size_t size, size_t count, void* user) {
-    static_cast<Transfer*>(user)->lastByte = Clock::now();
-    return size * count;
+size_t OnHeader(char* data, size_t size, size_t count, void* user) {
+    auto* t = static_cast<Transfer*>(user);
+    const size_t len = size * count;
+    t->lastByte = Clock::now();
+    constexpr std::string_view kRetry = "retry-after:";
+    if (len >= 5 && std::memcmp(data, "HTTP/", 5) == 0) {
+        t->retryAfter.clear();
+    } else if (len > kRetry.size() && EqualsNoCase(std::string_view(data, kRetry.size()), kRetry)) {
+        t->retryAfter.assign(data + kRetry.size(), std::min<size_t>(len - kRetry.size(), 64));
+    }
+    return len;
 }
 
 int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
@@ -142,72 +154,122 @@ CBallThread::~CBallThread() {
         Kill(0, true);
     } catch (...) {
     }
+    if (easy_) curl_easy_cleanup(easy_);
 }
 
-void CBallThread::Abort() { abort_ = true; }
+void CBallThread::Abort() {
+    abort_ = true;
+    state_.gate.WakeAll();
+}
 
 void CBallThread::Step() {
-    ClassLock();
     if (abort_.load()) {
-        ClassUnlock();
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
         return;
     }
-    int queued = state_.queue.Queued();
-    int taken = state_.queue.Taken();
-    if (taken >= queued) {
-        // Drained (or nothing was ever queued). The first worker to find it
-        // so after the crawl ended reports the end and leaves.
-        bool expected = true;
-        if (state_.idleFlag.compare_exchange_strong(expected, false)) {
-            ui_.DownloadsEnded();
-            PostCommand(kStop);
+    const int index = state_.queue.TakeNext(kCommitWindow);
+    if (index < 0) {
+        if (state_.queue.Finished() >= state_.queue.Queued()) {
+            // Drained (or nothing was ever queued). The first worker to find
+            // it so after the crawl ended reports the end and leaves.
+            bool expected = true;
+            if (state_.idleFlag.compare_exchange_strong(expected, false)) {
+                ui_.DownloadsEnded();
+                PostCommand(kStop);
+                return;
+            }
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(kIdleSleepMs));
-    } else {
-        CPictureQueue::Entry e = state_.queue.At(taken);
-        Download(e.address, state_.ProjectFolder(), e.localName);
+        state_.queue.WaitForWork(kIdleSleepMs);
+        return;
     }
-    ClassUnlock();
+    const CPictureQueue::Entry e = state_.queue.At(index);
+    RunEntry(index, e.address, state_.ProjectFolder(), e.localName);
 }
 
 std::string CBallThread::Download(const std::string& address, const std::string& folder,
                                   const std::string& localName) {
-    lastTransferBytes_ = 0;
-    // The final name: '*' cannot stay in a name, and the replacement comes
-    // first so that the existence test sees the name really used.
+    const int index = state_.queue.TakeNext(std::numeric_limits<int>::max());
+    if (index < 0) return {};
+    return RunEntry(index, address, folder, localName);
+}
+
+std::string CBallThread::RunEntry(int index, const std::string& address, const std::string& folder,
+                                  const std::string& localName) {
+    std::string result;
+    std::optional<CPictureQueue::Arrival> arrival;
+    try {
+        arrival = Fetch(address, folder, localName, result);
+    } catch (...) {
+        // The entry is finished whatever happened, or the pictures after it
+        // would wait for ever.
+        state_.queue.Finish(index, std::nullopt, {});
+        throw;
+    }
+    if (arrival) result = "YES";
+    state_.queue.Finish(index, std::move(arrival),
+                        [this](int, CPictureQueue::Arrival& a) { Commit(a); });
+    return result;
+}
+
+namespace {
+
+// The final name a local name asks for: '*' cannot stay in a name, and the
+// replacement comes first so that the existence test sees the name really used.
+std::string PlainName(const std::string& localName) {
     std::string name = FitFileName(localName);
     for (char& c : name)
         if (c == '*') c = 'x';
     if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
         name = "unknown.fil";
+    return name;
+}
+
+// Whether two files hold the same bytes.
+bool SameBytes(const std::string& a, const std::string& b) {
+    FILE* fa = std::fopen(a.c_str(), "rbe");
+    FILE* fb = fa ? std::fopen(b.c_str(), "rbe") : nullptr;
+    bool same = fa && fb;
+    char ba[8192], bb[8192];
+    while (same) {
+        const size_t na = std::fread(ba, 1, sizeof ba, fa);
+        const size_t nb = std::fread(bb, 1, sizeof bb, fb);
+        same = na == nb && std::memcmp(ba, bb, na) == 0;
+        if (na == 0 || na < sizeof ba) break;
+    }
+    if (same) same = std::feof(fa) && std::feof(fb);
+    if (fa) std::fclose(fa);
+    if (fb) std::fclose(fb);
+    return same;
+}
+
+// The key a host is counted under: its name in lower case, with its port.
+std::string HostKey(const UrlParts& parts) { return ToLower(parts.HostPort()); }
+
+}  // namespace
+
+std::optional<CPictureQueue::Arrival> CBallThread::Fetch(const std::string& address,
+                                                         const std::string& folder,
+                                                         const std::string& localName,
+                                                         std::string& result) {
+    lastTransferBytes_ = 0;
+    if (modeWord_ == "continue" && state_.IsDownloadedAddress(address)) return std::nullopt;
+
+    const std::string name = PlainName(localName);
     std::string base, ext;
     SplitFileName(name, base, ext);
-    int suffix = 0;
-    std::string finalName = name;
-    while (Exists(folder + finalName)) finalName = base + "_" + std::to_string(++suffix) + ext;
-
-    if (modeWord_ == "continue" && state_.IsDownloadedAddress(address)) {
-        state_.queue.AdvanceTaken();
-        return {};
-    }
-
-    std::string finalBase, unusedExt;
-    SplitFileName(finalName, finalBase, unusedExt);
-    std::string tempName = finalBase + ".down";
+    std::string tempName = base + ".down";
     int fd = ::open((folder + tempName).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     for (int k = 1; fd < 0 && errno == EEXIST && k < 1000; ++k) {
-        tempName = finalBase + "_" + std::to_string(k) + ".down";
+        tempName = base + "_" + std::to_string(k) + ".down";
         fd = ::open((folder + tempName).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     }
-    state_.queue.AdvanceTaken();
-    if (fd < 0) return {};
+    if (fd < 0) return std::nullopt;
     const std::string tempPath = folder + tempName;
     FILE* file = ::fdopen(fd, "wb");
     if (!file) {
         ::close(fd);
         ::unlink(tempPath.c_str());
-        return {};
+        return std::nullopt;
     }
 
     const bool advanced = state_.mode == "advancedweb";
@@ -215,47 +277,66 @@ std::string CBallThread::Download(const std::string& address, const std::string&
     const long long maxBytes = (long long)state_.imageMaxKb * 1024;
 
     Transfer t;
-    t.abort = &abort_;
-    t.file = file;
-    t.maxBytes = advanced ? std::min(maxBytes, state_.pictureLimitBytes) : state_.pictureLimitBytes;
-    t.lastByte = Clock::now();
-
     std::string error;
     long status = 0;
-    CURLcode rc = CURLE_FAILED_INIT;
     UrlParts parts;
     std::string scheme;
     if (SplitUrl(address, parts)) scheme = ToLower(parts.scheme);
-    CURL* easy = (scheme == "http" || scheme == "https") ? curl_easy_init() : nullptr;
-    if (easy) {
-        char errbuf[CURL_ERROR_SIZE] = {0};
+    if ((scheme == "http" || scheme == "https") && !easy_) easy_ = curl_easy_init();
+    if ((scheme == "http" || scheme == "https") && easy_) {
+        const std::string host = HostKey(parts);
         const std::string wire = EncodeForRequest(address);
-        curl_easy_setopt(easy, CURLOPT_URL, wire.c_str());
-        curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-        curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
-        curl_easy_setopt(easy, CURLOPT_USERAGENT, kAgentName);
-        curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errbuf);
-        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &OnBody);
-        curl_easy_setopt(easy, CURLOPT_WRITEDATA, &t);
-        curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &OnHeader);
-        curl_easy_setopt(easy, CURLOPT_HEADERDATA, &t);
-        curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
-        curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &OnProgress);
-        curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &t);
-        rc = curl_easy_perform(easy);
-        curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
-        // A body shorter than one block is tested when it is complete.
-        if (rc == CURLE_OK && !t.firstTested && !t.firstBlock.empty()) TestFirstBlock(t);
-        bool ownStop = t.isPage || t.tooBig;
-        if (rc != CURLE_OK && !ownStop) error = errbuf[0] ? errbuf : curl_easy_strerror(rc);
-        curl_easy_cleanup(easy);
+        // A server that asks us to come back later is asked once more, after
+        // the wait it named.
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            t = Transfer{};
+            t.abort = &abort_;
+            t.file = file;
+            t.maxBytes =
+                advanced ? std::min(maxBytes, state_.pictureLimitBytes) : state_.pictureLimitBytes;
+            error.clear();
+            status = 0;
+            HostPass pass(state_.gate, host, abort_);
+            if (!pass) break;  // aborted while waiting
+            t.lastByte = Clock::now();
+            char errbuf[CURL_ERROR_SIZE] = {0};
+            curl_easy_reset(easy_);
+            curl_easy_setopt(easy_, CURLOPT_URL, wire.c_str());
+            curl_easy_setopt(easy_, CURLOPT_PROTOCOLS_STR, "http,https");
+            curl_easy_setopt(easy_, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+            curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 1L);
+            curl_easy_setopt(easy_, CURLOPT_MAXREDIRS, 10L);
+            curl_easy_setopt(easy_, CURLOPT_USERAGENT, kAgentName);
+            curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
+            curl_easy_setopt(easy_, CURLOPT_MAXCONNECTS, 2L);
+            curl_easy_setopt(easy_, CURLOPT_ERRORBUFFER, errbuf);
+            curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &OnBody);
+            curl_easy_setopt(easy_, CURLOPT_WRITEDATA, &t);
+            curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &OnHeader);
+            curl_easy_setopt(easy_, CURLOPT_HEADERDATA, &t);
+            curl_easy_setopt(easy_, CURLOPT_NOPROGRESS, 0L);
+            curl_easy_setopt(easy_, CURLOPT_XFERINFOFUNCTION, &OnProgress);
+            curl_easy_setopt(easy_, CURLOPT_XFERINFODATA, &t);
+            const CURLcode rc = curl_easy_perform(easy_);
+            curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &status);
+            // A body shorter than one block is tested when it is complete.
+            if (rc == CURLE_OK && !t.firstTested && !t.firstBlock.empty()) TestFirstBlock(t);
+            const bool ownStop = t.isPage || t.tooBig;
+            if (rc != CURLE_OK && !ownStop) error = errbuf[0] ? errbuf : curl_easy_strerror(rc);
+            curl_easy_setopt(easy_, CURLOPT_ERRORBUFFER, nullptr);
+            lastTransferBytes_ += t.received;
+            if (attempt > 0 || (status != 429 && status != 503) || abort_.load()) break;
+            const int wait = RetryAfterSeconds(t.retryAfter);
+            if (wait < 0) break;
+            // The other transfers to this host wait too; those to other hosts
+            // go on.
+            state_.gate.HoldOff(host, Clock::now() + std::chrono::seconds(wait));
+            std::fflush(file);
+            if (::ftruncate(::fileno(file), 0) != 0 || std::fseek(file, 0, SEEK_SET) != 0) break;
+        }
     } else {
         error = "Unsupported address";
     }
-    lastTransferBytes_ = t.received;
     // The picture reaches the disk before it takes its final name: a crash
     // after the rename never leaves a picture cut short under that name.
     bool writeOk = !t.writeFailed && std::fflush(file) == 0;
@@ -266,10 +347,11 @@ std::string CBallThread::Download(const std::string& address, const std::string&
     }
     writeOk = std::fclose(file) == 0 && writeOk;
 
-    auto discard = [&](std::string result) {
+    auto discard = [&](std::string why) {
         ::unlink(tempPath.c_str());
-        if (result.size() > 254) result.resize(254);
-        return result;
+        if (why.size() > 254) why.resize(254);
+        result = std::move(why);
+        return std::nullopt;
     };
     if (abort_.load()) return discard("Aborted");
     if (t.isPage || t.tooBig) return discard({});
@@ -287,23 +369,46 @@ std::string CBallThread::Download(const std::string& address, const std::string&
         return discard({});
     }
     if (t.total < kMinPictureBytes || (advanced && t.total < minBytes)) return discard({});
+    return CPictureQueue::Arrival{tempPath, address, name, t.total};
+}
 
-    // Into place: a rename within the folder that never replaces a file;
-    // a name taken meanwhile moves on to the next suffix.
-    while (!MoveNoReplace(tempPath, folder + finalName)) {
-        if (errno != EEXIST) return discard({});
+void CBallThread::Commit(CPictureQueue::Arrival& a) {
+    const std::string folder = a.tempPath.substr(0, a.tempPath.rfind('/') + 1);
+    std::string base, ext;
+    SplitFileName(a.localName, base, ext);
+    int suffix = 0;
+    std::string finalName = a.localName;
+    bool adopted = false;
+    while (Exists(folder + finalName)) {
+        // A continued project may find the picture an earlier run saved but
+        // was killed before it could record: the same bytes under the same
+        // name are that picture, not a second one.
+        if (modeWord_ == "continue" && !state_.IsDownloadedName(finalName) &&
+            SameBytes(folder + finalName, a.tempPath)) {
+            ::unlink(a.tempPath.c_str());
+            adopted = true;
+            break;
+        }
+        finalName = base + "_" + std::to_string(++suffix) + ext;
+    }
+    // Into place: a rename within the folder that never replaces a file; a
+    // name taken meanwhile (by another program) moves on to the next suffix.
+    while (!adopted && !MoveNoReplace(a.tempPath, folder + finalName)) {
+        if (errno != EEXIST) {
+            ::unlink(a.tempPath.c_str());
+            return;
+        }
         finalName = base + "_" + std::to_string(++suffix) + ext;
     }
 
-    std::string sizeText = SizeText(t.total);
-    state_.AddDownloaded(DownloadedPicture{finalName, address, sizeText});
-    int count = state_.DownloadedCount();
+    const std::string sizeText = SizeText(a.bytes);
+    state_.AddDownloaded(DownloadedPicture{finalName, a.address, sizeText});
+    const int count = state_.DownloadedCount();
     ui_.PictureSaved(count);
     ui_.SetPaneText(ISearchUi::kDownloadPane, "Image Download:" + std::to_string(count));
-    std::string statusText = std::to_string(count) + "**" + state_.ElapsedText();
+    const std::string statusText = std::to_string(count) + "**" + state_.ElapsedText();
     state_.SetStatusText(statusText);
-    store::UpdateStatusAndAppend(folder, statusText, finalName, sizeText, address);
-    return "YES";
+    store::UpdateStatusAndAppend(folder, statusText, finalName, sizeText, a.address);
 }
 
 void StopWorkers(std::vector<std::unique_ptr<CBallThread>>& workers) {
@@ -321,6 +426,12 @@ void StopWorkers(std::vector<std::unique_ptr<CBallThread>>& workers) {
         } catch (const CThreadException&) {
         }
     }
+    // Every taken entry was finished by its worker; an arrival can wait only
+    // if the queue was reset under the workers. Its file goes all the same.
+    std::unordered_set<CSearchState*> states;
+    for (auto& w : workers) states.insert(&w->State());
+    for (CSearchState* s : states)
+        for (const std::string& path : s->queue.TakeWaitingArrivals()) ::unlink(path.c_str());
     workers.clear();
 }
 

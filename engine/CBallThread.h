@@ -1,16 +1,22 @@
 // A picture download worker. Each step takes the next entry of the picture
-// queue, downloads it through its own libcurl handle into a temporary file,
-// checks that a picture of acceptable size arrived, moves it to its final
-// name in the project folder and records it (downloaded lists, status pane,
-// project.inf). All workers share the "CGDIThread" class lock and hold it for
-// a whole step, so one picture is downloaded at a time between them.
+// queue and downloads it through the worker's own libcurl handle (kept for
+// the worker's life, so its connection is reused) into a temporary file, and
+// checks that a picture of acceptable size arrived. The workers of a search
+// transfer at the same time, within the politeness limits of the search's
+// host gate; what arrived is then committed in queue order by the queue:
+// moved to its final name in the project folder and recorded (downloaded
+// lists, status pane, project.inf).
 #pragma once
+
+#include <curl/curl.h>
 
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/CPictureQueue.h"
 #include "engine/CThread.h"
 
 namespace pq {
@@ -23,6 +29,9 @@ public:
     static constexpr int kBlockSize = 512;
     static constexpr int kMinPictureBytes = 100;
     static constexpr int kIdleSleepMs = 30;
+    // How far past the oldest unfinished entry a worker may take: what
+    // arrived early waits in its temporary file for its turn.
+    static constexpr int kCommitWindow = 64;
     static constexpr const char* kAgentName = "Pelquinar";
 
     // modeWord: "continue" for a continued project, "new" otherwise.
@@ -33,14 +42,17 @@ public:
     // Any thread.
     void Abort();
 
-    // Downloads one picture: "YES" when it was saved, the transfer's error
-    // text when it broke off, "" otherwise.
+    // Takes the next queue entry and downloads it as address: "YES" when the
+    // picture arrived whole (it is saved now, or in queue order once the
+    // entries before it are done), the transfer's error text when it broke
+    // off, "" otherwise.
     std::string Download(const std::string& address, const std::string& folder,
                          const std::string& localName);
 
     // Bytes received by the last download, whatever became of them.
     long long LastTransferBytes() const { return lastTransferBytes_.load(); }
     const std::string& ModeWord() const { return modeWord_; }
+    CSearchState& State() { return state_; }
 
     // A worker that hears nothing for this long gives the picture up.
     static void SetReadTimeoutMs(long ms);
@@ -50,16 +62,30 @@ protected:
     void RequestAbort() override { Abort(); }
 
 private:
+    // Fetches one picture into a temporary file of folder; the arrival, or
+    // nothing with the reason in result.
+    std::optional<CPictureQueue::Arrival> Fetch(const std::string& address,
+                                                const std::string& folder,
+                                                const std::string& localName, std::string& result);
+    // Moves an arrival to its final name and records it. Called by the queue
+    // in queue order, under its commit lock.
+    void Commit(CPictureQueue::Arrival& arrival);
+    // Takes entry index (already taken) to its end.
+    std::string RunEntry(int index, const std::string& address, const std::string& folder,
+                         const std::string& localName);
+
     CSearchState& state_;
     ISearchUi& ui_;
     std::string modeWord_;
     std::atomic<bool> abort_{false};
     std::atomic<long long> lastTransferBytes_{0};
+    CURL* easy_ = nullptr;  // worker thread only
 };
 
 // Ends a set of workers: each is told to stop, every transfer in flight is
-// aborted (so none holds the shared lock for long), then each is joined.
-// The list is empty afterwards.
+// aborted, then each is joined. Pictures that had arrived whole are still
+// committed in queue order; no temporary file stays. The list is empty
+// afterwards.
 void StopWorkers(std::vector<std::unique_ptr<CBallThread>>& workers);
 
 }  // namespace pq

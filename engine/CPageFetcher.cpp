@@ -9,8 +9,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <thread>
 
+#include "engine/CHostGate.h"
 #include "engine/CItemRegistry.h"
 #include "engine/CUrl.h"
 #include "engine/TextUtil.h"
@@ -28,6 +30,7 @@ struct CPageFetcher::Transfer {
     bool stoppedAtHeaders = false;  // a status without a body we want
     bool badLocation = false;       // the Location held a control byte
     std::string location;
+    std::string retryAfter;
     Clock::time_point lastByte;
 };
 
@@ -113,6 +116,11 @@ size_t CPageFetcher::OnHeader(char* data, size_t size, size_t count, void* user)
         t->status = code;
         t->location.clear();
         t->badLocation = false;
+        t->retryAfter.clear();
+        return len;
+    }
+    if (HeaderNameIs(data, len, "retry-after")) {
+        t->retryAfter.assign(data + 12, std::min<size_t>(len - 12, 64));
         return len;
     }
     if (HeaderNameIs(data, len, "location")) {
@@ -284,14 +292,13 @@ int CPageFetcher::SingleRequest(std::string& address, char* buffer, int& size) {
     const std::string wire = EncodeForRequest(target);
     curl_easy_setopt(easy_, CURLOPT_URL, wire.c_str());
     curl_easy_setopt(easy_, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy_, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_0));
+    curl_easy_setopt(easy_, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
     curl_easy_setopt(easy_, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(easy_, CURLOPT_USERAGENT, kAgentName);
     curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
     curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy_, CURLOPT_FORBID_REUSE, 1L);
     curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYHOST, 2L);
     if (!caBundle_.empty()) curl_easy_setopt(easy_, CURLOPT_CAINFO, caBundle_.c_str());
@@ -304,8 +311,18 @@ int CPageFetcher::SingleRequest(std::string& address, char* buffer, int& size) {
     curl_easy_setopt(easy_, CURLOPT_XFERINFOFUNCTION, &CPageFetcher::OnProgress);
     curl_easy_setopt(easy_, CURLOPT_XFERINFODATA, &t);
 
-    int rc = RunTransfer(t);
+    int rc = kCancelled;
+    {
+        std::optional<HostPass> pass;
+        if (gate_) pass.emplace(*gate_, ToLower(parts.HostPort()), cancel_, true);
+        if (!pass || *pass) rc = RunTransfer(t);
+    }
     curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, nullptr);
+    retryAfterSeconds_ =
+        (t.status == 429 || t.status == 503) ? RetryAfterSeconds(t.retryAfter) : -1;
+    if (retryAfterSeconds_ >= 0 && gate_)
+        gate_->HoldOff(ToLower(parts.HostPort()),
+                       Clock::now() + std::chrono::seconds(retryAfterSeconds_));
     curl_slist_free_all(headers);
 
     if (t.status > 0) lastStatus_ = int(t.status);
@@ -360,10 +377,21 @@ int CPageFetcher::SingleRequest(std::string& address, char* buffer, int& size) {
 
 int CPageFetcher::Fetch(std::string& address, char* buffer, int& size, bool followRedirects) {
     int rc = kFailed;
+    bool waited = false;
     for (int attempt = 0; attempt < 3; ++attempt) {
         rc = SingleRequest(address, buffer, size);
         if (rc == kNotFound) continue;
         if (rc == kRedirected && followRedirects) continue;
+        if (rc == kFailed && retryAfterSeconds_ >= 0 && !waited) {
+            // The server asked us to come back later: once, after its wait.
+            waited = true;
+            const auto until = Clock::now() + std::chrono::seconds(retryAfterSeconds_);
+            while (!cancel_.load() && Clock::now() < until)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            if (cancel_.load()) return kCancelled;
+            --attempt;
+            continue;
+        }
         break;
     }
     return rc;

@@ -1,6 +1,7 @@
-// Fetches the pages of one search: one HTTP/1.0 GET at a time into the job's
-// page buffer, redirects followed here (never by libcurl), a few failures
-// retried; saves pages to the project folder and chooses local file names.
+// Fetches the pages of one search: one HTTP/1.1 GET at a time into the job's
+// page buffer, over a connection kept open between pages, redirects followed
+// here (never by libcurl), a few failures retried; saves pages to the project
+// folder and chooses local file names.
 //
 // Threads: every operation runs on the search's crawl thread, except
 // SetCancel, which the user-interface thread calls to stop a fetch at once.
@@ -15,6 +16,7 @@
 
 namespace pq {
 
+class CHostGate;
 class CItemRegistry;
 
 class CPageFetcher {
@@ -50,7 +52,8 @@ public:
     void ResetNames() { nameCounter_ = 0; }
 
     // Up to three attempts: a 7 is tried again, and so is a 4 when
-    // followRedirects is set (with the new address). buffer must hold
+    // followRedirects is set (with the new address). A 429 or 503 answer
+    // with Retry-After is tried once more after that wait (at most 60 s). buffer must hold
     // kPageBufferSize bytes; on success it holds size bytes and a zero byte.
     int Fetch(std::string& address, char* buffer, int& size, bool followRedirects);
 
@@ -88,6 +91,9 @@ public:
     bool IsCancelled() const { return cancel_.load(); }
 
     void SetReadTimeoutMs(long ms) { readTimeoutMs_ = ms; }
+    // Requests pass through gate (with priority over the picture workers),
+    // so the search's limits per host count the pages too. nullptr: none.
+    void SetGate(CHostGate* gate) { gate_ = gate; }
     // Certificates of HTTPS servers are checked against the system's store,
     // or against this PEM bundle when one is given.
     void SetCaBundle(const std::string& path) { caBundle_ = path; }
@@ -114,6 +120,8 @@ private:
     bool useProxy_ = false;
     int nameCounter_ = 0;
     int lastStatus_ = 0;
+    int retryAfterSeconds_ = -1;  // of the last answer; -1: none
+    CHostGate* gate_ = nullptr;
     std::string failure_;
     std::atomic<bool> cancel_{false};
     long readTimeoutMs_ = kDefaultReadTimeoutMs;

@@ -65,6 +65,8 @@ void CPelquinarDoc::StartSearch(const std::string& startAddress, const std::stri
 
     RemoveLeftoverTemporaryFiles(projectFolder_);
     state_.writeErrorReported = false;
+    state_.gate.SetLimits(state_.transfersAtOnce, state_.hostConnections);
+    fetcher_.SetGate(&state_.gate);
     std::string modeWord = state_.continueFlag.exchange(false) ? "continue" : "new";
     for (int i = 0; i < kWorkersPerSearch; ++i) AddDownloadWorker(modeWord);
 

@@ -55,7 +55,10 @@ public:
     static constexpr const char* kDownloadLabel = "Image Download:";
     static constexpr const char* kIdleMessage = "Ready";
     static constexpr int kWorkersPerSearch = 6;
-    static constexpr int kQueueAhead = 20;  // the crawl waits while more are waiting
+    // The crawl waits while more pictures than this wait for a worker: enough
+    // that six transfers at once never run dry while the next page is
+    // fetched, few enough that Stop has little to throw away.
+    static constexpr int kQueueAhead = 8 * kWorkersPerSearch;
 
     CPelquinarDoc(CSearchState& state, ISearchUi& ui);
     ~CPelquinarDoc();

@@ -28,9 +28,9 @@ int CPelquinarDoc::CrawlThreadProc() {
     fetcher_.ResetNames();
 
     while (currentDepth_ >= 0 && !stop_.load()) {
-        // Keep at most about 20 pictures ahead of the download workers.
+        // Keep a bounded number of pictures ahead of the download workers.
         if (state_.queue.Pending() > kQueueAhead) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            state_.queue.WaitForWork(30);
             continue;
         }
         int d = currentDepth_;

@@ -1,15 +1,20 @@
 #include "engine/CPictureQueue.h"
 
+#include <chrono>
+
 #include "engine/CUrl.h"
 
 namespace pq {
 
 void CPictureQueue::Reset() {
+    std::lock_guard<std::mutex> commitLock(commitMutex_);
     std::lock_guard<std::mutex> lock(mutex_);
     entries_.clear();
     addresses_.clear();
+    outcomes_.clear();
     queued_ = 0;
     taken_ = 0;
+    finished_ = 0;
 }
 
 void CPictureQueue::MakeRoomLocked() {
@@ -29,6 +34,7 @@ void CPictureQueue::Append(const std::string& localName, const std::string& addr
     addresses_.insert(EncodeForRequest(address));
     // The entry is complete before the count shows it.
     queued_.fetch_add(1);
+    changed_.notify_all();
 }
 
 void CPictureQueue::AppendTaken(const std::string& localName, const std::string& address) {
@@ -38,6 +44,44 @@ void CPictureQueue::AppendTaken(const std::string& localName, const std::string&
     addresses_.insert(EncodeForRequest(address));
     queued_.fetch_add(1);
     taken_.fetch_add(1);
+    finished_.fetch_add(1);
+}
+
+int CPictureQueue::TakeNext(int window) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const int next = taken_.load();
+    if (next >= queued_.load() || next - finished_.load() >= window) return -1;
+    taken_.fetch_add(1);
+    return next;
+}
+
+void CPictureQueue::Finish(int index, std::optional<Arrival> arrival, const Committer& commit) {
+    std::lock_guard<std::mutex> lock(commitMutex_);
+    if (index < finished_.load()) return;  // finished before (or the queue was reset)
+    outcomes_[index] = std::move(arrival);
+    for (auto it = outcomes_.begin(); it != outcomes_.end() && it->first == finished_.load();
+         it = outcomes_.erase(it)) {
+        if (it->second && commit) commit(it->first, *it->second);
+        finished_.fetch_add(1);
+    }
+    std::lock_guard<std::mutex> listLock(mutex_);
+    changed_.notify_all();
+}
+
+void CPictureQueue::WaitForWork(int ms) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    const int queued = queued_.load(), finished = finished_.load();
+    changed_.wait_for(lock, std::chrono::milliseconds(ms),
+                      [&] { return queued_.load() != queued || finished_.load() != finished; });
+}
+
+std::vector<std::string> CPictureQueue::TakeWaitingArrivals() {
+    std::lock_guard<std::mutex> lock(commitMutex_);
+    std::vector<std::string> paths;
+    for (auto& [index, arrival] : outcomes_)
+        if (arrival) paths.push_back(arrival->tempPath);
+    outcomes_.clear();
+    return paths;
 }
 
 bool CPictureQueue::ContainsAddress(const std::string& address) const {
@@ -49,11 +93,6 @@ CPictureQueue::Entry CPictureQueue::At(int i) const {
     std::lock_guard<std::mutex> lock(mutex_);
     if (i < 0 || i >= int(entries_.size())) return {};
     return entries_[size_t(i)];
-}
-
-void CPictureQueue::AdvanceTaken() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (taken_ < queued_) taken_.fetch_add(1);
 }
 
 int CPictureQueue::ListSize() const {

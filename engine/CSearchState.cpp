@@ -45,7 +45,13 @@ void CSearchState::AddDownloaded(const DownloadedPicture& picture) {
     std::lock_guard<std::mutex> lock(mutex_);
     downloaded_.push_back(picture);
     downloadedAddresses_.insert(EncodeForRequest(picture.address));
+    downloadedNames_.insert(picture.localName);
     downloadedCount_.fetch_add(1);
+}
+
+bool CSearchState::IsDownloadedName(const std::string& localName) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return downloadedNames_.count(localName) != 0;
 }
 
 bool CSearchState::IsDownloadedAddress(const std::string& address) const {
@@ -69,6 +75,7 @@ void CSearchState::ResetDownloads() {
     std::lock_guard<std::mutex> lock(mutex_);
     downloaded_.clear();
     downloadedAddresses_.clear();
+    downloadedNames_.clear();
     downloadedCount_ = 0;
 }
 

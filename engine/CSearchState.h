@@ -13,6 +13,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "engine/CHostGate.h"
 #include "engine/CPictureQueue.h"
 #include "store/ProjectFile.h"
 
@@ -56,6 +57,10 @@ public:
     // off and discarded.
     long long pictureLimitBytes = kDefaultPictureLimitMb * 1024LL * 1024LL;
     static constexpr int kDefaultPictureLimitMb = 64;
+    // Picture transfers at once (1: one at a time) and requests in flight
+    // to one host, pages included.
+    int transfersAtOnce = 6;
+    int hostConnections = CHostGate::kDefaultPerHost;
     // The header of a new project.inf.
     store::ProjectHeader header;
 
@@ -67,6 +72,7 @@ public:
     std::atomic<bool> writeErrorReported{false};
 
     CPictureQueue queue;
+    CHostGate gate;
 
     // Project folder, copied from the job at crawl start.
     void SetProjectFolder(const std::string& folder);
@@ -83,6 +89,8 @@ public:
     int DownloadedCount() const { return downloadedCount_.load(); }
     void AddDownloaded(const DownloadedPicture& picture);  // also counts it
     bool IsDownloadedAddress(const std::string& address) const;
+    // Whether a picture of this project already has that file name.
+    bool IsDownloadedName(const std::string& localName) const;
     std::vector<DownloadedPicture> Downloaded() const;
     // Picture i of those saved, in the order they were saved; false when
     // there is no such picture yet.
@@ -103,6 +111,7 @@ private:
     std::string statusText_;
     std::vector<DownloadedPicture> downloaded_;
     std::unordered_set<std::string> downloadedAddresses_;
+    std::unordered_set<std::string> downloadedNames_;
     std::atomic<int> downloadedCount_{0};
 };
 

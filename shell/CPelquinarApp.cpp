@@ -128,6 +128,10 @@ void CPelquinarApp::Load(const QString& path) {
     if (maxLevels < 0) maxLevels = 2;
     pictureLimitMb = ToInt(ReadText(key, "picturelimit"));
     if (pictureLimitMb <= 0 || pictureLimitMb > 4096) pictureLimitMb = 64;
+    transfers = ToInt(ReadText(key, "transfers"));
+    if (transfers <= 0 || transfers > kMaxTransfers) transfers = kMaxTransfers;
+    hostConnections = ToInt(ReadText(key, "hostconnections"));
+    if (hostConnections <= 0 || hostConnections > kMaxHostConnections) hostConnections = 6;
     maxPages = ToInt(ReadText(key, "maxpages"));
     if (maxPages == 0) maxPages = 1;
     limit = ToInt(ReadText(key, "limit"));
@@ -167,6 +171,8 @@ void CPelquinarApp::Save() {
     WriteList(key, "Keyword", keywords);
     key.Write("maxlevels", std::to_string(maxLevels));
     key.Write("picturelimit", std::to_string(pictureLimitMb));
+    key.Write("transfers", std::to_string(transfers));
+    key.Write("hostconnections", std::to_string(hostConnections));
     key.Write("maxpages", std::to_string(maxPages));
     key.Write("limit", std::to_string(limit));
     key.Write("useproxy", useProxy);

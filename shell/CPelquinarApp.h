@@ -34,6 +34,12 @@ public:
     int maxLevels = 0;
     // Largest picture any search keeps, in MB ("picturelimit").
     int pictureLimitMb = 64;
+    // Picture transfers at once, 1 to 6 ("transfers"), and requests in
+    // flight to one host, 1 to 16 ("hostconnections").
+    int transfers = 6;
+    int hostConnections = 6;
+    static constexpr int kMaxTransfers = 6;
+    static constexpr int kMaxHostConnections = 16;
     int maxPages = 0;
     int limit = 0;
     std::string useProxy;

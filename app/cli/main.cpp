@@ -48,6 +48,8 @@ const char kUsage[] =
     "  --depth N                       how many links deep to follow, 0 to 20 (default: the "
     "setting maxlevels)\n"
     "  --search-host HOST[:PORT]       the image search service (default: the setting searchhost)\n"
+    "  --transfers N                   pictures fetched at once, 1 to 6 (default: the setting\n"
+    "                                  transfers, 6)\n"
     "\n"
     "Settings are read from $PELQUINAR_CONFIG, or $XDG_CONFIG_HOME/Pelquinar/Pelquinar.conf.\n"
     "Exit codes: 0 the search ran, 1 the start page failed, 2 bad usage, 3 no project folder.\n";
@@ -113,7 +115,8 @@ bool Parse(const std::vector<std::string>& args, Command& c, std::string& why) {
         {"advanced-key", {}},
         {"continue", {}},
     };
-    static const std::set<std::string> kCommon = {"--start-dir", "--depth", "--search-host"};
+    static const std::set<std::string> kCommon = {"--start-dir", "--depth", "--search-host",
+                                                  "--transfers"};
     c.name = args[0];
     auto known = kValueOptions.find(c.name);
     if (known == kValueOptions.end()) {
@@ -285,6 +288,11 @@ int main(int argc, char** argv) {
         return Usage("--min takes a whole number of KB");
     if (cmd.values.count("--max") && !ParseNumber(cmd.values["--max"], maxKb))
         return Usage("--max takes a whole number of KB");
+    int transfers = -1;
+    if (cmd.values.count("--transfers") &&
+        (!ParseNumber(cmd.values["--transfers"], transfers) || transfers < 1 ||
+         transfers > pq::CPelquinarApp::kMaxTransfers))
+        return Usage("--transfers takes 1 to " + std::to_string(pq::CPelquinarApp::kMaxTransfers));
     std::string searchHost = cmd.values.count("--search-host") ? cmd.values["--search-host"] : "";
     if (cmd.values.count("--search-host") &&
         (searchHost.empty() || searchHost.find_first_of(" /?#@") != std::string::npos))
@@ -304,6 +312,8 @@ int main(int argc, char** argv) {
 
     // Overrides for this run only; the saved settings keep their values.
     const int savedLevels = app.maxLevels;
+    const int savedTransfers = app.transfers;
+    if (transfers > 0) app.transfers = transfers;
     const std::string savedHost = app.searchHost;
     if (depth >= 0) app.maxLevels = depth;
     if (!searchHost.empty()) app.searchHost = searchHost;
@@ -399,6 +409,7 @@ int main(int argc, char** argv) {
 
     if (cmd.name != "advanced-web") app.maxLevels = savedLevels;
     app.searchHost = savedHost;
+    app.transfers = savedTransfers;
     app.Save();
     PrintSummary(state, elapsed, stopped, s.projectFolder);
     return Outcome(doc);

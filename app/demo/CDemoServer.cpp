@@ -24,7 +24,10 @@ const char* ContentType(const std::string& path) {
 
 }  // namespace
 
-CDemoServer::CDemoServer() : server_(std::make_unique<httplib::Server>()) {}
+CDemoServer::CDemoServer() : server_(std::make_unique<httplib::Server>()) {
+    // Each kept-open connection of a search holds one server thread.
+    server_->new_task_queue = [] { return new httplib::ThreadPool(32); };
+}
 
 CDemoServer::~CDemoServer() { Stop(); }
 

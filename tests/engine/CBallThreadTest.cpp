@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "engine/CBallThread.h"
@@ -146,6 +147,26 @@ TEST_F(Worker, ContinueSkipsPicturesAlreadyDownloadedWithoutFetching) {
     EXPECT_EQ(DownloadOne(fresh, "/old.gif", "old.gif"), "YES");
 }
 
+TEST_F(Worker, ContinueTakesBackAPictureAKilledRunSavedButNeverRecorded) {
+    // A run killed between the rename and the record left these: the same
+    // bytes the site serves, and a file of the user's under a taken name.
+    {
+        std::ofstream(dir.Path() + "orphan.gif", std::ios::binary) << PictureBytes(800, 'o');
+        std::ofstream(dir.Path() + "other.gif", std::ios::binary) << "the user's own";
+    }
+    Serve("/orphan.gif", PictureBytes(800, 'o'));
+    Serve("/other.gif", PictureBytes(900, 't'));
+    CBallThread cont(state, ui, "continue");
+    EXPECT_EQ(DownloadOne(cont, "/orphan.gif", "orphan.gif"), "YES");
+    EXPECT_EQ(DownloadOne(cont, "/other.gif", "other.gif"), "YES");
+    EXPECT_EQ(FilesIn(dir.Path()),
+              (std::vector<std::string>{"orphan.gif", "other.gif", "other_1.gif", "project.inf"}));
+    EXPECT_EQ(dir.ReadFile("other.gif"), "the user's own");
+    EXPECT_EQ(ItemLines(),
+              (std::vector<std::string>{"OK orphan.gif 800bytes " + server.Url("/orphan.gif"),
+                                        "OK other_1.gif 900bytes " + server.Url("/other.gif")}));
+}
+
 TEST_F(Worker, TransferErrorsAndKillLeaveNoTemporaryFile) {
     Route stall;
     stall.body = PictureBytes(50000);
@@ -227,9 +248,10 @@ TEST_F(Search, DownloadsEndOnceEvenWithoutPictures) {
     EXPECT_EQ(ui.DownloadsEndedCount(), 1);
 }
 
-TEST_F(Search, TheCrawlWaitsWhileMoreThanTwentyPicturesAreWaiting) {
+TEST_F(Search, TheCrawlWaitsWhileTooManyPicturesAreWaiting) {
     std::string page1;
-    for (int i = 0; i < 45; ++i) {
+    const int pictures = CPelquinarDoc::kQueueAhead + 25;
+    for (int i = 0; i < pictures; ++i) {
         page1 += "<img src=p" + std::to_string(i) + ".gif>";
         Route r;
         r.body = PictureBytes(200);
@@ -244,8 +266,8 @@ TEST_F(Search, TheCrawlWaitsWhileMoreThanTwentyPicturesAreWaiting) {
     server.Set("/next.html", next);
     Run("web", server.Url("/index.html"), 1);
     EXPECT_GE(pendingAtNext.load(), 0);
-    EXPECT_LE(pendingAtNext.load(), 20);
-    EXPECT_EQ(state.DownloadedCount(), 45);
+    EXPECT_LE(pendingAtNext.load(), CPelquinarDoc::kQueueAhead);
+    EXPECT_EQ(state.DownloadedCount(), pictures);
 }
 
 TEST_F(Search, KeywordSearchQueuesThumbnailsAndBigPictures) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/CPageFetcher.h"
+#include "tests/support/RawHttpServer.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestHttpServer.h"
 
@@ -45,17 +46,36 @@ TEST_F(FetcherTest, FetchesPageIntoBufferWithClosingZero) {
     EXPECT_EQ(address, server.Url("/a.html"));
 }
 
-TEST_F(FetcherTest, SendsPlainHttp10GetWithAgentAndAcceptAndNoFragment) {
+TEST_F(FetcherTest, SendsAGetWithAgentAndAcceptAndNoFragmentOverOneKeptConnection) {
     server.Page("/p.html", "x");
+    server.Page("/q.html", "y");
     std::string address = server.Url("/p.html#part2");
     ASSERT_EQ(Fetch(address), CPageFetcher::kSuccess);
+    std::string second = server.Url("/q.html");
+    ASSERT_EQ(Fetch(second), CPageFetcher::kSuccess);
     auto seen = server.Requests();
-    ASSERT_EQ(seen.size(), 1u);
+    ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0].method, "GET");
     EXPECT_EQ(seen[0].target, "/p.html");
-    EXPECT_EQ(seen[0].version, "HTTP/1.0");
+    EXPECT_EQ(seen[0].version, "HTTP/1.1");
     EXPECT_EQ(seen[0].userAgent, "Halvendrake");
     EXPECT_EQ(seen[0].accept, "*/*");
+    EXPECT_EQ(seen[1].remotePort, seen[0].remotePort) << "the second page reuses the connection";
+}
+
+TEST_F(FetcherTest, AServerThatClosesAfterEachAnswerStillServesEveryPage) {
+    test::RawHttpServer closing([](const std::string& target) {
+        const std::string body = "<title>" + target + "</title>";
+        return test::RawHttpServer::Answer{
+            "HTTP/1.1 200 OK\r\nConnection: close\r\n"
+            "Content-Length: " +
+            std::to_string(body.size()) + "\r\n\r\n" + body};
+    });
+    for (const char* target : {"/a.html", "/b.html", "/c.html"}) {
+        std::string address = closing.Url(target);
+        ASSERT_EQ(Fetch(address), CPageFetcher::kSuccess) << target;
+        EXPECT_NE(std::string(buffer.data()).find(target), std::string::npos);
+    }
 }
 
 TEST_F(FetcherTest, AddressWithoutSchemeGetsHttpPrefixAndCallerSeesIt) {

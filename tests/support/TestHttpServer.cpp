@@ -16,7 +16,7 @@ TestHttpServer::TestHttpServer(const std::string& certPath, const std::string& k
 }
 
 void TestHttpServer::Init() {
-    server_->new_task_queue = [] { return new httplib::ThreadPool(8); };
+    server_->new_task_queue = [] { return new httplib::ThreadPool(32); };
     server_->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
         Route route;
         bool known = false;
@@ -25,7 +25,7 @@ void TestHttpServer::Init() {
             ++counts_[req.target];
             requests_.push_back(SeenRequest{req.method, req.target, req.version,
                                             req.get_header_value("User-Agent"),
-                                            req.get_header_value("Accept")});
+                                            req.get_header_value("Accept"), req.remote_port});
             auto it = routes_.find(req.target);
             if (it != routes_.end()) {
                 route = it->second;

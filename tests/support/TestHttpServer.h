@@ -39,6 +39,7 @@ struct SeenRequest {
     std::string version;
     std::string userAgent;
     std::string accept;
+    int remotePort = 0;  // the client's end of the connection
 };
 
 class TestHttpServer {
