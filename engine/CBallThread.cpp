@@ -33,11 +33,6 @@ std::atomic<long> gReadTimeoutMs{CPageFetcher::kDefaultReadTimeoutMs};
 
 using Clock = std::chrono::steady_clock;
 
-bool Exists(const std::string& path) {
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
 // Moves from into place as to, never replacing an existing file: false with
 // EEXIST when to is taken.
 bool MoveNoReplace(const std::string& from, const std::string& to) {
@@ -174,6 +169,7 @@ void CBallThread::Step() {
             // it so after the crawl ended reports the end and leaves.
             bool expected = true;
             if (state_.idleFlag.compare_exchange_strong(expected, false)) {
+                state_.record.Close();
                 ui_.DownloadsEnded();
                 PostCommand(kStop);
                 return;
@@ -271,6 +267,10 @@ std::optional<CPictureQueue::Arrival> CBallThread::Fetch(const std::string& addr
         ::unlink(tempPath.c_str());
         return std::nullopt;
     }
+    // Most pictures then reach the file in one or two writes (the buffer
+    // outlives the fclose below).
+    std::vector<char> fileBuffer(64 * 1024);
+    std::setvbuf(file, fileBuffer.data(), _IOFBF, fileBuffer.size());
 
     const bool advanced = state_.mode == "advancedweb";
     const long long minBytes = (long long)state_.imageMinKb * 1024;
@@ -378,25 +378,20 @@ void CBallThread::Commit(CPictureQueue::Arrival& a) {
     SplitFileName(a.localName, base, ext);
     int suffix = 0;
     std::string finalName = a.localName;
-    bool adopted = false;
-    while (Exists(folder + finalName)) {
+    // Into place: a rename within the folder that never replaces a file; a
+    // taken name moves on to the next suffix.
+    while (!MoveNoReplace(a.tempPath, folder + finalName)) {
+        if (errno != EEXIST) {
+            ::unlink(a.tempPath.c_str());
+            return;
+        }
         // A continued project may find the picture an earlier run saved but
         // was killed before it could record: the same bytes under the same
         // name are that picture, not a second one.
         if (modeWord_ == "continue" && !state_.IsDownloadedName(finalName) &&
             SameBytes(folder + finalName, a.tempPath)) {
             ::unlink(a.tempPath.c_str());
-            adopted = true;
             break;
-        }
-        finalName = base + "_" + std::to_string(++suffix) + ext;
-    }
-    // Into place: a rename within the folder that never replaces a file; a
-    // name taken meanwhile (by another program) moves on to the next suffix.
-    while (!adopted && !MoveNoReplace(a.tempPath, folder + finalName)) {
-        if (errno != EEXIST) {
-            ::unlink(a.tempPath.c_str());
-            return;
         }
         finalName = base + "_" + std::to_string(++suffix) + ext;
     }
@@ -408,7 +403,10 @@ void CBallThread::Commit(CPictureQueue::Arrival& a) {
     ui_.SetPaneText(ISearchUi::kDownloadPane, "Image Download:" + std::to_string(count));
     const std::string statusText = std::to_string(count) + "**" + state_.ElapsedText();
     state_.SetStatusText(statusText);
-    store::UpdateStatusAndAppend(folder, statusText, finalName, sizeText, a.address);
+    if (state_.record.IsOpenFor(folder))
+        state_.record.UpdateStatusAndAppend(statusText, finalName, sizeText, a.address);
+    else
+        store::UpdateStatusAndAppend(folder, statusText, finalName, sizeText, a.address);
 }
 
 void StopWorkers(std::vector<std::unique_ptr<CBallThread>>& workers) {

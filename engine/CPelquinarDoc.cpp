@@ -141,6 +141,7 @@ void CPelquinarDoc::StopDownloads() {
     }
     if (workers.empty()) return;
     StopWorkers(workers);
+    state_.record.Close();
     ui_.SetStatusMessage(kIdleMessage);
 }
 

@@ -17,6 +17,7 @@ int CPelquinarDoc::CrawlThreadProc() {
     fetcher_.OpenSession(state_.useProxy, state_.proxy);
     state_.SetProjectFolder(projectFolder_);
     store::CreateProjectFile(projectFolder_, state_.header);
+    state_.record.Open(projectFolder_);
     contents_.Open(projectFolder_);
     RegisterPage(CContentsPage::kRegistryKey, CContentsPage::kFileName, 0);
 
@@ -199,8 +200,7 @@ CPelquinarDoc::PageOutcome CPelquinarDoc::ProcessPage(std::string& address, std:
     }
     // "OK" says the page is in the folder; a page fetched but not written is
     // logged as failed.
-    store::AppendItemLine(projectFolder_, saved ? "OK" : "**", localName, saved ? sizeText : "",
-                          address);
+    state_.record.AppendItemLine(saved ? "OK" : "**", localName, saved ? sizeText : "", address);
     if (rc != CPageFetcher::kSuccess) return PageOutcome::kFailed;
     return saved ? PageOutcome::kSaved : PageOutcome::kFetched;
 }

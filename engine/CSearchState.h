@@ -73,6 +73,10 @@ public:
 
     CPictureQueue queue;
     CHostGate gate;
+    // project.inf of the running search, open from the crawl's start until
+    // the downloads end (not opened for Get Big Pictures: lines then go
+    // through the per-line functions).
+    store::ProjectRecord record;
 
     // Project folder, copied from the job at crawl start.
     void SetProjectFolder(const std::string& folder);

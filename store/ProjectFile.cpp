@@ -211,6 +211,58 @@ bool UpdateStatusAndAppend(const std::string& folder, const std::string& statusT
     return ok;
 }
 
+ProjectRecord::~ProjectRecord() { Close(); }
+
+bool ProjectRecord::Open(const std::string& folder) {
+    Close();
+    const std::string path = folder + kProjectFileName;
+    int appendFd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    int statusFd = appendFd >= 0 ? ::open(path.c_str(), O_RDWR | O_CLOEXEC) : -1;
+    if (statusFd < 0) {
+        if (appendFd >= 0) ::close(appendFd);
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    folder_ = folder;
+    appendFd_ = appendFd;
+    statusFd_ = statusFd;
+    firstLineLength_ = long(FirstLineLength(statusFd));
+    return true;
+}
+
+void ProjectRecord::Close() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (appendFd_ >= 0) ::close(appendFd_);
+    if (statusFd_ >= 0) ::close(statusFd_);
+    appendFd_ = statusFd_ = -1;
+    folder_.clear();
+}
+
+bool ProjectRecord::IsOpenFor(const std::string& folder) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return appendFd_ >= 0 && folder_ == folder;
+}
+
+bool ProjectRecord::AppendItemLine(const std::string& status, const std::string& localName,
+                                   const std::string& sizeText, const std::string& address) {
+    const std::string line = FormatItemLine(status, localName, sizeText, address) + "\r\n";
+    std::lock_guard<std::mutex> lock(mutex_);
+    return appendFd_ >= 0 && WriteAll(appendFd_, line);
+}
+
+bool ProjectRecord::UpdateStatusAndAppend(const std::string& statusText,
+                                          const std::string& localName, const std::string& sizeText,
+                                          const std::string& address) {
+    const std::string line = FormatItemLine("OK", localName, sizeText, address) + "\r\n";
+    const std::string status = EncodeControls(statusText);
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (appendFd_ < 0) return false;
+    bool ok = true;
+    if (long(status.size()) <= firstLineLength_)
+        ok = ::pwrite(statusFd_, status.data(), status.size(), 0) == ssize_t(status.size());
+    return WriteAll(appendFd_, line) && ok;
+}
+
 BrowsedProject ReadProjectForBrowsing(const std::string& folder) {
     BrowsedProject p;
     LineReader in(folder + kProjectFileName);

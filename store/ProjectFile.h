@@ -9,6 +9,7 @@
 #pragma once
 
 #include <ctime>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,6 +47,39 @@ bool AppendItemLine(const std::string& folder, const std::string& status,
 bool UpdateStatusAndAppend(const std::string& folder, const std::string& statusText,
                            const std::string& localName, const std::string& sizeText,
                            const std::string& address);
+
+// The project.inf of a running search, kept open from its start to its end:
+// a saved picture costs two writes (the status over line 1, the item line
+// appended whole with O_APPEND) instead of an open, a read, a seek, two
+// writes and a close. Lines are appended whole by one write each, as by the
+// functions above, which may still write to the same file meanwhile.
+// Threads: any; one mutex.
+class ProjectRecord {
+public:
+    ProjectRecord() = default;
+    ~ProjectRecord();
+    ProjectRecord(const ProjectRecord&) = delete;
+    ProjectRecord& operator=(const ProjectRecord&) = delete;
+
+    // Opens folder + "project.inf" (closing what was open); false when it
+    // cannot be opened.
+    bool Open(const std::string& folder);
+    void Close();
+    bool IsOpenFor(const std::string& folder) const;
+
+    // As the functions of the same name, on the open file.
+    bool AppendItemLine(const std::string& status, const std::string& localName,
+                        const std::string& sizeText, const std::string& address);
+    bool UpdateStatusAndAppend(const std::string& statusText, const std::string& localName,
+                               const std::string& sizeText, const std::string& address);
+
+private:
+    mutable std::mutex mutex_;
+    std::string folder_;
+    int appendFd_ = -1;
+    int statusFd_ = -1;
+    long firstLineLength_ = -1;  // line 1 keeps its length: the status never passes it
+};
 
 // "OK name size address" without the line end. Name and address are
 // written with EncodeField.

@@ -17,6 +17,9 @@ TestHttpServer::TestHttpServer(const std::string& certPath, const std::string& k
 
 void TestHttpServer::Init() {
     server_->new_task_queue = [] { return new httplib::ThreadPool(32); };
+    // As servers built for kept-open connections do: no Nagle delay between
+    // the headers and a small body.
+    server_->set_tcp_nodelay(true);
     server_->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
         Route route;
         bool known = false;
