@@ -89,7 +89,8 @@ int main(int argc, char** argv) {
     }
     s = Seconds(start);
     std::printf(
-        "fetcher: %d of %d pages of 20,000 bytes (HTTP/1.0, no keep-alive) in %.3f s = %.0f "
+        "fetcher: %d of %d pages of 20,000 bytes (HTTP/1.1, one kept-open connection) in %.3f s = "
+        "%.0f "
         "pages/s\n",
         ok, fetches, s, fetches / s);
     return ok == fetches ? 0 : 1;

@@ -1,5 +1,6 @@
 #include "engine/CLinkScanner.h"
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 
@@ -48,6 +49,9 @@ void CLinkScanner::Reset() {
 
 void CLinkScanner::SetBaseAddress(const std::string& address) {
     base_.reset();
+    baseUrl_.clear();
+    baseOrigin_.clear();
+    baseFolder_.clear();
     // The base is rebuilt from scheme, host, port and path (query kept);
     // user name and password are dropped. Anything but https is read as http.
     std::string full = address;
@@ -60,7 +64,42 @@ void CLinkScanner::SetBaseAddress(const std::string& address) {
     std::string rebuilt = scheme + parts.HostPort() + parts.path;
     if (!parts.query.empty()) rebuilt += "?" + parts.query;
     auto url = std::make_unique<CUrl>();
-    if (url->Set(rebuilt)) base_ = std::move(url);
+    if (!url->Set(rebuilt)) return;
+    base_ = std::move(url);
+    baseUrl_ = base_->Url();
+    const size_t hostStart = baseUrl_.find("://");
+    const size_t pathStart =
+        hostStart == std::string::npos ? std::string::npos : baseUrl_.find('/', hostStart + 3);
+    if (pathStart == std::string::npos) return;  // no plain joins: the general path decides
+    const size_t pathEnd = std::min(baseUrl_.find_first_of("?#", pathStart), baseUrl_.size());
+    baseOrigin_ = baseUrl_.substr(0, pathStart);
+    baseFolder_ = baseUrl_.substr(0, baseUrl_.rfind('/', pathEnd - 1) + 1);
+}
+
+bool CLinkScanner::ResolvePlain(std::string_view reference, std::string& resolved) const {
+    if (baseOrigin_.empty() || reference.empty()) return false;
+    // Letters, digits and "-._~/" only: nothing libcurl would encode or
+    // rewrite, no scheme, query, fragment or escape.
+    for (unsigned char c : reference) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                           (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' || c == '~' ||
+                           c == '/';
+        if (!plain) return false;
+    }
+    // No empty segments ("//" would start an authority or be kept as it is)
+    // and no dot segments, which resolution removes.
+    if (reference.find("//") != std::string_view::npos) return false;
+    for (size_t from = 0; from <= reference.size();) {
+        size_t end = reference.find('/', from);
+        if (end == std::string_view::npos) end = reference.size();
+        const std::string_view segment = reference.substr(from, end - from);
+        if (segment == "." || segment == "..") return false;
+        from = end + 1;
+    }
+    const std::string& prefix = reference[0] == '/' ? baseOrigin_ : baseFolder_;
+    resolved.reserve(prefix.size() + reference.size());
+    resolved.assign(prefix).append(reference);
+    return true;
 }
 
 std::string CLinkScanner::ExtensionOf(const std::string& address) {
@@ -98,8 +137,9 @@ bool CLinkScanner::Resolve(const std::string& reference, std::string& resolved) 
     if (reference.empty() || reference[0] == '#') {
         // A same-document reference is the page itself (RFC 3986, 5.2.2);
         // older libcurl resolves an empty one to the page's folder instead.
-        std::string page = base_->Url();
-        resolved = page.substr(0, page.find('#')) + reference;
+        resolved = baseUrl_.substr(0, baseUrl_.find('#')) + reference;
+    } else if (ResolvePlain(reference, resolved)) {
+        // joined without a parse
     } else {
         CUrl url(*base_);
         if (!url.Resolve(reference)) return false;

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/CTagParser.h"
@@ -43,16 +44,26 @@ public:
     static bool IsKnownExtension(const std::string& ext);
     static bool IsPageExtension(const std::string& ext);
 
+    // The reference resolved against the page; false when it cannot be.
+    bool Resolve(const std::string& reference, std::string& resolved);
+    // The same result for the common plain reference ("pics/a.jpg",
+    // "/b/page.html"), made by joining it to the base's folder or origin
+    // rather than by libcurl; false, leaving the work to Resolve's general
+    // path, for anything else.
+    bool ResolvePlain(std::string_view reference, std::string& resolved) const;
+
 protected:
     bool HandleTag(const std::string& tagName, int closePos,
                    const std::vector<TagAttribute>& attributes) override;
     bool WantsAttributes(const std::string& tagName) override;
 
 private:
-    // The reference resolved against the page; false when it cannot be.
-    bool Resolve(const std::string& reference, std::string& resolved);
-
     std::unique_ptr<CUrl> base_;  // the rebuilt base, or null when it has none
+    // Parsed once per page: the base as libcurl spells it, its origin
+    // ("http://host:port") and its folder (up to the path's last "/").
+    std::string baseUrl_;
+    std::string baseOrigin_;
+    std::string baseFolder_;
     std::string title_;
     std::vector<std::string> links_;
     std::vector<std::string> pictures_;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/CLinkScanner.h"
+#include "engine/CUrl.h"
 
 namespace pq {
 namespace {
@@ -199,6 +200,48 @@ TEST(Scanner, ResolvedAddressesLongerThanTheLimitAreDropped) {
     EXPECT_TRUE(ScanPage("<a href=" + longPath + ".html>", "http://h/").links.empty());
     std::string okPath(900, 'p');
     EXPECT_EQ(ScanPage("<a href=" + okPath + ".html>", "http://h/").links.size(), 1u);
+}
+
+TEST(Scanner, PlainJoinsGiveWhatTheGeneralResolverGives) {
+    // Every reference the joining shortcut takes must come out as libcurl's
+    // resolution would have it; references drawn from an alphabet that
+    // includes the awkward characters, against awkward bases.
+    const std::vector<std::string> bases = {"http://host/dir/index.html",
+                                            "https://Host.EXAMPLE:8443/a/b/",
+                                            "http://host",
+                                            "http://host/dir/page.asp?id=3&x=/y/z",
+                                            "http://host/a%20b/c d/e.html",
+                                            "http://host/dir/index.html#frag/x",
+                                            "http://host:80/x/./y/../z.htm"};
+    const std::string alphabet = "aZ9-._~/./..//?#%: +";
+    unsigned seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) & 0x7fff;
+    };
+    int joined = 0;
+    for (const auto& base : bases) {
+        CLinkScanner s;
+        s.SetBaseAddress(base);
+        for (int i = 0; i < 3000; ++i) {
+            std::string ref;
+            const int len = 1 + int(next() % 12);
+            for (int k = 0; k < len; ++k) ref += alphabet[next() % alphabet.size()];
+            std::string fast;
+            if (!s.ResolvePlain(ref, fast)) continue;
+            ++joined;
+            // The page's base never keeps a fragment.
+            CUrl general;
+            ASSERT_TRUE(general.Set(base.substr(0, base.find('#'))));
+            ASSERT_TRUE(general.Resolve(ref)) << base << " + " << ref;
+            EXPECT_EQ(fast, general.Url()) << base << " + " << ref;
+        }
+        for (const char* common : {"pics/a.jpg", "/top.gif", "page2.html", "a/b/c.gif"}) {
+            std::string fast;
+            EXPECT_TRUE(s.ResolvePlain(common, fast)) << base << " + " << common;
+        }
+    }
+    EXPECT_GT(joined, 1000) << "the shortcut was hardly tried";
 }
 
 TEST(Scanner, ExtensionTables) {
