@@ -186,6 +186,12 @@ QWidget* COptionsSheet::MakeConnectionPage() {
     connect(depthSpin_, &QSpinBox::valueChanged, this, [this](int v) {
         if (v > CPelquinarApp::kMaxDepth) depthSpin_->setValue(CPelquinarApp::kMaxDepth);
     });
+    transfersSpin_ =
+        Spin(page, "transfersSpin", tr("Pictures fetched at once"), 1, CPelquinarApp::kMaxTransfers,
+             std::clamp(app_.transfers, 1, int(CPelquinarApp::kMaxTransfers)));
+    hostSpin_ = Spin(page, "hostConnectionsSpin", tr("Connections to one site at once"), 1,
+                     CPelquinarApp::kMaxHostConnections,
+                     std::clamp(app_.hostConnections, 1, int(CPelquinarApp::kMaxHostConnections)));
     proxyCheck_ = new QCheckBox(tr("&Use Proxy Server"), page);
     proxyCheck_->setObjectName("proxyCheck");
     proxyCheck_->setChecked(app_.UsesProxy());
@@ -207,6 +213,8 @@ QWidget* COptionsSheet::MakeConnectionPage() {
     auto* depthLabel = new QLabel(tr("Max &Levels:"), page);
     depthLabel->setBuddy(depthSpin_);
     form->addRow(depthLabel, depthBox);
+    form->addRow(tr("Pictures &at Once:"), transfersSpin_);
+    form->addRow(tr("Connections per &Site:"), hostSpin_);
     form->addRow(proxyCheck_);
     form->addRow(tr("Proxy &Server:"), proxy_);
     form->addRow(tr("&Port:"), port_);
@@ -229,6 +237,8 @@ void COptionsSheet::accept() {
     app_.thumbBorder = borderSpin_->value();
     app_.slideDelay = delaySpin_->value();
     app_.maxLevels = std::min(depthSpin_->value(), int(CPelquinarApp::kMaxDepth));
+    app_.transfers = transfersSpin_->value();
+    app_.hostConnections = hostSpin_->value();
     app_.useProxy = proxyCheck_->isChecked() ? "1" : "0";
     // With the proxy off, the stored texts stay as they were.
     if (proxyCheck_->isChecked()) {

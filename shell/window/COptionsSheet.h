@@ -59,6 +59,8 @@ private:
     QSlider* delaySlider_;
     QSpinBox* delaySpin_;
     QSpinBox* depthSpin_;
+    QSpinBox* transfersSpin_;
+    QSpinBox* hostSpin_;
     QCheckBox* proxyCheck_;
     QLineEdit* proxy_;
     QLineEdit* port_;

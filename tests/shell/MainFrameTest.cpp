@@ -338,8 +338,13 @@ TEST_F(Window, OptionsSheetRules) {
         EXPECT_EQ(depth->value(), 20) << "a depth above 20 shows 20";
         sheet.findChild<QLineEdit*>("proxyEdit")->setText("typed:1");
         sheet.findChild<QSpinBox*>("heightSpin")->setValue(300);  // kept as typed
+        EXPECT_EQ(sheet.findChild<QSpinBox*>("transfersSpin")->value(), 6);
+        sheet.findChild<QSpinBox*>("transfersSpin")->setValue(2);
+        sheet.findChild<QSpinBox*>("hostConnectionsSpin")->setValue(3);
         sheet.accept();
     }
+    EXPECT_EQ(app.transfers, 2);
+    EXPECT_EQ(app.hostConnections, 3);
     EXPECT_EQ(app.maxLevels, 20);
     EXPECT_EQ(app.proxy, "kept:8080") << "proxy texts are stored only with the box on";
     EXPECT_EQ(app.thumbHeight, 300);

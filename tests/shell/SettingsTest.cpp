@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 
 #include "shell/CPelquinarApp.h"
 #include "shell/SettingsKey.h"
@@ -97,6 +98,20 @@ TEST_F(Settings, Corrections) {
         EXPECT_EQ(app.maxLevels, c.levels) << c.ini;
         EXPECT_EQ(app.maxPages, c.pages) << c.ini;
     }
+    // Transfers at once and connections per host: within their ranges.
+    const std::vector<std::tuple<const char*, int, int>> limits = {
+        {"", 6, 6},
+        {"transfers=1\nhostconnections=16\n", 1, 16},
+        {"transfers=0\nhostconnections=0\n", 6, 6},
+        {"transfers=7\nhostconnections=17\n", 6, 6},
+        {"transfers=-2\nhostconnections=x\n", 6, 6},
+    };
+    for (const auto& [ini, transfers, perHost] : limits) {
+        WriteIni(std::string("[General]\nwinmode=left\n") + ini);
+        CPelquinarApp app = Loaded();
+        EXPECT_EQ(app.transfers, transfers) << ini;
+        EXPECT_EQ(app.hostConnections, perHost) << ini;
+    }
     for (const char* v : {"yes", "1", "on"}) {
         WriteIni(std::string("[General]\nuseproxy=") + v + "\n");
         EXPECT_TRUE(Loaded().UsesProxy()) << v;
@@ -171,11 +186,12 @@ TEST_F(Settings, SaveWritesEveryValueAndLongValuesComeBackWhole) {
     std::ifstream in(dir.Path() + "Pelquinar.conf");
     std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     for (const char* name :
-         {"thumbsize",  "slidedelay", "imageminsize", "imagemaxsize", "bGif",     "bJpg",
-          "bBmp",       "bThum",      "bBig",         "winmode",      "listmode", "slistmode",
-          "searchmode", "tabmode",    "dircreate",    "maxlevels",    "maxpages", "limit",
-          "useproxy",   "proxy",      "port",         "username",     "password", "Item0",
-          "Item1",      "searchhost", "startdir",     "picturelimit"})
+         {"thumbsize",  "slidedelay", "imageminsize", "imagemaxsize", "bGif",
+          "bJpg",       "bBmp",       "bThum",        "bBig",         "winmode",
+          "listmode",   "slistmode",  "searchmode",   "tabmode",      "dircreate",
+          "maxlevels",  "maxpages",   "limit",        "useproxy",     "proxy",
+          "port",       "username",   "password",     "Item0",        "Item1",
+          "searchhost", "startdir",   "picturelimit", "transfers",    "hostconnections"})
         EXPECT_NE(file.find(std::string(name) + "="), std::string::npos) << name;
     CPelquinarApp back = Loaded();
     EXPECT_EQ(back.proxy, std::string(300, 'p') + ":8080");
