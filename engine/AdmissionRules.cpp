@@ -10,6 +10,11 @@ bool IsPictureLink(const std::string& a) {
     return EndsWith(a, "gif") || EndsWith(a, "jpeg") || EndsWith(a, "jpg");
 }
 
+bool IsPictureLink(const std::string& a, const PictureFilter& filter) {
+    return IsPictureLink(a) || (filter.png && EndsWith(a, "png")) ||
+           (filter.webp && EndsWith(a, "webp"));
+}
+
 bool IsPageLink(const std::string& a) {
     if (!(EndsWith(a, "html") || EndsWith(a, "htm") || EndsWith(a, "shtml"))) return false;
     return a.find("help") == std::string::npos && a.find("submit") == std::string::npos &&
@@ -75,6 +80,18 @@ std::string BigPictureName(const std::string& localName) {
 bool StartsWithPictureSignature(const std::string& block) {
     return StartsWith(block, "\xFF\xD8\xFF") || StartsWith(block, "GIF87a") ||
            StartsWith(block, "GIF89a") || StartsWith(block, "BM");
+}
+
+bool StartsWithPictureSignature(const std::string& block, bool png, bool webp) {
+    if (StartsWithPictureSignature(block)) return true;
+    if (png && StartsWith(block, "\x89PNG\r\n\x1a\n")) return true;
+    return webp && block.size() >= 12 && StartsWith(block, "RIFF") &&
+           block.compare(8, 4, "WEBP") == 0;
+}
+
+bool LooksLikePage(const std::string& block, bool png, bool webp) {
+    if (StartsWithPictureSignature(block, png, webp)) return false;
+    return LooksLikePage(block);
 }
 
 bool LooksLikePage(const std::string& block) {

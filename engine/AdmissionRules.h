@@ -10,8 +10,10 @@
 
 namespace pq {
 
-// Ends with "gif", "jpeg" or "jpg" (not "bmp").
+// Ends with "gif", "jpeg" or "jpg" (not "bmp"), or "png" or "webp" when the
+// filter keeps them.
 bool IsPictureLink(const std::string& address);
+bool IsPictureLink(const std::string& address, const PictureFilter& filter);
 // Ends with "html", "htm" or "shtml" and contains none of "help", "submit", "chat".
 bool IsPageLink(const std::string& address);
 // The text after the address's last "/" (the whole address when it has none).
@@ -32,5 +34,8 @@ std::string BigPictureName(const std::string& localName);
 // other block that holds "html", "title" or "head" (any case) is a page.
 bool StartsWithPictureSignature(const std::string& block);
 bool LooksLikePage(const std::string& block);
+// The same, with the PNG and WebP signatures when the search keeps them.
+bool StartsWithPictureSignature(const std::string& block, bool png, bool webp);
+bool LooksLikePage(const std::string& block, bool png, bool webp);
 
 }  // namespace pq

@@ -22,6 +22,7 @@
 #include "engine/CUrl.h"
 #include "engine/ISearchUi.h"
 #include "engine/TextUtil.h"
+#include "store/Credits.h"
 #include "store/ProjectFile.h"
 #include "store/SizeText.h"
 
@@ -47,6 +48,8 @@ bool MoveNoReplace(const std::string& from, const std::string& to) {
 
 struct Transfer {
     const std::atomic<bool>* abort = nullptr;
+    bool png = false;  // PNG and WebP signatures make a picture too
+    bool webp = false;
     FILE* file = nullptr;
     std::string firstBlock;
     bool firstTested = false;
@@ -84,7 +87,7 @@ bool TakeBlock(Transfer& t, const char* data, size_t len) {
 
 bool TestFirstBlock(Transfer& t) {
     t.firstTested = true;
-    if (LooksLikePage(t.firstBlock)) {
+    if (LooksLikePage(t.firstBlock, t.png, t.webp)) {
         t.isPage = true;
         return false;
     }
@@ -291,6 +294,8 @@ std::optional<CPictureQueue::Arrival> CBallThread::Fetch(const std::string& addr
         for (int attempt = 0; attempt < 2; ++attempt) {
             t = Transfer{};
             t.abort = &abort_;
+            t.png = state_.filter.png;
+            t.webp = state_.filter.webp;
             t.file = file;
             t.maxBytes =
                 advanced ? std::min(maxBytes, state_.pictureLimitBytes) : state_.pictureLimitBytes;
@@ -306,7 +311,8 @@ std::optional<CPictureQueue::Arrival> CBallThread::Fetch(const std::string& addr
             curl_easy_setopt(easy_, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
             curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 1L);
             curl_easy_setopt(easy_, CURLOPT_MAXREDIRS, 10L);
-            curl_easy_setopt(easy_, CURLOPT_USERAGENT, kAgentName);
+            const std::string agent = state_.userAgent.empty() ? kAgentName : state_.userAgent;
+            curl_easy_setopt(easy_, CURLOPT_USERAGENT, agent.c_str());
             curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
             curl_easy_setopt(easy_, CURLOPT_MAXCONNECTS, 2L);
             curl_easy_setopt(easy_, CURLOPT_ERRORBUFFER, errbuf);
@@ -397,6 +403,9 @@ void CBallThread::Commit(CPictureQueue::Arrival& a) {
     }
 
     const std::string sizeText = SizeText(a.bytes);
+    store::Credit credit;
+    if (state_.CreditFor(a.address, credit))
+        store::AppendCreditLine(folder, finalName, credit, a.address);
     state_.AddDownloaded(DownloadedPicture{finalName, a.address, sizeText});
     const int count = state_.DownloadedCount();
     ui_.PictureSaved(count);

@@ -56,6 +56,24 @@ std::string CContentsPage::Entry(const std::string& localName, const std::string
            ")<br>\r\n";
 }
 
+std::string CContentsPage::CreditEntry(const std::string& localName, const store::Credit& c) {
+    // Only http and https addresses become links; anything else stays text.
+    auto link = [](const std::string& address, const std::string& text) {
+        const std::string lower = address.substr(0, 8);
+        const bool web = lower.rfind("http://", 0) == 0 || lower.rfind("https://", 0) == 0;
+        if (!web) return HtmlText(text);
+        return "<a href=\"" + AddressText(address) + "\">" + HtmlText(text) + "</a>";
+    };
+    std::string e = "<li><a href=\"" + HrefOf(localName) + "\">" +
+                    AddressText(std::string(FilePartOf(localName))) + "</a>";
+    if (!c.title.empty()) e += " &ldquo;" + HtmlText(c.title) + "&rdquo;";
+    if (!c.creator.empty()) e += " by " + HtmlText(c.creator);
+    const std::string licence = c.LicenseText();
+    if (!licence.empty()) e += ", " + link(c.licenseUrl, licence);
+    if (!c.landingPage.empty()) e += " (" + link(c.landingPage, "source") + ")";
+    return e + "<br>\r\n";
+}
+
 std::string CContentsPage::Foot() { return "</UL>\r\n</BODY>\r\n</HTML>\r\n"; }
 
 bool CContentsPage::Open(const std::string& folder) {
@@ -72,6 +90,13 @@ void CContentsPage::AddEntry(const std::string& localName, const std::string& ti
                              const std::string& address) {
     if (!file_) return;
     std::string e = Entry(localName, title, address);
+    std::fwrite(e.data(), 1, e.size(), file_);
+    std::fflush(file_);
+}
+
+void CContentsPage::AddCreditEntry(const std::string& localName, const store::Credit& credit) {
+    if (!file_) return;
+    std::string e = CreditEntry(localName, credit);
     std::fwrite(e.data(), 1, e.size(), file_);
     std::fflush(file_);
 }

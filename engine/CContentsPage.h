@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "store/Credits.h"
+
 namespace pq {
 
 class CContentsPage {
@@ -19,6 +21,9 @@ public:
     bool Open(const std::string& folder);
     void AddEntry(const std::string& localName, const std::string& title,
                   const std::string& address);
+    // A picture of an open search service, with its credits: its file, its
+    // title, creator and licence (a link), and its landing page.
+    void AddCreditEntry(const std::string& localName, const store::Credit& credit);
     // Writes the foot and closes; nothing when not open.
     void Close();
     bool IsOpen() const { return file_ != nullptr; }
@@ -26,6 +31,7 @@ public:
     static std::string Head();
     static std::string Entry(const std::string& localName, const std::string& title,
                              const std::string& address);
+    static std::string CreditEntry(const std::string& localName, const store::Credit& credit);
     static std::string Foot();
 
 private:

@@ -159,7 +159,7 @@ bool CLinkScanner::HandleTag(const std::string& tagName, int closePos,
     switch (GroupOf(tagName)) {
         case TagGroup::kLink: {
             const TagAttribute* ref = FirstOf(attributes, {"src", "href"});
-            if (!ref || !IsKnownExtension(ExtensionOf(ref->value))) break;
+            if (!ref || !Knows(ExtensionOf(ref->value))) break;
             if (StartsWith(ToLower(ref->value), "mailto:")) {
                 pictures_.push_back(ToLower(ref->value));
                 break;
@@ -174,7 +174,7 @@ bool CLinkScanner::HandleTag(const std::string& tagName, int closePos,
         }
         case TagGroup::kEmbed: {
             const TagAttribute* ref = FirstOf(attributes, {"src", "background", "code"});
-            if (!ref || !IsKnownExtension(ExtensionOf(ref->value))) break;
+            if (!ref || !Knows(ExtensionOf(ref->value))) break;
             std::string resolved;
             if (!Resolve(ref->value, resolved)) break;
             if (collectPictures_ && !IsPageExtension(ExtensionOf(resolved)))

@@ -42,6 +42,14 @@ public:
     // follows it, query included, lower-cased and cut at its first '#'.
     static std::string ExtensionOf(const std::string& address);
     static bool IsKnownExtension(const std::string& ext);
+    // PNG and WebP references count as known when the search keeps them.
+    void SetExtraPictureTypes(bool png, bool webp) {
+        png_ = png;
+        webp_ = webp;
+    }
+    bool Knows(const std::string& ext) const {
+        return IsKnownExtension(ext) || (png_ && ext == ".png") || (webp_ && ext == ".webp");
+    }
     static bool IsPageExtension(const std::string& ext);
 
     // The reference resolved against the page; false when it cannot be.
@@ -68,6 +76,8 @@ private:
     std::vector<std::string> links_;
     std::vector<std::string> pictures_;
     bool collectPictures_ = false;
+    bool png_ = false;
+    bool webp_ = false;
     const std::atomic<bool>* stop_ = nullptr;
 };
 

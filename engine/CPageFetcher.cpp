@@ -295,7 +295,8 @@ int CPageFetcher::SingleRequest(std::string& address, char* buffer, int& size) {
     curl_easy_setopt(easy_, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
     curl_easy_setopt(easy_, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headers);
-    curl_easy_setopt(easy_, CURLOPT_USERAGENT, kAgentName);
+    curl_easy_setopt(easy_, CURLOPT_USERAGENT,
+                     userAgent_.empty() ? kAgentName : userAgent_.c_str());
     curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
     curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);

@@ -91,6 +91,8 @@ public:
     bool IsCancelled() const { return cancel_.load(); }
 
     void SetReadTimeoutMs(long ms) { readTimeoutMs_ = ms; }
+    // The User-Agent of the requests; "" for kAgentName.
+    void SetUserAgent(const std::string& agent) { userAgent_ = agent; }
     // Requests pass through gate (with priority over the picture workers),
     // so the search's limits per host count the pages too. nullptr: none.
     void SetGate(CHostGate* gate) { gate_ = gate; }
@@ -122,6 +124,7 @@ private:
     int lastStatus_ = 0;
     int retryAfterSeconds_ = -1;  // of the last answer; -1: none
     CHostGate* gate_ = nullptr;
+    std::string userAgent_;
     std::string failure_;
     std::atomic<bool> cancel_{false};
     long readTimeoutMs_ = kDefaultReadTimeoutMs;

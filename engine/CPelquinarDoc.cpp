@@ -232,7 +232,7 @@ void CPelquinarDoc::AdmitScannedLinks(const std::vector<std::string>& links, Lev
             if (StartsWith(a, state_.ResultPagePrefix()) && AdmitLink(a)) level.AddLink(a);
             continue;
         }
-        if (IsPictureLink(a)) {
+        if (IsPictureLink(a, state_.filter)) {
             if (IsNewPicture(a)) level.pictures.push_back(a);
         } else if (IsPageLink(a)) {
             if (AdmitLink(a)) level.AddLink(a);

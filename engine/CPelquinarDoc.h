@@ -10,6 +10,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -23,6 +24,7 @@
 #include "engine/CPageFetcher.h"
 #include "engine/CSearchState.h"
 #include "engine/ISearchUi.h"
+#include "engine/SearchService.h"
 
 namespace pq {
 
@@ -135,6 +137,10 @@ private:
     PageOutcome ProcessPage(std::string& address, std::string& localName, LevelRecord& level);
     bool IsEarlierCopyOf(const std::string& file, const std::string& address) const;
     void QueuePicture(const std::string& picture, bool& leave);
+    // Queues a picture of an open service (thumbnail and, when asked, big
+    // picture) with its credits.
+    void QueueServiceResult(const ServiceResult& result, bool& leave);
+    std::string UniquePictureName(const std::string& wanted);
     void EnsureLevels(int depth);
     void JoinCrawl();
 
@@ -154,6 +160,9 @@ private:
     std::unordered_set<std::string> failedPages_;  // requested addresses whose fetch failed
     std::unordered_map<std::string, std::string> earlierPages_;  // file -> address key
     std::string pageTitle_;
+    std::string pageProblem_;                    // why the last page was unusable, or ""
+    std::vector<ServiceResult> serviceResults_;  // of the last service page
+    std::chrono::steady_clock::time_point lastServicePage_{};
     CContentsPage contents_;
 
     std::thread crawlThread_;

@@ -1,4 +1,5 @@
 // The crawl thread of CPelquinarDoc: the depth-first walk of one search.
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <thread>
@@ -15,6 +16,7 @@ namespace pq {
 int CPelquinarDoc::CrawlThreadProc() {
     std::string address = startAddress_;
     fetcher_.OpenSession(state_.useProxy, state_.proxy);
+    fetcher_.SetUserAgent(state_.userAgent);
     state_.SetProjectFolder(projectFolder_);
     store::CreateProjectFile(projectFolder_, state_.header);
     state_.record.Open(projectFolder_);
@@ -67,6 +69,9 @@ int CPelquinarDoc::CrawlThreadProc() {
             for (size_t i = 0; i < level.pictures.size() && !leave; ++i) {
                 QueuePicture(level.pictures[i], leave);
             }
+            for (size_t i = 0; i < serviceResults_.size() && !leave; ++i)
+                QueueServiceResult(serviceResults_[i], leave);
+            serviceResults_.clear();
         } else {
             if (stop_.load()) break;
             if (address == startAddress_ || before == startAddress_) {
@@ -76,7 +81,7 @@ int CPelquinarDoc::CrawlThreadProc() {
                     ui_.StopActivityTimer(timer);
                 {
                     std::lock_guard<std::mutex> lock(errorMutex_);
-                    startPageError_ = fetcher_.FailureText();
+                    startPageError_ = pageProblem_.empty() ? fetcher_.FailureText() : pageProblem_;
                     if (startPageError_.empty()) startPageError_ = "the page could not be fetched";
                 }
                 stop_ = true;
@@ -114,6 +119,56 @@ int CPelquinarDoc::CrawlThreadProc() {
     currentDepth_ = 0;
     crawling_ = false;
     return 0;
+}
+
+std::string CPelquinarDoc::UniquePictureName(const std::string& wanted) {
+    // The file name rules of every picture: one file of the project folder,
+    // short enough, and not the name of another picture of the search.
+    std::string name = FitFileName(wanted);
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
+        name = "unknown.fil";
+    std::string base, ext;
+    SplitFileName(name, base, ext);
+    for (int n = 1; pictures_.HasLocalName(name); ++n) name = base + "__" + std::to_string(n) + ext;
+    return name;
+}
+
+void CPelquinarDoc::QueueServiceResult(const ServiceResult& r, bool& leave) {
+    if (stop_.load()) {
+        leave = true;
+        return;
+    }
+    const std::string& mode = state_.mode;
+    bool take = false, big = false;
+    if (mode == "advancedkey") {
+        take = state_.filter.thumbnails;
+        big = state_.filter.big;
+    } else {
+        take = true;
+    }
+    // The full picture stands in for a missing thumbnail, and the other way
+    // round, so that an entry missing one address still gives a picture.
+    const std::string thumb = r.thumbnail.empty() ? r.full : r.thumbnail;
+    const std::string full = r.full.empty() ? r.thumbnail : r.full;
+    if (!IsNewPicture(thumb) || state_.queue.ContainsAddress(thumb)) return;
+    const std::string name = UniquePictureName(r.fileName);
+    const std::string bigName = BigPictureName(name);
+    state_.queue.MakeRoom();
+    if (take) {
+        state_.SetCredit(thumb, r.credit);
+        state_.queue.Append(name, thumb);
+        contents_.AddCreditEntry(name, r.credit);
+    }
+    if (big && !state_.queue.ContainsAddress(full)) {
+        state_.SetCredit(full, r.credit);
+        state_.queue.Append(bigName, full);
+        contents_.AddCreditEntry(bigName, r.credit);
+        RegisterPicture(full, bigName);
+    }
+    RegisterPicture(thumb, name);
+    ui_.SetPaneText(ISearchUi::kFoundPane,
+                    std::string(kFoundLabel) + std::to_string(state_.queue.Queued()));
+    if (stop_.load()) leave = true;
 }
 
 void CPelquinarDoc::QueuePicture(const std::string& picture, bool& leave) {
@@ -168,6 +223,16 @@ CPelquinarDoc::PageOutcome CPelquinarDoc::ProcessPage(std::string& address, std:
     const std::string requested = address;
 
     int size = 0;
+    pageProblem_.clear();
+    serviceResults_.clear();
+    if (state_.service != SearchService::kHtml && state_.pageIntervalMs > 0) {
+        // The service's rules for clients without a key: result pages
+        // spaced out.
+        const auto due = lastServicePage_ + std::chrono::milliseconds(state_.pageIntervalMs);
+        while (!stop_.load() && std::chrono::steady_clock::now() < due)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        lastServicePage_ = std::chrono::steady_clock::now();
+    }
     int rc = fetcher_.Fetch(address, pageBuffer_.data(), size, true);
     if (rc == CPageFetcher::kCancelled) {
         failedPages_.insert(requested);
@@ -176,7 +241,31 @@ CPelquinarDoc::PageOutcome CPelquinarDoc::ProcessPage(std::string& address, std:
 
     std::string sizeText;
     bool saved = false;
-    if (rc == CPageFetcher::kSuccess) {
+    if (rc == CPageFetcher::kSuccess && state_.service != SearchService::kHtml) {
+        // A result page of an open service: its JSON names the pictures and
+        // the next page; no tag scanning.
+        ServicePage page =
+            ParseResultPage(state_.service, address, std::string_view(pageBuffer_.data(), size),
+                            state_.Types(), std::max(state_.maxLevels, 1));
+        if (!page.ok) {
+            pageProblem_ = page.problem;
+            rc = CPageFetcher::kFailed;
+            failedPages_.insert(requested);
+        } else {
+            ui_.SetPaneText(ISearchUi::kPagePane,
+                            std::string(kPageLabel) + std::to_string(state_.visited.size()));
+            sizeText = SizeText(size);
+            pageTitle_ = ServiceTitle(state_.service) + ": " + keywords_ + " (page " +
+                         std::to_string(state_.visited.size()) + ")";
+            localName = "results" + std::to_string(state_.visited.size()) + ".json";
+            saved = fetcher_.SaveNewPage(localName, projectFolder_, pageBuffer_.data(), size,
+                                         pages_, [this, &address](const std::string& file) {
+                                             return IsEarlierCopyOf(file, address);
+                                         }) == CPageFetcher::kSuccess;
+            if (!page.next.empty() && AdmitLink(page.next)) level.AddLink(page.next);
+            serviceResults_ = std::move(page.results);
+        }
+    } else if (rc == CPageFetcher::kSuccess) {
         ui_.SetPaneText(ISearchUi::kPagePane,
                         std::string(kPageLabel) + std::to_string(state_.visited.size()));
         sizeText = SizeText(size);
@@ -185,6 +274,7 @@ CPelquinarDoc::PageOutcome CPelquinarDoc::ProcessPage(std::string& address, std:
         scanner.SetStopFlag(&stop_);
         scanner.SetBaseAddress(address);
         scanner.SetCollectPictures(true);
+        scanner.SetExtraPictureTypes(state_.filter.png, state_.filter.webp);
         scanner.Scan(pageBuffer_.data(), size);
         pageTitle_ = scanner.Title();
         // A page never replaces a file it did not make: its name is taken
@@ -211,7 +301,7 @@ bool CPelquinarDoc::IsEarlierCopyOf(const std::string& file, const std::string& 
     if (file == store::kProjectFileName || EqualsNoCase(file, CContentsPage::kFileName))
         return false;
     std::string ext = ToLower(file.substr(std::min(file.size(), file.rfind('.'))));
-    if (ext != ".htm" && ext != ".html") return false;
+    if (ext != ".htm" && ext != ".html" && ext != ".json") return false;
     auto it = earlierPages_.find(file);
     return it != earlierPages_.end() && it->second == CItemRegistry::KeyOf(address);
 }

@@ -71,8 +71,22 @@ std::vector<DownloadedPicture> CSearchState::Downloaded() const {
     return downloaded_;
 }
 
+void CSearchState::SetCredit(const std::string& address, const store::Credit& credit) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    credits_[EncodeForRequest(address)] = credit;
+}
+
+bool CSearchState::CreditFor(const std::string& address, store::Credit& credit) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = credits_.find(EncodeForRequest(address));
+    if (it == credits_.end()) return false;
+    credit = it->second;
+    return true;
+}
+
 void CSearchState::ResetDownloads() {
     std::lock_guard<std::mutex> lock(mutex_);
+    credits_.clear();
     downloaded_.clear();
     downloadedAddresses_.clear();
     downloadedNames_.clear();

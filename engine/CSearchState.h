@@ -10,11 +10,14 @@
 #include <atomic>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 #include "engine/CHostGate.h"
 #include "engine/CPictureQueue.h"
+#include "engine/SearchService.h"
+#include "store/Credits.h"
 #include "store/ProjectFile.h"
 
 namespace pq {
@@ -23,6 +26,9 @@ struct PictureFilter {
     bool gif = true;
     bool jpg = true;
     bool bmp = true;
+    // Kept only when the user asks: without them a search is as it always was.
+    bool png = false;
+    bool webp = false;
     std::string keyword;
     bool thumbnails = true;
     bool big = false;
@@ -47,6 +53,17 @@ public:
     void SetSearchHost(const std::string& host);
     const std::string& ResultPagePrefix() const { return resultPagePrefix_; }
     const std::string& ResultPicturePrefix() const { return resultPicturePrefix_; }
+    // The service a keyword search asks, its address ("https://..."), and
+    // the User-Agent sent to it and to the pictures it names ("": each
+    // fetcher's own). Result pages of a service are at least pageIntervalMs
+    // apart.
+    SearchService service = SearchService::kHtml;
+    std::string serviceBase;
+    std::string userAgent;
+    int pageIntervalMs = 0;
+    PictureTypes Types() const {
+        return PictureTypes{filter.jpg, filter.gif, filter.bmp, filter.png, filter.webp};
+    }
     // Settings a search reads.
     int maxLevels = 2;
     bool useProxy = false;
@@ -89,6 +106,11 @@ public:
     void SetStatusText(const std::string& text);
     std::string StatusText() const;
 
+    // The credits of a picture address of an open service. Crawl thread
+    // writes, workers read.
+    void SetCredit(const std::string& address, const store::Credit& credit);
+    bool CreditFor(const std::string& address, store::Credit& credit) const;
+
     // Pictures saved in this search.
     int DownloadedCount() const { return downloadedCount_.load(); }
     void AddDownloaded(const DownloadedPicture& picture);  // also counts it
@@ -116,6 +138,7 @@ private:
     std::vector<DownloadedPicture> downloaded_;
     std::unordered_set<std::string> downloadedAddresses_;
     std::unordered_set<std::string> downloadedNames_;
+    std::unordered_map<std::string, store::Credit> credits_;
     std::atomic<int> downloadedCount_{0};
 };
 

@@ -141,6 +141,11 @@ void CPelquinarApp::Load(const QString& path) {
     userName = ReadText(key, "username");
     password = ReadText(key, "password");
     searchHost = withDefault("searchhost", "images.google.com");
+    openverseHost = withDefault("openversehost", "https://api.openverse.org");
+    commonsHost = withDefault("commonshost", "https://commons.wikimedia.org");
+    contact = ReadText(key, "contact");
+    bPng = ReadText(key, "bPng") == "1";
+    bWebp = ReadText(key, "bWebp") == "1";
     prevWallpaper = ReadText(key, "PrevWallpaper");
     prevTileWallpaper = ReadText(key, "PrevTileWallpaper");
     prevWallpaperStyle = ReadText(key, "PrevWallpaperStyle");
@@ -181,6 +186,11 @@ void CPelquinarApp::Save() {
     key.Write("username", userName);
     key.Write("password", password);
     key.Write("searchhost", searchHost);
+    key.Write("openversehost", openverseHost);
+    key.Write("commonshost", commonsHost);
+    key.Write("contact", contact);
+    key.Write("bPng", bPng ? "1" : "0");
+    key.Write("bWebp", bWebp ? "1" : "0");
     key.Write("startdir", startDirSetting);
     key.Write("PrevWallpaper", prevWallpaper);
     key.Write("PrevTileWallpaper", prevTileWallpaper);

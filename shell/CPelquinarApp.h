@@ -59,6 +59,20 @@ public:
     std::string prevWallpaperStyle;
     // Host (and optional port) of the image search service.
     std::string searchHost;
+    // The open search services' addresses ("openversehost", "commonshost",
+    // default their public APIs over https), and how their operators can
+    // reach the user ("contact": an e-mail or web address, sent in the
+    // User-Agent as their rules ask).
+    std::string openverseHost;
+    std::string commonsHost;
+    std::string contact;
+    // For one run only, never saved: the chosen service's "HOST[:PORT]",
+    // asked over plain http (a local server).
+    std::string serviceHostOverride;
+    // PNG and WebP pictures ("bPng", "bWebp", default off: a search then
+    // keeps what it always kept).
+    bool bPng = false;
+    bool bWebp = false;
 
     std::vector<std::string> items;     // destination folders
     std::vector<std::string> keywords;  // past keyword searches, newest first

@@ -124,9 +124,20 @@ std::string CSearchCommands::AdvancedKeywordQueryUrl(const std::string& keywords
 }
 
 std::string CSearchCommands::AdvancedWebFilterCode(bool gif, bool jpg, bool bmp, int minKb,
-                                                   int maxKb) {
-    return std::string("100") + (gif ? "1" : "0") + (jpg ? "1" : "0") + (bmp ? "1" : "0") + " " +
-           std::to_string(minKb) + " " + std::to_string(maxKb);
+                                                   int maxKb, bool png, bool webp) {
+    std::string flags =
+        std::string("100") + (gif ? "1" : "0") + (jpg ? "1" : "0") + (bmp ? "1" : "0");
+    if (png || webp) flags += std::string(png ? "1" : "0") + (webp ? "1" : "0");
+    return flags + " " + std::to_string(minKb) + " " + std::to_string(maxKb);
+}
+
+std::string CSearchCommands::ServiceBase(SearchService service) const {
+    if (!app_.serviceHostOverride.empty()) return "http://" + app_.serviceHostOverride;
+    if (service == SearchService::kOpenverse)
+        return app_.openverseHost.empty() ? DefaultServiceBase(service) : app_.openverseHost;
+    if (service == SearchService::kCommons)
+        return app_.commonsHost.empty() ? DefaultServiceBase(service) : app_.commonsHost;
+    return {};
 }
 
 std::string CSearchCommands::AdvancedKeyFilterCode(bool thumbnails, bool big) {
@@ -141,6 +152,9 @@ void CSearchCommands::ApplyFilterCode(const std::string& code) {
         state_.filter.gif = flag(3);
         state_.filter.jpg = flag(4);
         state_.filter.bmp = flag(5);
+        // Codes before PNG and WebP end after the BMP flag: neither is kept.
+        state_.filter.png = code.find(' ') > 6 && flag(6);
+        state_.filter.webp = code.find(' ') > 7 && flag(7);
     } else if (kind == '9') {
         state_.mode = "advancedkey";
         state_.filter.thumbnails = flag(1);
@@ -148,6 +162,15 @@ void CSearchCommands::ApplyFilterCode(const std::string& code) {
     } else {
         state_.mode = app_.searchMode == "searchkey" ? "key" : "web";
     }
+}
+
+void CSearchCommands::UseService(SearchService service) {
+    state_.service = service;
+    state_.serviceBase = ServiceBase(service);
+    state_.userAgent = ServiceUserAgent(app_.contact);
+    state_.pageIntervalMs = ServicePageIntervalMs(service);
+    // A keyword search keeps every classic type; PNG and WebP as set.
+    state_.filter.jpg = state_.filter.gif = state_.filter.bmp = true;
 }
 
 void CSearchCommands::PrepareJob(const std::string& mode) {
@@ -166,9 +189,15 @@ void CSearchCommands::PrepareJob(const std::string& mode) {
     state_.filter.gif = app_.bGif;
     state_.filter.jpg = app_.bJpg;
     state_.filter.bmp = app_.bBmp;
+    state_.filter.png = app_.bPng;
+    state_.filter.webp = app_.bWebp;
     state_.filter.thumbnails = app_.bThum;
     state_.filter.big = app_.bBig;
     state_.SetSearchHost(app_.searchHost);
+    state_.service = SearchService::kHtml;
+    state_.serviceBase.clear();
+    state_.userAgent.clear();
+    state_.pageIntervalMs = 0;
     state_.queue.Reset();
     state_.ResetDownloads();
     state_.SetElapsedText("00:00:00");
@@ -242,11 +271,18 @@ SearchStart CSearchCommands::StartKeywordKind(const SearchBarText& b, const std:
     PrepareJob(mode);
     state_.keywordFlag = true;
     std::string name = MakeProjectName(b, KeyBaseFolder(), s.message);
-    s.startAddress = queryUrl;
+    const SearchService service = ServiceFromName(b.engine);
+    std::string url = queryUrl;
+    if (service != SearchService::kHtml) {
+        UseService(service);
+        url = FirstResultPage(service, state_.serviceBase, b.keywords, state_.Types());
+    }
+    const std::string& queryAddress = url;
+    s.startAddress = queryAddress;
     s.keywords = b.keywords;
     header.keywordsLine = "KEYWORDS=" + b.keywords;
     header.engineLine = "SEARCHENGINE=" + b.engine;
-    header.urlLine = "URL=" + queryUrl;
+    header.urlLine = "URL=" + queryAddress;
     state_.header = header;
     ApplyFilterCode(header.filterValue);
     CPelquinarApp::AddToHistory(app_.keywords, b.keywords);
@@ -269,6 +305,8 @@ SearchStart CSearchCommands::AdvancedWebSearch(const SearchBarText& bar,
     app_.bGif = o.gif;
     app_.bJpg = o.jpg;
     app_.bBmp = o.bmp;
+    app_.bPng = o.png;
+    app_.bWebp = o.webp;
     PrepareJob("advancedweb");
     state_.keywordFlag = false;
     state_.filter.keyword = o.filterKeywords;
@@ -278,7 +316,8 @@ SearchStart CSearchCommands::AdvancedWebSearch(const SearchBarText& bar,
     if (name == "." || name == "..") name += "[1]";
     state_.header = store::ProjectHeader{};
     state_.header.statusText = "0 00:00:00";
-    state_.header.filterValue = AdvancedWebFilterCode(o.gif, o.jpg, o.bmp, o.minKb, o.maxKb);
+    state_.header.filterValue =
+        AdvancedWebFilterCode(o.gif, o.jpg, o.bmp, o.minKb, o.maxKb, o.png, o.webp);
     state_.header.urlLine = "URL=" + address;
     ApplyFilterCode(state_.header.filterValue);
     s.startAddress = address;
@@ -326,6 +365,11 @@ SearchStart CSearchCommands::Continue(const std::string& folderIn) {
     if (state_.mode == "key" || state_.mode == "web")
         state_.mode = (!p.keywords.empty() || p.version == "1.10") ? "key" : "web";
     state_.keywordFlag = state_.mode == "key" || state_.mode == "advancedkey";
+    if (state_.keywordFlag && ServiceFromName(p.engine) != SearchService::kHtml) {
+        UseService(ServiceFromName(p.engine));
+        // The result pages' own address names the service that was asked.
+        state_.serviceBase.clear();
+    }
     state_.header = store::ProjectHeader{};
     state_.header.keywordsLine = "KEYWORDS=" + p.keywords;
     state_.header.engineLine = "SEARCHENGINE=" + p.engine;

@@ -16,7 +16,7 @@ namespace pq {
 struct SearchBarText {
     std::string address;
     std::string keywords;
-    std::string engine = "google Image Search";
+    std::string engine = "google Image Search";  // or an open service's title
 };
 
 struct AdvancedWebOptions {
@@ -25,6 +25,8 @@ struct AdvancedWebOptions {
     bool jpg = true;
     bool gif = true;
     bool bmp = true;
+    bool png = false;
+    bool webp = false;
     int minKb = 0;
     int maxKb = 900;
     std::string filterKeywords;
@@ -71,8 +73,14 @@ public:
 
     std::string KeywordQueryUrl(const std::string& keywords) const;
     std::string AdvancedKeywordQueryUrl(const std::string& keywords) const;
+    // The address an open service is asked at: the one-run override over
+    // plain http, else its setting.
+    std::string ServiceBase(SearchService service) const;
 
-    static std::string AdvancedWebFilterCode(bool gif, bool jpg, bool bmp, int minKb, int maxKb);
+    // "100GJB min max"; with PNG or WebP kept, their two flags follow the
+    // three ("100GJBPW min max"), so that older records read as before.
+    static std::string AdvancedWebFilterCode(bool gif, bool jpg, bool bmp, int minKb, int maxKb,
+                                             bool png = false, bool webp = false);
     static std::string AdvancedKeyFilterCode(bool thumbnails, bool big);
     // Sets the search kind and the picture flags from a filter code.
     void ApplyFilterCode(const std::string& code);
@@ -91,6 +99,9 @@ public:
 private:
     // Common steps of every new search: settings into the job, counters reset.
     void PrepareJob(const std::string& mode);
+    // A keyword search of an open service: its address, the User-Agent its
+    // rules ask for, the pacing of its result pages.
+    void UseService(SearchService service);
     bool StartInFolder(SearchStart& s, const std::string& baseFolder, const std::string& name);
     bool StartIn(SearchStart& s, const std::string& folder);
     // The common part of the two keyword searches.

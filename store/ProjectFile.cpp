@@ -295,7 +295,8 @@ BrowsedProject ReadProjectForBrowsing(const std::string& folder) {
             const std::string address =
                 s3 == std::string::npos ? std::string() : DecodeField(line.substr(s3 + 1));
             std::string ext = LowerExtension(name);
-            if (ext == ".html" || ext == ".htm") {
+            // Pages, and the result pages of an open search service.
+            if (ext == ".html" || ext == ".htm" || ext == ".json") {
                 if (line.compare(0, s1, "OK") == 0 && !name.empty())
                     p.pages.push_back(BrowsedPage{name, address});
                 continue;
@@ -314,6 +315,10 @@ BrowsedProject ReadProjectForBrowsing(const std::string& folder) {
                 pic.typeText = "GIF Image";
             else if (ext == ".bmp")
                 pic.typeText = "BMP Image";
+            else if (ext == ".png")
+                pic.typeText = "PNG Image";
+            else if (ext == ".webp")
+                pic.typeText = "WebP Image";
             pic.address = address;
             p.pictures.push_back(std::move(pic));
         }

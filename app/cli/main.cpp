@@ -34,10 +34,10 @@ const char kUsage[] =
     "\n"
     "commands:\n"
     "  web ADDRESS [--project DIR]     search a site (Go)\n"
-    "  key KEYWORDS                    search the image search service (Keywords Search)\n"
-    "  advanced-web ADDRESS [--name NAME] [--types gif,jpg,bmp] [--min KB] [--max KB]\n"
-    "                                  [--filter TEXT]   advanced web search\n"
-    "  advanced-key KEYWORDS [--thumbnails] [--big]       advanced keyword search\n"
+    "  key KEYWORDS [--engine E]       search an image search service (Keywords Search)\n"
+    "  advanced-web ADDRESS [--name NAME] [--types gif,jpg,bmp,png,webp] [--min KB]\n"
+    "                                  [--max KB] [--filter TEXT]   advanced web search\n"
+    "  advanced-key KEYWORDS [--thumbnails] [--big] [--engine E]   advanced keyword search\n"
     "  continue PROJECT_FOLDER         resume a stopped search\n"
     "  demo                            search a sample site served on 127.0.0.1\n"
     "  --version                       print the version\n"
@@ -47,7 +47,9 @@ const char kUsage[] =
     "                                  setting startdir, else ~/Pictures/Pelquinar/)\n"
     "  --depth N                       how many links deep to follow, 0 to 20 (default: the "
     "setting maxlevels)\n"
-    "  --search-host HOST[:PORT]       the image search service (default: the setting searchhost)\n"
+    "  --search-host HOST[:PORT]       the image search service, asked over plain http for an\n"
+    "                                  open service (default: the service's setting)\n"
+    "  --engine google|openverse|commons  (key, advanced-key) the search service (default google)\n"
     "  --transfers N                   pictures fetched at once, 1 to 6 (default: the setting\n"
     "                                  transfers, 6)\n"
     "\n"
@@ -110,9 +112,9 @@ struct Command {
 bool Parse(const std::vector<std::string>& args, Command& c, std::string& why) {
     static const std::map<std::string, std::set<std::string>> kValueOptions = {
         {"web", {"--project"}},
-        {"key", {}},
+        {"key", {"--engine"}},
         {"advanced-web", {"--name", "--types", "--min", "--max", "--filter"}},
-        {"advanced-key", {}},
+        {"advanced-key", {"--engine"}},
         {"continue", {}},
     };
     static const std::set<std::string> kCommon = {"--start-dir", "--depth", "--search-host",
@@ -288,6 +290,9 @@ int main(int argc, char** argv) {
         return Usage("--min takes a whole number of KB");
     if (cmd.values.count("--max") && !ParseNumber(cmd.values["--max"], maxKb))
         return Usage("--max takes a whole number of KB");
+    pq::SearchService service = pq::SearchService::kHtml;
+    if (cmd.values.count("--engine") && !pq::ServiceFromWord(cmd.values["--engine"], service))
+        return Usage("--engine takes google, openverse or commons");
     int transfers = -1;
     if (cmd.values.count("--transfers") &&
         (!ParseNumber(cmd.values["--transfers"], transfers) || transfers < 1 ||
@@ -316,7 +321,7 @@ int main(int argc, char** argv) {
     if (transfers > 0) app.transfers = transfers;
     const std::string savedHost = app.searchHost;
     if (depth >= 0) app.maxLevels = depth;
-    if (!searchHost.empty()) app.searchHost = searchHost;
+    if (!searchHost.empty()) app.searchHost = app.serviceHostOverride = searchHost;
 
     // The search bar's mode follows the command, as a user would switch it.
     if (cmd.name == "continue") {
@@ -344,6 +349,7 @@ int main(int argc, char** argv) {
         s = commands.WebSearch(bar, project);
     } else if (cmd.name == "key") {
         bar.keywords = Join(cmd.words);
+        bar.engine = pq::ServiceTitle(service);
         s = commands.KeywordSearch(bar);
     } else if (cmd.name == "advanced-web") {
         bar.address = cmd.words[0];
@@ -359,8 +365,10 @@ int main(int argc, char** argv) {
         o.gif = app.bGif;
         o.jpg = app.bJpg;
         o.bmp = app.bBmp;
+        o.png = app.bPng;
+        o.webp = app.bWebp;
         if (cmd.values.count("--types")) {
-            o.gif = o.jpg = o.bmp = false;
+            o.gif = o.jpg = o.bmp = o.png = o.webp = false;
             std::string types = cmd.values["--types"] + ",";
             size_t pos = 0, comma;
             while ((comma = types.find(',', pos)) != std::string::npos) {
@@ -373,8 +381,12 @@ int main(int argc, char** argv) {
                     o.jpg = true;
                 else if (t == "bmp")
                     o.bmp = true;
+                else if (t == "png")
+                    o.png = true;
+                else if (t == "webp")
+                    o.webp = true;
                 else
-                    return Usage("--types takes gif, jpg and bmp, separated by commas");
+                    return Usage("--types takes gif, jpg, bmp, png and webp, separated by commas");
             }
         }
         o.minKb = minKb >= 0 ? minKb : app.imageMinSize;
@@ -383,6 +395,7 @@ int main(int argc, char** argv) {
         s = commands.AdvancedWebSearch(bar, o);
     } else if (cmd.name == "advanced-key") {
         bar.keywords = Join(cmd.words);
+        bar.engine = pq::ServiceTitle(service);
         bool thumbs = app.bThum, big = app.bBig;
         if (cmd.flags.count("--thumbnails") || cmd.flags.count("--big")) {
             thumbs = cmd.flags.count("--thumbnails") != 0;
