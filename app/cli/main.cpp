@@ -349,7 +349,7 @@ int main(int argc, char** argv) {
         s = commands.WebSearch(bar, project);
     } else if (cmd.name == "key") {
         bar.keywords = Join(cmd.words);
-        bar.engine = pq::ServiceTitle(service);
+        if (service != pq::SearchService::kHtml) bar.engine = pq::ServiceTitle(service);
         s = commands.KeywordSearch(bar);
     } else if (cmd.name == "advanced-web") {
         bar.address = cmd.words[0];
@@ -395,7 +395,7 @@ int main(int argc, char** argv) {
         s = commands.AdvancedWebSearch(bar, o);
     } else if (cmd.name == "advanced-key") {
         bar.keywords = Join(cmd.words);
-        bar.engine = pq::ServiceTitle(service);
+        if (service != pq::SearchService::kHtml) bar.engine = pq::ServiceTitle(service);
         bool thumbs = app.bThum, big = app.bBig;
         if (cmd.flags.count("--thumbnails") || cmd.flags.count("--big")) {
             thumbs = cmd.flags.count("--thumbnails") != 0;

@@ -1,6 +1,7 @@
 #include "shell/window/CAdvancedSearchDialogs.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -11,6 +12,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "engine/SearchService.h"
 #include "shell/CPelquinarApp.h"
 #include "shell/window/Controls.h"
 
@@ -37,7 +39,7 @@ using controls::Spin;
 }  // namespace
 
 CAdvancedKeyDialog::CAdvancedKeyDialog(const QString& keywords, bool thumbnails, bool big,
-                                       QWidget* parent)
+                                       QWidget* parent, const QString& engine)
     : QDialog(parent) {
     setObjectName("advancedKeyDialog");
     setWindowTitle(tr("Advanced Search"));
@@ -47,6 +49,19 @@ CAdvancedKeyDialog::CAdvancedKeyDialog(const QString& keywords, bool thumbnails,
     keywords_->setAccessibleName(tr("Keywords"));
     keywords_->setMinimumWidth(320);
     form->addRow(tr("&Keywords:"), keywords_);
+    engine_ = new QComboBox(this);
+    engine_->setObjectName("serviceBox");
+    engine_->setAccessibleName(tr("Search service"));
+    const SearchService chosen = ServiceFromName(engine.toStdString());
+    for (SearchService s :
+         {SearchService::kHtml, SearchService::kOpenverse, SearchService::kCommons}) {
+        engine_->addItem(QString::fromStdString(ServiceTitle(s)), int(s));
+        if (s == chosen) engine_->setCurrentIndex(engine_->count() - 1);
+    }
+    engine_->setToolTip(
+        tr("Openverse and Wikimedia Commons give openly licensed pictures "
+           "with their credits"));
+    form->addRow(tr("&Service:"), engine_);
 
     auto* style = new QGroupBox(tr("Image style"), this);
     style->setObjectName("imageStyleGroup");
@@ -66,6 +81,12 @@ CAdvancedKeyDialog::CAdvancedKeyDialog(const QString& keywords, bool thumbnails,
 std::string CAdvancedKeyDialog::Keywords() const { return keywords_->text().toStdString(); }
 bool CAdvancedKeyDialog::Thumbnails() const { return thumbnails_->isChecked(); }
 bool CAdvancedKeyDialog::Big() const { return big_->isChecked(); }
+std::string CAdvancedKeyDialog::Engine() const {
+    const auto s = SearchService(engine_->currentData().toInt());
+    // The classic service keeps the search bar's own spelling, which names
+    // its projects.
+    return s == SearchService::kHtml ? std::string("google Image Search") : ServiceTitle(s);
+}
 
 CAdvancedWebDialog::CAdvancedWebDialog(const AdvancedWebOptions& o, QWidget* parent)
     : QDialog(parent) {
@@ -84,7 +105,9 @@ CAdvancedWebDialog::CAdvancedWebDialog(const AdvancedWebOptions& o, QWidget* par
     jpg_ = Check(types, "jpgCheck", tr("&Jpg"), o.jpg);
     gif_ = Check(types, "gifCheck", tr("&Gif"), o.gif);
     bmp_ = Check(types, "bmpCheck", tr("&Bmp"), o.bmp);
-    for (QCheckBox* c : {jpg_, gif_, bmp_}) typeRow->addWidget(c);
+    png_ = Check(types, "pngCheck", tr("P&ng"), o.png);
+    webp_ = Check(types, "webpCheck", tr("&WebP"), o.webp);
+    for (QCheckBox* c : {jpg_, gif_, bmp_, png_, webp_}) typeRow->addWidget(c);
     typeRow->addStretch(1);
 
     auto* size = new QGroupBox(tr("Size"), this);
@@ -126,6 +149,8 @@ AdvancedWebOptions CAdvancedWebDialog::Options() const {
     o.jpg = jpg_->isChecked();
     o.gif = gif_->isChecked();
     o.bmp = bmp_->isChecked();
+    o.png = png_->isChecked();
+    o.webp = webp_->isChecked();
     o.minKb = min_->value();
     o.maxKb = max_->value();
     o.filterKeywords = filter_->text().toStdString();

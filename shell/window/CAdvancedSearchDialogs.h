@@ -9,6 +9,7 @@
 #include "shell/CSearchCommands.h"
 
 class QCheckBox;
+class QComboBox;
 class QLineEdit;
 class QSpinBox;
 
@@ -17,14 +18,19 @@ namespace pq {
 class CAdvancedKeyDialog : public QDialog {
     Q_OBJECT
 public:
+    // engine: the search bar's service text, shown selected when it names
+    // one of the services.
     CAdvancedKeyDialog(const QString& keywords, bool thumbnails, bool big,
-                       QWidget* parent = nullptr);
+                       QWidget* parent = nullptr, const QString& engine = QString());
     std::string Keywords() const;
     bool Thumbnails() const;
     bool Big() const;
+    // The chosen service as the engine box would hold it.
+    std::string Engine() const;
 
 private:
     QLineEdit* keywords_;
+    QComboBox* engine_;
     QCheckBox* thumbnails_;
     QCheckBox* big_;
 };
@@ -42,6 +48,8 @@ private:
     QCheckBox* jpg_;
     QCheckBox* gif_;
     QCheckBox* bmp_;
+    QCheckBox* png_;
+    QCheckBox* webp_;
     QSpinBox* min_;
     QSpinBox* max_;
     QLineEdit* filter_;

@@ -700,10 +700,11 @@ void CMainFrame::KeywordsSearch() {
 
 void CMainFrame::AdvancedSearch() {
     if (searchBar_->KeywordMode()) {
-        CAdvancedKeyDialog dialog(Q(searchBar_->KeywordText()), app_.bThum, app_.bBig, this);
+        CAdvancedKeyDialog dialog(Q(searchBar_->KeywordText()), app_.bThum, app_.bBig, this,
+                                  Q(searchBar_->EngineText()));
         if (dialog.exec() != QDialog::Accepted) return;
         searchBar_->SetKeywordText(dialog.Keywords());
-        SearchBarText bar{searchBar_->AddressText(), dialog.Keywords(), searchBar_->EngineText()};
+        SearchBarText bar{searchBar_->AddressText(), dialog.Keywords(), dialog.Engine()};
         SearchStart s = commands_->AdvancedKeywordSearch(bar, dialog.Thumbnails(), dialog.Big());
         if (!s.message.empty()) ShowMessage(Q(s.message));
         OnSearchStarted(s);
@@ -719,6 +720,8 @@ void CMainFrame::AdvancedSearch() {
     initial.jpg = app_.bJpg;
     initial.gif = app_.bGif;
     initial.bmp = app_.bBmp;
+    initial.png = app_.bPng;
+    initial.webp = app_.bWebp;
     initial.minKb = app_.imageMinSize;
     initial.maxKb = app_.imageMaxSize;
     if (!message.empty()) {

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QResizeEvent>
 
+#include "engine/SearchService.h"
 #include "shell/FrameRules.h"
 
 namespace pq {
@@ -46,6 +47,9 @@ CSearchBar::CSearchBar(QWidget* parent) : QWidget(parent) {
     address_->lineEdit()->setPlaceholderText(tr("Address of a site, such as http://example.com/"));
     keywords_->lineEdit()->setPlaceholderText(tr("Keywords"));
     engine_->addItem(QLatin1String(kEngineEntry));
+    // Open services with documented APIs and openly licensed pictures.
+    engine_->addItem(QString::fromStdString(ServiceTitle(SearchService::kOpenverse)));
+    engine_->addItem(QString::fromStdString(ServiceTitle(SearchService::kCommons)));
     engine_->setEditText(QLatin1String(kEngineText));
     go_->setToolTip(tr("Start the search"));
     advanced_->setToolTip(tr("Search with more choices"));

@@ -112,7 +112,7 @@ TEST_F(Cli, ExitCodes) {
         {"web " + Quote(server.Url("/nothing.html")) + " --project " + Quote(tmp.Path() + "p1"), 1},
         {"key", 2},
         {"key cats --types gif", 2},
-        {"advanced-web " + Quote(server.Url("/")) + " --types png", 2},
+        {"advanced-web " + Quote(server.Url("/")) + " --types tiff", 2},
         {"advanced-web " + Quote(server.Url("/")) + " --min ten", 2},
         {"advanced-key cats --depth", 2},
         {"web " + Quote(server.Url("/")) + " --search-host 'a b'", 2},

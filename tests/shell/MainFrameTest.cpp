@@ -377,10 +377,21 @@ TEST_F(Window, AdvancedDialogsGiveBackWhatTheyShow) {
     auto* depth = web.findChild<QSpinBox*>("depthSpin");
     EXPECT_EQ(depth->maximum(), 20);
 
+    EXPECT_FALSE(out.png) << "PNG and WebP start off";
+    web.findChild<QCheckBox*>("webpCheck")->setChecked(true);
+    EXPECT_TRUE(web.Options().webp);
+
     CAdvancedKeyDialog key("red cars", true, false);
     EXPECT_EQ(key.Keywords(), "red cars");
     EXPECT_TRUE(key.Thumbnails());
     EXPECT_FALSE(key.Big());
+    EXPECT_EQ(key.Engine(), "google Image Search") << "the classic service by default";
+    auto* services = key.findChild<QComboBox*>("serviceBox");
+    ASSERT_EQ(services->count(), 3);
+    services->setCurrentIndex(2);
+    EXPECT_EQ(key.Engine(), "Wikimedia Commons");
+    CAdvancedKeyDialog open("cats", true, true, nullptr, "Openverse");
+    EXPECT_EQ(open.Engine(), "Openverse") << "the search bar's choice is shown";
 }
 
 TEST_F(Window, SearchBarModesAndClearHistory) {
@@ -392,6 +403,7 @@ TEST_F(Window, SearchBarModesAndClearHistory) {
     EXPECT_TRUE(bar->findChild<QComboBox*>("engineBox")->isVisibleTo(bar));
     EXPECT_FALSE(bar->findChild<QComboBox*>("addressBox")->isVisibleTo(bar));
     EXPECT_EQ(bar->EngineText(), "google Image Search");
+    EXPECT_EQ(bar->findChild<QComboBox*>("engineBox")->count(), 3) << "two open services too";
     EXPECT_EQ(bar->findChild<QAbstractButton*>("switchButton")->text(), "Keywords");
     // A bar narrower than its minimum lays out as if it had it.
     bar->resize(200, bar->height());
