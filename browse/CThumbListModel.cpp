@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "browse/CThumbDelegate.h"
+#include "store/Credits.h"
 #include "store/ProjectFile.h"
 
 namespace pq {
@@ -42,8 +43,12 @@ QVariant CThumbListModel::data(const QModelIndex& index, int role) const {
             return {};
         case Qt::DecorationRole:
             return index.column() == kName ? TypeIcon(r.record.extension) : QVariant();
-        case Qt::ToolTipRole:
-            return r.address.isEmpty() ? r.record.path : r.record.path + "\n" + r.address;
+        case Qt::ToolTipRole: {
+            QString tip = r.record.path;
+            if (!r.address.isEmpty()) tip += "\n" + r.address;
+            if (!r.credit.isEmpty()) tip += "\n" + r.credit;
+            return tip;
+        }
         case Qt::TextAlignmentRole:
             return index.column() == kSize ? int(Qt::AlignRight | Qt::AlignVCenter)
                                            : int(Qt::AlignLeft | Qt::AlignVCenter);
@@ -133,7 +138,7 @@ std::vector<CThumbListModel::Entry> CThumbListModel::ReadFolder(const QString& f
     // Names are filtered before anything is asked of the file system, and
     // sorted here by plain comparison: the locale-aware sort of QDir costs
     // more than the listing in a large folder.
-    dir.setNameFilters({"*.jpg", "*.jpeg", "*.gif", "*.bmp"});
+    dir.setNameFilters(CFileRecord::ListedNameFilters());
     const QFileInfoList files =
         dir.entryInfoList(QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Unsorted);
     std::vector<Entry> entries;
@@ -154,13 +159,18 @@ std::vector<CThumbListModel::Entry> CThumbListModel::ReadProject(const QString& 
     QString f = folder;
     if (!f.endsWith('/')) f += '/';
     const store::BrowsedProject p = store::ReadProjectForBrowsing(f.toStdString());
+    const auto credits = store::ReadCredits(f.toStdString());
     std::vector<Entry> entries;
     QSet<QString> seen;
     for (const auto& pic : p.pictures) {
         const QString path = f + QString::fromStdString(pic.localName);
         if (seen.contains(path)) continue;
         seen.insert(path);
-        entries.push_back(Entry{CFileRecord::FromPath(path), QString::fromStdString(pic.address)});
+        auto credit = credits.find(pic.localName);
+        entries.push_back(Entry{CFileRecord::FromPath(path), QString::fromStdString(pic.address),
+                                credit == credits.end()
+                                    ? QString()
+                                    : QString::fromStdString(credit->second.Summary())});
     }
     return entries;
 }
@@ -172,7 +182,10 @@ void CThumbListModel::SetRows(const std::vector<Entry>& entries) {
     pathToRow_.clear();
     ++generation_;
     rows_.reserve(entries.size());
-    for (const Entry& e : entries) Append(e.record, e.address);
+    for (const Entry& e : entries) {
+        Append(e.record, e.address);
+        rows_.back().credit = e.credit;
+    }
     endResetModel();
     emit ThumbnailsReset();
 }

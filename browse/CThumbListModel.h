@@ -36,6 +36,7 @@ public:
         quint64 id = 0;
         CFileRecord record;
         QString address;
+        QString credit;  // title, creator and licence of an open service's picture
         int pictureCount = 0;
         bool mark = false;
         ThumbState state = ThumbState::kNone;
@@ -57,6 +58,7 @@ public:
     struct Entry {
         CFileRecord record;
         QString address;
+        QString credit;
     };
     static std::vector<Entry> ReadFolder(const QString& folder);
     static std::vector<Entry> ReadProject(const QString& folder);

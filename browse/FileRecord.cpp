@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QMimeDatabase>
+#include <atomic>
 
 namespace pq {
 
@@ -35,6 +36,8 @@ QString CFileRecord::TypeTextOf(const QString& name) {
     if (lower.endsWith(".jpg") || lower.endsWith(".jpeg")) return QStringLiteral("JPEG Image");
     if (lower.endsWith(".gif")) return QStringLiteral("GIF Image");
     if (lower.endsWith(".bmp")) return QStringLiteral("BMP Image");
+    if (lower.endsWith(".png")) return QStringLiteral("PNG Image");
+    if (lower.endsWith(".webp")) return QStringLiteral("WebP Image");
     static const QMimeDatabase db;
     return db.mimeTypeForFile(name, QMimeDatabase::MatchExtension).comment();
 }
@@ -49,10 +52,28 @@ QString CFileRecord::DateTextOf(const QDateTime& t) {
         .arg(local.time().minute(), 2, 10, QLatin1Char('0'));
 }
 
+namespace {
+std::atomic<bool> gListPng{false};
+std::atomic<bool> gListWebp{false};
+}  // namespace
+
+void CFileRecord::SetExtraTypes(bool png, bool webp) {
+    gListPng = png;
+    gListWebp = webp;
+}
+
+QStringList CFileRecord::ListedNameFilters() {
+    QStringList filters = {"*.jpg", "*.jpeg", "*.gif", "*.bmp"};
+    if (gListPng.load()) filters << "*.png";
+    if (gListWebp.load()) filters << "*.webp";
+    return filters;
+}
+
 bool CFileRecord::IsListedPicture(const QString& name) {
     const QString lower = name.toLower();
     return lower.endsWith(".jpg") || lower.endsWith(".jpeg") || lower.endsWith(".gif") ||
-           lower.endsWith(".bmp");
+           lower.endsWith(".bmp") || (gListPng.load() && lower.endsWith(".png")) ||
+           (gListWebp.load() && lower.endsWith(".webp"));
 }
 
 QColor CFileRecord::ExtensionColour(const QString& extension) {
@@ -63,7 +84,7 @@ QColor CFileRecord::ExtensionColour(const QString& extension) {
         {".png", 0xd6dfe7},  {".psd", 0xdeffff}, {".tga", 0xffffe7},  {".tif", 0xe7cbbd},
         {".tiff", 0xe7cbbd}, {".emf", 0xd6d3d6}, {".iff", 0xefebff},  {".wmf", 0xb5b6b5},
         {".mdb", 0xb5f6b5},  {".dbf", 0xb5f6b5}, {".xls", 0xb5f6b5},  {".htm", 0xb5b6f5},
-        {".html", 0xb5b6f5}, {".plq", 0xb5b6f5},
+        {".html", 0xb5b6f5}, {".plq", 0xb5b6f5}, {".webp", 0xd6efe7},
     };
     const quint32 bgr = table.value(extension.toLower(), 0xffffff);
     return QColor(int(bgr & 0xff), int((bgr >> 8) & 0xff), int((bgr >> 16) & 0xff));

@@ -150,22 +150,24 @@ void CPelquinarDoc::QueueServiceResult(const ServiceResult& r, bool& leave) {
     // round, so that an entry missing one address still gives a picture.
     const std::string thumb = r.thumbnail.empty() ? r.full : r.thumbnail;
     const std::string full = r.full.empty() ? r.thumbnail : r.full;
-    if (!IsNewPicture(thumb) || state_.queue.ContainsAddress(thumb)) return;
+    if (!IsNewPicture(thumb)) return;
     const std::string name = UniquePictureName(r.fileName);
     const std::string bigName = BigPictureName(name);
     state_.queue.MakeRoom();
-    if (take) {
+    // Each is queued unless the queue has it already (a continued project
+    // enters what it holds as queued).
+    if (take && !state_.queue.ContainsAddress(thumb)) {
         state_.SetCredit(thumb, r.credit);
         state_.queue.Append(name, thumb);
         contents_.AddCreditEntry(name, r.credit);
     }
-    if (big && !state_.queue.ContainsAddress(full)) {
+    if (big && full != thumb && !state_.queue.ContainsAddress(full)) {
         state_.SetCredit(full, r.credit);
         state_.queue.Append(bigName, full);
         contents_.AddCreditEntry(bigName, r.credit);
-        RegisterPicture(full, bigName);
     }
     RegisterPicture(thumb, name);
+    if (big) RegisterPicture(full, bigName);
     ui_.SetPaneText(ISearchUi::kFoundPane,
                     std::string(kFoundLabel) + std::to_string(state_.queue.Queued()));
     if (stop_.load()) leave = true;

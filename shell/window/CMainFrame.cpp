@@ -31,6 +31,7 @@
 #include "browse/CSearchimagelist.h"
 #include "browse/Chistorylist.h"
 #include "browse/Ctreemanage.h"
+#include "browse/FileRecord.h"
 #include "browse/ViewPort.h"
 #include "browse/Wallpaper.h"
 #include "shell/CPelquinarApp.h"
@@ -64,6 +65,7 @@ CMainFrame::CMainFrame(CPelquinarApp& app, QWidget* parent)
     : QMainWindow(parent), app_(app), ui_(nullptr) {
     setObjectName("mainFrame");
     setWindowTitle(QLatin1String(kTitle));
+    CFileRecord::SetExtraTypes(app_.bPng, app_.bWebp);
     setWindowIcon(QIcon::fromTheme(QStringLiteral("pelquinar"),
                                    QIcon(QStringLiteral(":/icons/pelquinar.svg"))));
     doc_ = std::make_unique<CPelquinarDoc>(state_, ui_);
@@ -736,6 +738,8 @@ void CMainFrame::AdvancedSearch() {
     CAdvancedWebDialog dialog(initial, this);
     if (dialog.exec() != QDialog::Accepted) return;
     SearchStart s = commands_->AdvancedWebSearch(bar, dialog.Options());
+    // The dialog's types are the new defaults, the lists' types with them.
+    CFileRecord::SetExtraTypes(app_.bPng, app_.bWebp);
     if (!s.message.empty()) ShowMessage(Q(s.message));
     OnSearchStarted(s);
 }

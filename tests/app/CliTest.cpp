@@ -27,6 +27,11 @@ struct RunResult {
 
 std::string Quote(const std::string& s);
 
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
 std::string Quote(const std::string& s) {
     std::string q = "'";
     for (char c : s) q += (c == '\'') ? std::string("'\\''") : std::string(1, c);
@@ -341,6 +346,135 @@ TEST_F(Cli, DemoSearchesTheSampleSite) {
         std::filesystem::path(folder).parent_path().parent_path().parent_path().parent_path();
     EXPECT_EQ(start.filename().string().rfind("pelquinar-demo-", 0), 0u) << start;
     std::filesystem::remove_all(start);
+}
+
+// A local fake of an open service: the documented answer shape, cut down,
+// naming pictures on the same server.
+class CliServices : public CliSearches {
+protected:
+    std::string Recorded(const std::string& file) {
+        std::ifstream in(std::string(PQ_TEST_DATA_DIR) + file, std::ios::binary);
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        for (size_t at = text.find("HOST"); at != std::string::npos; at = text.find("HOST", at))
+            text.replace(at, 4, host);
+        return text;
+    }
+    void ServeOpenverse() {
+        server.Page("/v1/images/?q=red%20cat&extension=jpg%2Cgif&page=1&page_size=20",
+                    Recorded("openverse-page1.json"));
+        server.Page("/v1/images/?q=red%20cat&extension=jpg%2Cgif&page=2&page_size=20",
+                    R"({"result_count":3,"page_count":2,"page":2,"results":[]})");
+        Picture("/pics/red-cat.jpg", 'R', 6000);
+        Picture("/v1/images/4bc43a04-ef46-4544-a0c1-63c63f56e276/thumb/", 'r');
+        Picture("/pics/kitten.gif", 'K', 5000);
+        Picture("/v1/images/9f0e1d2c-0000-4000-8000-000000000002/thumb/", 'k');
+    }
+};
+
+TEST_F(CliServices, OpenverseSearchCollectsThumbnailsBigPicturesAndCreditsAndContinues) {
+    ServeOpenverse();
+    const std::string args =
+        "advanced-key red cat --thumbnails --big --engine openverse --depth 2 "
+        "--search-host " +
+        host + " --start-dir " + Quote(start.Path());
+    RunResult r = RunCli(args);
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    const std::string folder = Folder(r);
+    EXPECT_EQ(folder, start.Path() + "My Search/Keysearch/Openverse=red cat/");
+    EXPECT_EQ(Pictures(folder), (std::vector<std::string>{"kitten.gif", "kittenbig.gif",
+                                                          "red-cat.jpg", "red-catbig.jpg"}));
+    std::ifstream in(folder + "project.inf");
+    std::string inf((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(inf.find("SEARCHENGINE=Openverse\r\n"), std::string::npos) << inf;
+    EXPECT_NE(inf.find("KEYWORDS=red cat\r\n"), std::string::npos) << inf;
+    std::ifstream credits(folder + "credits.txt");
+    std::string text((std::istreambuf_iterator<char>(credits)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("red-catbig.jpg\tRed cat on a wall\tJane Doe\tby-sa\t2.0\t"),
+              std::string::npos)
+        << text;
+    for (const auto& req : server.Requests())
+        EXPECT_EQ(req.userAgent.rfind("Pelquinar/1.10 (contact:", 0), 0u) << req.target;
+
+    // Continue fetches nothing it has and loses nothing.
+    std::filesystem::remove(folder + "kittenbig.gif");
+    const std::string before = inf.substr(0, inf.find("\r\n"));
+    RunResult again = RunCli("continue " + Quote(folder) + " --search-host " + host);
+    ASSERT_EQ(again.exitCode, 0) << again.out;
+    EXPECT_EQ(server.Count("/pics/red-cat.jpg"), 1) << "saved before: not fetched again";
+    EXPECT_EQ(server.Count("/v1/images/?q=red%20cat&extension=jpg%2Cgif&page=1&page_size=20"), 2);
+    EXPECT_EQ(Pictures(folder), (std::vector<std::string>{"kitten.gif", "kittenbig.gif",
+                                                          "red-cat.jpg", "red-catbig.jpg"}));
+}
+
+TEST_F(CliServices, CommonsKeywordSearchAndTheServicesRefusals) {
+    const std::string first =
+        "/w/api.php?action=query&format=json&formatversion=2&generator=search&gsrnamespace=6"
+        "&gsrsearch=cat%20filetype%3Abitmap&gsrlimit=20&gsroffset=0&prop=imageinfo"
+        "&iiprop=url%7Csize%7Cmime%7Cextmetadata&iiurlwidth=180&maxlag=5";
+    server.Page(first, Recorded("commons-page1.json"));
+    Picture("/thumb/Tabby_cat_in_snow.jpg/180px-Tabby_cat_in_snow.jpg", 't');
+    Picture("/upload/Old_cat.gif", 'o');
+    RunResult r = RunCli("key cat --engine commons --depth 1 --search-host " + host +
+                         " --start-dir " + Quote(start.Path()));
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_EQ(Pictures(Folder(r)),
+              (std::vector<std::string>{"Old cat.gif", "Tabby cat in snow.jpg"}));
+
+    // A service that is busy without saying for how long, or answers with
+    // something else than JSON: the start page fails, and says why.
+    test::Route busy;
+    busy.status = 429;
+    busy.body = "slow down";
+    server.Set(
+        first.substr(0, first.find("cat%20")) + "dog" + first.substr(first.find("%20filetype")),
+        busy);
+    RunResult refused = RunCli("key dog --engine commons --search-host " + host + " --start-dir " +
+                               Quote(start.Path()));
+    EXPECT_EQ(refused.exitCode, 1) << refused.out;
+    EXPECT_NE(refused.out.find("the start page failed: the server answered 429"), std::string::npos)
+        << refused.out;
+    server.Page("/v1/images/?q=owl&extension=jpg%2Cgif&page=1&page_size=20", "<html>no</html>");
+    RunResult notJson = RunCli("key owl --engine openverse --search-host " + host +
+                               " --start-dir " + Quote(start.Path()));
+    EXPECT_EQ(notJson.exitCode, 1) << notJson.out;
+    EXPECT_NE(notJson.out.find("the service's answer is not JSON"), std::string::npos)
+        << notJson.out;
+    EXPECT_EQ(RunCli("key owl --engine bing").exitCode, 2);
+}
+
+TEST_F(CliSearches, PngPicturesOnlyWhenAskedFor) {
+    server.Page("/mixed/index.html", "<img src=a.gif><img src=p.png><a href=q.png>x</a>");
+    test::Route png;
+    png.contentType = "image/png";
+    png.body = std::string("\x89PNG\r\n\x1a\n", 8) + std::string(600, 'q') + "<title>x</title>";
+    server.Set("/mixed/p.png", png);
+    server.Set("/mixed/q.png", png);
+    Picture("/mixed/a.gif", 'a');
+    RunResult off = RunCli("web " + Quote(server.Url("/mixed/index.html")) +
+                           " --depth 1 "
+                           "--start-dir " +
+                           Quote(start.Path()));
+    ASSERT_EQ(off.exitCode, 0) << off.out;
+    std::vector<std::string> files;
+    for (const auto& e : std::filesystem::directory_iterator(Folder(off)))
+        files.push_back(e.path().filename().string());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files,
+              (std::vector<std::string>{"HalvCon1.htm", "a.gif", "index.html", "project.inf"}))
+        << "off: the folder is what it always was";
+    EXPECT_EQ(server.Count("/mixed/p.png"), 0);
+
+    {
+        std::ofstream conf(gConfig, std::ios::app);
+        conf << "bPng=1\n";
+    }
+    RunResult on = RunCli("web " + Quote(server.Url("/mixed/index.html")) +
+                          " --depth 1 "
+                          "--start-dir " +
+                          Quote(start.Path()));
+    ASSERT_EQ(on.exitCode, 0) << on.out;
+    EXPECT_EQ(ReadAll(Folder(on) + "p.png"), png.body) << "its signature makes it a picture";
+    EXPECT_EQ(ReadAll(Folder(on) + "q.png"), png.body) << "a linked PNG is a picture link";
 }
 
 }  // namespace

@@ -23,6 +23,7 @@
 #include "browse/FileRecord.h"
 #include "browse/PictureLoader.h"
 #include "engine/CPelquinarDoc.h"
+#include "store/Credits.h"
 #include "tests/engine/CrawlFixture.h"
 #include "tests/support/RecordingUi.h"
 #include "tests/support/TempDir.h"
@@ -274,6 +275,43 @@ TEST_F(Lists, SelectAllAndInvert) {
     EXPECT_EQ(list.SelectedRows(), (QList<int>{0, 1, 2, 3}));
     list.InvertSelection();
     EXPECT_TRUE(list.SelectedRows().isEmpty());
+}
+
+TEST_F(Lists, PngAndWebpAreListedAndReadOnlyOnceKept) {
+    WriteJpeg(Folder() + "c.jpg", 20, 10);
+    QImage img(30, 20, QImage::Format_RGB32);
+    img.fill(Qt::darkGreen);
+    ASSERT_TRUE(img.save(Folder() + "a.png"));
+    ASSERT_TRUE(img.save(Folder() + "b.webp", "webp")) << "the WebP image plugin is missing";
+    CThumbListModel model;
+    CFileRecord::SetExtraTypes(false, false);
+    EXPECT_EQ(model.FillFromFolder(Folder()), 1) << "off: the lists are as they always were";
+    CFileRecord::SetExtraTypes(true, true);
+    ASSERT_EQ(model.FillFromFolder(Folder()), 3);
+    EXPECT_EQ(model.data(model.index(0, CThumbListModel::kType), Qt::DisplayRole), "PNG Image");
+    EXPECT_EQ(model.data(model.index(1, CThumbListModel::kType), Qt::DisplayRole), "WebP Image");
+    for (int r = 0; r < 3; ++r) {
+        const picture::Thumbnail t = picture::LoadThumbnail(model.At(r).record.path, QSize(15, 15));
+        EXPECT_TRUE(t.valid) << model.At(r).record.name.toStdString();
+    }
+    EXPECT_NE(CFileRecord::ExtensionColour(".webp"), QColor(Qt::white));
+    CFileRecord::SetExtraTypes(false, false);
+}
+
+TEST_F(Lists, PicturesOfAnOpenServiceShowTheirCredits) {
+    const std::string inf =
+        "1**00:00:01   \r\nVersion=1.10\r\nFILTER=\r\nKEYWORDS=cats\r\n"
+        "SEARCHENGINE=Openverse\r\nURL=http://h/v1/images/?q=cats\r\n             \r\n"
+        "OK results1.json 2KB http://h/v1/images/?q=cats\r\n"
+        "OK red.jpg 1KB http://h/thumb/red\r\n";
+    WriteBytes(dir.Path() + "project.inf", inf);
+    WriteJpeg(Folder() + "red.jpg", 10, 10);
+    store::Credit credit{"Red cat", "Jane Doe", "by-sa", "2.0", "https://l/", "https://p/"};
+    ASSERT_TRUE(store::AppendCreditLine(dir.Path(), "red.jpg", credit, "http://h/thumb/red"));
+    CThumbListModel model;
+    ASSERT_EQ(model.FillFromProject(Folder()), 1) << "the result page is no picture";
+    const QString tip = model.data(model.index(0, 0), Qt::ToolTipRole).toString();
+    EXPECT_TRUE(tip.endsWith("\nRed cat by Jane Doe, CC BY-SA 2.0")) << tip.toStdString();
 }
 
 TEST_F(Lists, BigPictureNamesAndAddresses) {
