@@ -1,0 +1,28 @@
+// The open services' result pages: any answer is read without a crash, and
+// whatever comes out is usable (web addresses, a file name, a next page of
+// the same service).
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "engine/SearchService.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string_view body(reinterpret_cast<const char*>(data), size);
+    pq::PictureTypes types;
+    types.png = size % 2 == 0;
+    for (pq::SearchService s : {pq::SearchService::kOpenverse, pq::SearchService::kCommons}) {
+        const std::string first = pq::FirstResultPage(s, "http://h", "cat", types);
+        const pq::ServicePage page = pq::ParseResultPage(s, first, body, types, 3);
+        if (!page.ok && page.problem.empty()) std::abort();
+        for (const auto& r : page.results) {
+            if (r.full.empty() && r.thumbnail.empty()) std::abort();
+            for (const std::string* a : {&r.full, &r.thumbnail})
+                if (!a->empty() && a->rfind("http", 0) != 0) std::abort();
+            if (r.fileName.empty()) std::abort();
+        }
+        if (!page.next.empty() && page.next.rfind("http://h/", 0) != 0) std::abort();
+    }
+    return 0;
+}
