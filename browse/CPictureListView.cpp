@@ -13,8 +13,11 @@ std::vector<BigPicture> BigPicturesOf(const CThumbListModel& model, const QList<
     for (int row : rows) {
         if (row < 0 || row >= model.rowCount()) continue;
         const auto& r = model.At(row);
+        // An open service named the full picture; a classic result's
+        // thumbnail carries its address inside its own.
         out.push_back(BigPicture{BigPictureName(r.record.name.toStdString()),
-                                 BigPictureAddress(r.address.toStdString())});
+                                 r.bigAddress.isEmpty() ? BigPictureAddress(r.address.toStdString())
+                                                        : r.bigAddress.toStdString()});
     }
     return out;
 }

@@ -166,11 +166,12 @@ std::vector<CThumbListModel::Entry> CThumbListModel::ReadProject(const QString& 
         const QString path = f + QString::fromStdString(pic.localName);
         if (seen.contains(path)) continue;
         seen.insert(path);
-        auto credit = credits.find(pic.localName);
-        entries.push_back(Entry{CFileRecord::FromPath(path), QString::fromStdString(pic.address),
-                                credit == credits.end()
-                                    ? QString()
-                                    : QString::fromStdString(credit->second.Summary())});
+        Entry e{CFileRecord::FromPath(path), QString::fromStdString(pic.address), {}, {}};
+        if (auto credit = credits.find(pic.localName); credit != credits.end()) {
+            e.credit = QString::fromStdString(credit->second.Summary());
+            e.bigAddress = QString::fromStdString(credit->second.fullPicture);
+        }
+        entries.push_back(std::move(e));
     }
     return entries;
 }
@@ -185,6 +186,7 @@ void CThumbListModel::SetRows(const std::vector<Entry>& entries) {
     for (const Entry& e : entries) {
         Append(e.record, e.address);
         rows_.back().credit = e.credit;
+        rows_.back().bigAddress = e.bigAddress;
     }
     endResetModel();
     emit ThumbnailsReset();

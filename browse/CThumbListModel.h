@@ -36,7 +36,8 @@ public:
         quint64 id = 0;
         CFileRecord record;
         QString address;
-        QString credit;  // title, creator and licence of an open service's picture
+        QString credit;      // title, creator and licence of an open service's picture
+        QString bigAddress;  // its full picture's address, when the service named one
         int pictureCount = 0;
         bool mark = false;
         ThumbState state = ThumbState::kNone;
@@ -59,6 +60,7 @@ public:
         CFileRecord record;
         QString address;
         QString credit;
+        QString bigAddress;
     };
     static std::vector<Entry> ReadFolder(const QString& folder);
     static std::vector<Entry> ReadProject(const QString& folder);

@@ -153,18 +153,20 @@ void CPelquinarDoc::QueueServiceResult(const ServiceResult& r, bool& leave) {
     if (!IsNewPicture(thumb)) return;
     const std::string name = UniquePictureName(r.fileName);
     const std::string bigName = BigPictureName(name);
+    store::Credit credit = r.credit;
+    credit.fullPicture = full;
     state_.queue.MakeRoom();
     // Each is queued unless the queue has it already (a continued project
     // enters what it holds as queued).
     if (take && !state_.queue.ContainsAddress(thumb)) {
-        state_.SetCredit(thumb, r.credit);
+        state_.SetCredit(thumb, credit);
         state_.queue.Append(name, thumb);
-        contents_.AddCreditEntry(name, r.credit);
+        contents_.AddCreditEntry(name, credit);
     }
     if (big && full != thumb && !state_.queue.ContainsAddress(full)) {
-        state_.SetCredit(full, r.credit);
+        state_.SetCredit(full, credit);
         state_.queue.Append(bigName, full);
-        contents_.AddCreditEntry(bigName, r.credit);
+        contents_.AddCreditEntry(bigName, credit);
     }
     RegisterPicture(thumb, name);
     if (big) RegisterPicture(full, bigName);

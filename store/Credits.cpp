@@ -63,7 +63,7 @@ bool AppendCreditLine(const std::string& folder, const std::string& localName, c
     std::string line;
     for (const std::string* field :
          {&localName, &credit.title, &credit.creator, &credit.license, &credit.licenseVersion,
-          &credit.licenseUrl, &credit.landingPage, &address}) {
+          &credit.licenseUrl, &credit.landingPage, &address, &credit.fullPicture}) {
         if (!line.empty() || field != &localName) line += '\t';
         line += EncodeControls(*field);
     }
@@ -101,8 +101,8 @@ std::map<std::string, Credit> ReadCredits(const std::string& folder) {
         from = end + 1;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         const std::vector<std::string> f = SplitTabs(line);
-        if (f.size() != 8 || f[0].empty()) continue;
-        credits[f[0]] = Credit{f[1], f[2], f[3], f[4], f[5], f[6]};
+        if (f.size() != 9 || f[0].empty()) continue;
+        credits[f[0]] = Credit{f[1], f[2], f[3], f[4], f[5], f[6], f[8]};
     }
     return credits;
 }

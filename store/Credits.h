@@ -1,7 +1,9 @@
 // The credits of pictures from an open search service: "credits.txt" in the
 // project folder, one line per saved picture, CR LF, its fields separated by
 // a tab: file name, title, creator, licence, licence version, licence
-// address, landing page, picture address. Tabs and other control bytes
+// address, landing page, picture address, full picture address (the same
+// as the picture address for a full picture; Get Big Pictures of a
+// thumbnail fetches it). Tabs and other control bytes
 // inside a field are percent-encoded ("%09"), so a field never splits a line
 // or another field. No Qt: the download workers write it.
 #pragma once
@@ -20,6 +22,7 @@ struct Credit {
     std::string licenseVersion;  // "4.0", or "" when the licence names it
     std::string licenseUrl;
     std::string landingPage;
+    std::string fullPicture;  // the address of the full-size picture
 
     bool Empty() const {
         return title.empty() && creator.empty() && license.empty() && licenseUrl.empty() &&
@@ -37,7 +40,7 @@ bool AppendCreditLine(const std::string& folder, const std::string& localName, c
                       const std::string& address);
 
 // The credits of a folder by file name; empty when there is no file. Lines
-// that do not have eight fields are skipped; at most 4 MB are read.
+// that do not have nine fields are skipped; at most 4 MB are read.
 std::map<std::string, Credit> ReadCredits(const std::string& folder);
 
 }  // namespace pq::store

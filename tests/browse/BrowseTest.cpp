@@ -306,12 +306,17 @@ TEST_F(Lists, PicturesOfAnOpenServiceShowTheirCredits) {
         "OK red.jpg 1KB http://h/thumb/red\r\n";
     WriteBytes(dir.Path() + "project.inf", inf);
     WriteJpeg(Folder() + "red.jpg", 10, 10);
-    store::Credit credit{"Red cat", "Jane Doe", "by-sa", "2.0", "https://l/", "https://p/"};
+    store::Credit credit{
+        "Red cat", "Jane Doe", "by-sa", "2.0", "https://l/", "https://p/", "http://h/full/red.jpg"};
     ASSERT_TRUE(store::AppendCreditLine(dir.Path(), "red.jpg", credit, "http://h/thumb/red"));
     CThumbListModel model;
     ASSERT_EQ(model.FillFromProject(Folder()), 1) << "the result page is no picture";
     const QString tip = model.data(model.index(0, 0), Qt::ToolTipRole).toString();
     EXPECT_TRUE(tip.endsWith("\nRed cat by Jane Doe, CC BY-SA 2.0")) << tip.toStdString();
+    const auto big = BigPicturesOf(model, {0});
+    ASSERT_EQ(big.size(), 1u);
+    EXPECT_EQ(big[0].address, "http://h/full/red.jpg") << "Get Big Pictures asks the service's own";
+    EXPECT_EQ(big[0].localName, "redbig.jpg");
 }
 
 TEST_F(Lists, BigPictureNamesAndAddresses) {
