@@ -1,9 +1,11 @@
 // The open services' result pages: any answer is read without a crash, and
 // whatever comes out is usable (web addresses, a file name, a next page of
 // the same service).
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
 #include "engine/SearchService.h"
@@ -18,8 +20,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!page.ok && page.problem.empty()) std::abort();
         for (const auto& r : page.results) {
             if (r.full.empty() && r.thumbnail.empty()) std::abort();
-            for (const std::string* a : {&r.full, &r.thumbnail})
-                if (!a->empty() && a->rfind("http", 0) != 0) std::abort();
+            for (const std::string* a : {&r.full, &r.thumbnail}) {
+                // A scheme is compared in any case ("HTTP://" is http).
+                std::string scheme = a->substr(0, 4);
+                for (char& c : scheme) c = char(std::tolower(static_cast<unsigned char>(c)));
+                if (!a->empty() && scheme != "http") std::abort();
+            }
             if (r.fileName.empty()) std::abort();
         }
         if (!page.next.empty() && page.next.rfind("http://h/", 0) != 0) std::abort();
