@@ -1,6 +1,7 @@
 #include "store/ProjectFile.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -170,11 +171,37 @@ std::string FormatItemLine(const std::string& status, const std::string& localNa
 
 bool CreateProjectFile(const std::string& folder, const ProjectHeader& header) {
     std::lock_guard<std::mutex> lock(WriteMutex());
-    // O_EXCL makes the existence test and the creation one step.
-    int fd =
-        ::open((folder + kProjectFileName).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    // The header is written under a temporary name and linked into place:
+    // a run killed meanwhile leaves no project.inf cut short (which would
+    // read as a project without an address), only a ".down" file the next
+    // search in the folder removes. link() never replaces a file, so an
+    // existing record is left as it is.
+    const std::string target = folder + kProjectFileName;
+    const std::string temp = target + ".down";
+    const std::string text = FormatHeader(header);
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+        bool ok = WriteAll(fd, text);
+        ok = (::close(fd) == 0) && ok;
+        if (ok && ::link(temp.c_str(), target.c_str()) == 0) {
+            ::unlink(temp.c_str());
+            return true;
+        }
+        int error = errno;
+        if (ok && error != EEXIST) {
+            if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) ==
+                0)
+                return true;
+            error = errno;
+        }
+        ::unlink(temp.c_str());
+        if (!ok || error == EEXIST) return false;
+    }
+    // A file system without links or a no-replace rename (FAT on a memory
+    // stick): the exclusive create, as the only way left.
+    fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) return false;
-    bool ok = WriteAll(fd, FormatHeader(header));
+    bool ok = WriteAll(fd, text);
     ok = (::close(fd) == 0) && ok;
     return ok;
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <thread>
@@ -42,6 +43,16 @@ TEST(ProjectFile, CreationWritesTheSevenHeaderLinesOnceOnly) {
     EXPECT_FALSE(CreateProjectFile(dir.Path(), other)) << "an existing file is left untouched";
     EXPECT_EQ(dir.ReadFile("project.inf").substr(0, 10), "0 00:00:00");
     EXPECT_FALSE(CreateProjectFile(dir.Path() + "missing/", h));
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() + "project.inf.down"));
+
+    // The header goes in whole or not at all: a killed run's half-made
+    // temporary file is no obstacle and leaves nothing behind.
+    test::TempDir killed;
+    WriteFile(killed.Path() + "project.inf.down", "0 00:0");
+    EXPECT_TRUE(CreateProjectFile(killed.Path(), h));
+    EXPECT_EQ(killed.ReadFile("project.inf").substr(0, 10), "0 00:00:00");
+    EXPECT_NE(killed.ReadFile("project.inf").find("URL=http://site/\r\n"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(killed.Path() + "project.inf.down"));
 }
 
 TEST(ProjectFile, StatusRewriteKeepsTheRestOfLineOne) {
