@@ -104,11 +104,14 @@ void CPelquinarDoc::RemoveLeftoverTemporaryFiles(const std::string& folder) {
 void CPelquinarDoc::OnStop() {
     fetcher_.SetCancel(true);
     stop_ = true;
-    state_.idleFlag = true;
     for (int timer : {ISearchUi::kClockTimer, ISearchUi::kPageTimer, ISearchUi::kFoundTimer,
                       ISearchUi::kDownloadTimer})
         ui_.StopActivityTimer(timer);
     StopDownloads();
+    // Only once no worker runs: a worker that found the queue drained while
+    // the flag said idle would take it for the end of the downloads and
+    // clear it again.
+    state_.idleFlag = true;
 }
 
 bool CPelquinarDoc::AddDownloadWorker(const std::string& modeWord) {
