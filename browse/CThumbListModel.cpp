@@ -145,7 +145,7 @@ std::vector<CThumbListModel::Entry> CThumbListModel::ReadFolder(const QString& f
     entries.reserve(size_t(files.size()));
     for (const QFileInfo& info : files)
         if (CFileRecord::IsListedPicture(info.fileName())) {
-            entries.push_back(Entry{CFileRecord::FromInfo(info), QString()});
+            entries.push_back(Entry{CFileRecord::FromInfo(info), QString(), QString(), QString()});
             entries.back().record.path = f + info.fileName();
         }
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
