@@ -125,6 +125,7 @@ bool CImagelist::GetBigPictures() {
     bigState_.ResetDownloads();
     bigShown_ = 0;
     bigState_.mode = "web";
+    bigState_.userAgent = userAgent_;
     bigState_.SetProjectFolder(list_->Folder().toStdString());
     for (const BigPicture& b : BigPicturesOf(list_->Model(), rows)) {
         bigState_.queue.MakeRoom();

@@ -46,6 +46,10 @@ public:
     std::function<bool(const QString&)> askDeleteForGood;
     std::function<void(const QString&)> report;
 
+    // The User-Agent of Get Big Pictures' requests ("": the plain agent
+    // name); the window gives the one the open services' rules ask for.
+    void SetUserAgent(const std::string& agent) { userAgent_ = agent; }
+
     int JobCount() const { return int(jobs_.size()); }
     bool JobsRunning() const { return !jobs_.empty(); }
     void StopJobs();
@@ -59,6 +63,7 @@ private:
     CSearchState bigState_;
     CFrameSearchUi bigUi_;
     std::vector<std::unique_ptr<CBallThread>> jobs_;
+    std::string userAgent_;
     int bigShown_ = 0;
 };
 

@@ -34,6 +34,7 @@
 #include "browse/FileRecord.h"
 #include "browse/ViewPort.h"
 #include "browse/Wallpaper.h"
+#include "engine/SearchService.h"
 #include "shell/CPelquinarApp.h"
 #include "shell/FrameRules.h"
 #include "shell/window/CAdvancedSearchDialogs.h"
@@ -77,6 +78,7 @@ CMainFrame::CMainFrame(CPelquinarApp& app, QWidget* parent)
     layout_ = new CPaneLayout(this);
     setCentralWidget(layout_);
     imageList_ = new CImagelist(app_.listMode, layout_);
+    imageList_->SetUserAgent(ServiceUserAgent(app_.contact));
     searchList_ = new CSearchimagelist(app_.sListMode, state_, layout_);
     layout_->SetLists(imageList_, searchList_);
     for (CPictureListView* v : {static_cast<CPictureListView*>(imageList_),

@@ -358,12 +358,14 @@ TEST_F(Lists, GetBigPicturesDownloadsIntoTheFolderShown) {
     ASSERT_EQ(view.List().Model().rowCount(), 1);
     EXPECT_FALSE(view.GetBigPictures()) << "nothing selected: nothing happens";
     view.List().SelectAll();
+    view.SetUserAgent("Pelquinar/1.10 (contact: tests@example.org)");
     ASSERT_TRUE(view.GetBigPictures());
     EXPECT_EQ(view.JobCount(), 1);
     ASSERT_TRUE(QTest::qWaitFor([&] { return view.List().Model().rowCount() == 2; }, 20000));
     EXPECT_EQ(ReadBytes(dir.Path() + "onebig.gif"), test::PictureBytes(3000, 'B'));
     EXPECT_EQ(view.List().Model().At(1).address.toStdString(), server.Url("/big/one.gif"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !view.JobsRunning(); }, 20000));
+    EXPECT_EQ(server.Requests().back().userAgent, "Pelquinar/1.10 (contact: tests@example.org)");
 }
 
 TEST_F(Lists, RowsArriveDuringASearchInOrderAndOnce) {
