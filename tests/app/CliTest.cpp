@@ -414,11 +414,29 @@ TEST_F(CliServices, CommonsKeywordSearchAndTheServicesRefusals) {
     server.Page(first, Recorded("commons-page1.json"));
     Picture("/thumb/Tabby_cat_in_snow.jpg/180px-Tabby_cat_in_snow.jpg", 't');
     Picture("/upload/Old_cat.gif", 'o');
+    Picture("/upload/Tabby_cat_in_snow.jpg", 'T', 9000);
     RunResult r = RunCli("key cat --engine commons --depth 1 --search-host " + host +
                          " --start-dir " + Quote(start.Path()));
     ASSERT_EQ(r.exitCode, 0) << r.out;
     EXPECT_EQ(Pictures(Folder(r)),
               (std::vector<std::string>{"Old cat.gif", "Tabby cat in snow.jpg"}));
+    EXPECT_EQ(server.Count("/upload/Tabby_cat_in_snow.jpg"), 0) << "thumbnails only";
+
+    // With big pictures, stopped half-way (a picture lost) and continued.
+    RunResult big = RunCli(
+        "advanced-key cat --thumbnails --big --engine commons --depth 1 "
+        "--search-host " +
+        host + " --start-dir " + Quote(start.Path()));
+    ASSERT_EQ(big.exitCode, 0) << big.out;
+    const std::string folder = Folder(big);
+    EXPECT_EQ(Pictures(folder), (std::vector<std::string>{"Old cat.gif", "Tabby cat in snow.jpg",
+                                                          "Tabby cat in snowbig.jpg"}))
+        << "the GIF without a thumbnail is its own big picture";
+    EXPECT_EQ(ReadAll(folder + "Tabby cat in snowbig.jpg"), test::PictureBytes(9000, 'T'));
+    std::filesystem::remove(folder + "Tabby cat in snowbig.jpg");
+    ASSERT_EQ(RunCli("continue " + Quote(folder)).exitCode, 0);
+    EXPECT_EQ(ReadAll(folder + "Tabby cat in snowbig.jpg"), test::PictureBytes(9000, 'T'));
+    EXPECT_EQ(server.Count("/upload/Old_cat.gif"), 2) << "once per search, not again on Continue";
 
     // A service that is busy without saying for how long, or answers with
     // something else than JSON: the start page fails, and says why.
