@@ -412,10 +412,7 @@ void CBallThread::Commit(CPictureQueue::Arrival& a) {
     ui_.SetPaneText(ISearchUi::kDownloadPane, "Image Download:" + std::to_string(count));
     const std::string statusText = std::to_string(count) + "**" + state_.ElapsedText();
     state_.SetStatusText(statusText);
-    if (state_.record.IsOpenFor(folder))
-        state_.record.UpdateStatusAndAppend(statusText, finalName, sizeText, a.address);
-    else
-        store::UpdateStatusAndAppend(folder, statusText, finalName, sizeText, a.address);
+    state_.record.UpdateStatusAndAppend(folder, statusText, finalName, sizeText, a.address);
 }
 
 void StopWorkers(std::vector<std::unique_ptr<CBallThread>>& workers) {

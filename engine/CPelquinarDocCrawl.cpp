@@ -294,7 +294,8 @@ CPelquinarDoc::PageOutcome CPelquinarDoc::ProcessPage(std::string& address, std:
     }
     // "OK" says the page is in the folder; a page fetched but not written is
     // logged as failed.
-    state_.record.AppendItemLine(saved ? "OK" : "**", localName, saved ? sizeText : "", address);
+    state_.record.AppendItemLine(projectFolder_, saved ? "OK" : "**", localName,
+                                 saved ? sizeText : "", address);
     if (rc != CPageFetcher::kSuccess) return PageOutcome::kFailed;
     return saved ? PageOutcome::kSaved : PageOutcome::kFetched;
 }

@@ -270,24 +270,32 @@ bool ProjectRecord::IsOpenFor(const std::string& folder) const {
     return appendFd_ >= 0 && folder_ == folder;
 }
 
-bool ProjectRecord::AppendItemLine(const std::string& status, const std::string& localName,
-                                   const std::string& sizeText, const std::string& address) {
+bool ProjectRecord::AppendItemLine(const std::string& folder, const std::string& status,
+                                   const std::string& localName, const std::string& sizeText,
+                                   const std::string& address) {
     const std::string line = FormatItemLine(status, localName, sizeText, address) + "\r\n";
-    std::lock_guard<std::mutex> lock(mutex_);
-    return appendFd_ >= 0 && WriteAll(appendFd_, line);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (appendFd_ >= 0 && folder_ == folder) return WriteAll(appendFd_, line);
+    }
+    return store::AppendItemLine(folder, status, localName, sizeText, address);
 }
 
-bool ProjectRecord::UpdateStatusAndAppend(const std::string& statusText,
+bool ProjectRecord::UpdateStatusAndAppend(const std::string& folder, const std::string& statusText,
                                           const std::string& localName, const std::string& sizeText,
                                           const std::string& address) {
-    const std::string line = FormatItemLine("OK", localName, sizeText, address) + "\r\n";
-    const std::string status = EncodeControls(statusText);
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (appendFd_ < 0) return false;
-    bool ok = true;
-    if (long(status.size()) <= firstLineLength_)
-        ok = ::pwrite(statusFd_, status.data(), status.size(), 0) == ssize_t(status.size());
-    return WriteAll(appendFd_, line) && ok;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (appendFd_ >= 0 && folder_ == folder) {
+            const std::string line = FormatItemLine("OK", localName, sizeText, address) + "\r\n";
+            const std::string status = EncodeControls(statusText);
+            bool ok = true;
+            if (long(status.size()) <= firstLineLength_)
+                ok = ::pwrite(statusFd_, status.data(), status.size(), 0) == ssize_t(status.size());
+            return WriteAll(appendFd_, line) && ok;
+        }
+    }
+    return store::UpdateStatusAndAppend(folder, statusText, localName, sizeText, address);
 }
 
 BrowsedProject ReadProjectForBrowsing(const std::string& folder) {

@@ -67,11 +67,15 @@ public:
     void Close();
     bool IsOpenFor(const std::string& folder) const;
 
-    // As the functions of the same name, on the open file.
-    bool AppendItemLine(const std::string& status, const std::string& localName,
-                        const std::string& sizeText, const std::string& address);
-    bool UpdateStatusAndAppend(const std::string& statusText, const std::string& localName,
-                               const std::string& sizeText, const std::string& address);
+    // As the functions of the same name: on the open file when it is
+    // folder's, else through them (a line that comes after Close still
+    // reaches the record).
+    bool AppendItemLine(const std::string& folder, const std::string& status,
+                        const std::string& localName, const std::string& sizeText,
+                        const std::string& address);
+    bool UpdateStatusAndAppend(const std::string& folder, const std::string& statusText,
+                               const std::string& localName, const std::string& sizeText,
+                               const std::string& address);
 
 private:
     mutable std::mutex mutex_;

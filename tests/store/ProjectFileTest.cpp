@@ -95,7 +95,6 @@ TEST(ProjectFile, AnOpenRecordWritesWholeLinesBesideTheOneLineWriters) {
     ASSERT_TRUE(CreateProjectFile(dir.Path(), adv));
     ProjectRecord record;
     EXPECT_FALSE(record.IsOpenFor(dir.Path()));
-    EXPECT_FALSE(record.AppendItemLine("OK", "x", "1KB", "u")) << "nothing open";
     ASSERT_TRUE(record.Open(dir.Path()));
     EXPECT_TRUE(record.IsOpenFor(dir.Path()));
     EXPECT_FALSE(record.IsOpenFor(dir.Path() + "other/"));
@@ -105,24 +104,26 @@ TEST(ProjectFile, AnOpenRecordWritesWholeLinesBesideTheOneLineWriters) {
         writers.emplace_back([&, t] {
             for (int i = 0; i < 50; ++i)
                 record.UpdateStatusAndAppend(
-                    std::to_string(t) + "**00:00:0" + std::to_string(t),
+                    dir.Path(), std::to_string(t) + "**00:00:0" + std::to_string(t),
                     "p" + std::to_string(t) + "_" + std::to_string(i) + ".gif", "2KB",
                     "http://h/a b");
         });
     for (auto& w : writers) w.join();
     EXPECT_TRUE(AppendItemLine(dir.Path(), "**", "page.htm", "", "http://h/"));
-    EXPECT_TRUE(record.AppendItemLine("OK", "last.htm", "1KB", "http://h/last"));
+    EXPECT_TRUE(record.AppendItemLine(dir.Path(), "OK", "last.htm", "1KB", "http://h/last"));
     record.Close();
-    EXPECT_FALSE(record.AppendItemLine("OK", "x", "1KB", "u")) << "closed";
+    EXPECT_TRUE(record.AppendItemLine(dir.Path(), "OK", "after.htm", "1KB", "http://h/after"))
+        << "a line after Close still reaches the record";
+    EXPECT_FALSE(record.AppendItemLine(dir.Path() + "missing/", "OK", "x", "1KB", "u"));
 
     const std::string text = dir.ReadFile("project.inf");
     std::vector<std::string> lines;
     for (size_t pos = 0, end; (end = text.find("\r\n", pos)) != std::string::npos; pos = end + 2)
         lines.push_back(text.substr(pos, end - pos));
-    ASSERT_EQ(lines.size(), 7u + 200u + 2u);
+    ASSERT_EQ(lines.size(), 7u + 200u + 3u);
     EXPECT_EQ(lines[0].size(), 22u) << "line 1 keeps its length";
     EXPECT_EQ(lines[0].substr(1, 10), "**00:00:0" + lines[0].substr(0, 1));
-    std::set<std::string> items(lines.begin() + 7, lines.end() - 2);
+    std::set<std::string> items(lines.begin() + 7, lines.end() - 3);
     EXPECT_EQ(items.size(), 200u);
     for (const auto& line : items)
         EXPECT_TRUE(line.rfind("OK p", 0) == 0 && line.size() > 20 &&
@@ -130,6 +131,7 @@ TEST(ProjectFile, AnOpenRecordWritesWholeLinesBesideTheOneLineWriters) {
             << line;
     EXPECT_EQ(lines[207], "** page.htm  http://h/");
     EXPECT_EQ(lines[208], "OK last.htm 1KB http://h/last");
+    EXPECT_EQ(lines[209], "OK after.htm 1KB http://h/after");
     EXPECT_FALSE(record.Open(dir.Path() + "missing/"));
 }
 
