@@ -278,7 +278,10 @@ TEST_F(FetcherTest, CancelAbortsAStalledReadAtOnceWithOne) {
     stall.stallAfter = 1000;
     server.Set("/stall.html", stall);
     std::thread stopper([this] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        // Once the server has answered part of the body and stalled.
+        for (int i = 0; i < 2000 && server.Count("/stall.html") == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
         fetcher.SetCancel(true);
     });
     std::string address = server.Url("/stall.html");
