@@ -3,7 +3,6 @@
 #include <curl/curl.h>
 #include <fcntl.h>
 #include <stdio.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>

@@ -15,11 +15,6 @@ void CHostGate::SetLimits(int total, int perHost) {
     changed_.notify_all();
 }
 
-int CHostGate::PerHostLimit() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return perHost_;
-}
-
 bool CHostGate::Enter(const std::string& host, const std::atomic<bool>& stop, bool priority) {
     std::unique_lock<std::mutex> lock(mutex_);
     Host& h = hosts_[host];

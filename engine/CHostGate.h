@@ -26,7 +26,6 @@ public:
     // bound; pages, entered with priority, are not counted); perHost:
     // requests to one host, pages included (at least 1).
     void SetLimits(int total, int perHost);
-    int PerHostLimit() const;
 
     // Waits until a request to host may start, then counts it. False, without
     // counting, once stop is set.
