@@ -11,7 +11,7 @@
 #include "browse/CFileOperations.h"
 #include "browse/CPictureListView.h"
 #include "engine/CSearchState.h"
-#include "shell/CFrameSearchUi.h"
+#include "browse/CFrameSearchUi.h"
 
 namespace pq {
 

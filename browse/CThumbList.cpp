@@ -79,6 +79,10 @@ CThumbList::CThumbList(QWidget* parent)
             &CThumbList::OnSelectionChanged);
     connect(list_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &CThumbList::OnSelectionChanged);
+    connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &CThumbList::SelectionChanged);
+    connect(model_, &QAbstractItemModel::rowsRemoved, this, &CThumbList::SelectionChanged);
+    connect(model_, &QAbstractItemModel::modelReset, this, &CThumbList::SelectionChanged);
     connect(model_, &QAbstractItemModel::rowsInserted, this, &CThumbList::UpdateVisibleRange);
     connect(model_, &QAbstractItemModel::modelReset, this,
             [this] { QTimer::singleShot(0, this, &CThumbList::UpdateVisibleRange); });

@@ -70,6 +70,8 @@ signals:
     // Exactly one row selected, or the current row changed within one.
     void PictureChosen(const QString& path, int row, int count);
     void ContextMenuWanted(const QPoint& globalPos);
+    // The rows selected changed (in any display mode).
+    void SelectionChanged();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

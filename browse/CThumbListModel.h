@@ -81,6 +81,7 @@ public:
 
     const Row& At(int row) const { return rows_[size_t(row)]; }
     int RowOfId(quint64 id) const { return idToRow_.value(id, -1); }
+    int RowOfPath(const QString& path) const { return pathToRow_.value(path, -1); }
     QString PathOf(int row) const;
 
     // Thumbnails: the size they are made at; a new size drops all made.

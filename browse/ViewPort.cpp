@@ -17,6 +17,10 @@ float ZoomIn(float zoom, float effective) { return (zoom < 0 ? effective : zoom)
 float ZoomOut(float zoom, float effective) { return (zoom < 0 ? effective : zoom) * 0.85f; }
 bool CanZoomIn(float zoom) { return zoom < 0 || zoom < kMaxZoom; }
 bool CanZoomOut(float zoom) { return zoom < 0 || zoom > kMinZoom; }
+bool CanZoomIn(float zoom, float fitZoom) { return zoom < 0 ? fitZoom < kMaxZoom : zoom < kMaxZoom; }
+bool CanZoomOut(float zoom, float fitZoom) {
+    return zoom < 0 || zoom > std::min(kMinZoom, fitZoom);
+}
 
 QRect Destination(QSize picture, QSize client, float zoom, QPoint scroll) {
     if (picture.isEmpty()) return {};

@@ -21,6 +21,11 @@ float ZoomIn(float zoom, float effective);   // × 1.25, from the effective scal
 float ZoomOut(float zoom, float effective);  // × 0.85
 bool CanZoomIn(float zoom);
 bool CanZoomOut(float zoom);
+// The same for the scale actually shown: at best fit that is the fit
+// scale, and Zoom Out may always go back down to it, even below the
+// smallest zoom (a large picture in a small pane fits below it).
+bool CanZoomIn(float zoom, float fitZoom);
+bool CanZoomOut(float zoom, float fitZoom);
 
 // Where the picture is drawn in a client area of the given size: at best
 // fit its own size when it fits, else the fit rectangle centred on the

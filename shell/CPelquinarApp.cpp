@@ -73,7 +73,8 @@ void CPelquinarApp::Load(const QString& path) {
     ReadList(key, "Item", items);
     ReadList(key, "History", history);
 
-    if (ReadText(key, "winmode").empty()) {
+    firstRun = ReadText(key, "winmode").empty();
+    if (firstRun) {
         // First run: the picture settings start from their defaults.
         thumbWidth = 80;
         thumbHeight = 80;

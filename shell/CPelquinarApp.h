@@ -52,6 +52,8 @@ public:
     std::string sListMode;
     std::string searchMode;
     std::string tabMode;
+    // No settings were stored before this run (Load found no "winmode").
+    bool firstRun = false;
     std::string dirCreate;
     // The desktop wallpaper the user had before the program set its own.
     std::string prevWallpaper;

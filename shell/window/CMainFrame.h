@@ -1,35 +1,40 @@
-// The main window: menus and toolbars from the command table, the search
-// bar, the top bar with its two tabs and Continue, the pane layout and the
-// status panes. It owns the search job and is the engine's user interface:
-// engine calls arrive queued through CFrameSearchUi.
+// The main window: it makes the bars, the views and the search job, and
+// hands each command to the handler of its area (search, browsing and
+// files, histories, preview and show, wallpaper, layout); the enable and
+// check rules are applied here in one place (CommandRules). It owns the
+// search job and is the engine's user interface: engine calls arrive
+// queued through CFrameSearchUi.
 // User-interface thread only.
 #pragma once
 
 #include <QMainWindow>
 #include <QString>
-#include <array>
 #include <memory>
 #include <string>
 
+#include "browse/CFrameSearchUi.h"
 #include "engine/CPelquinarDoc.h"
 #include "engine/CSearchState.h"
-#include "shell/CFrameSearchUi.h"
 #include "shell/CSearchCommands.h"
 #include "shell/window/CPaneLayout.h"
+#include "shell/window/FrameParts.h"
 #include "store/History.h"
 
-class QLabel;
-class QTimer;
-class QToolBar;
-class QToolButton;
+class QMenu;
 
 namespace pq {
 
 class CCommandTable;
+class CFrameBars;
+class CFrameFiles;
+class CFrameHistory;
+class CFrameLayout;
+class CFramePreview;
+class CFrameSearch;
+class CFrameWallpaper;
 class CImagelist;
 class Chistorylist;
 class Ctreemanage;
-class CWallpaper;
 class IDesktopWallpaper;
 class CImgContainerWnd;
 class CPictureListView;
@@ -43,7 +48,6 @@ class CMainFrame : public QMainWindow {
 public:
     static constexpr const char* kTitle = "Pelquinar V1.10";
     static constexpr const char* kHomePage = "https://pelquinar.example/";
-    static constexpr int kClockMs = 1000;
 
     explicit CMainFrame(CPelquinarApp& app, QWidget* parent = nullptr);
     ~CMainFrame() override;
@@ -59,36 +63,37 @@ public:
     void UpdateCommands();
 
     // "search", "manage", "download" or "nosearch".
-    const std::string& LayoutText() const { return layoutText_; }
+    const std::string& LayoutText() const;
     // From the start of a search until its downloads have ended or Stop.
-    bool Searching() const { return running_; }
-    long long ElapsedSeconds() const { return elapsedSeconds_; }
+    bool Searching() const;
+    long long ElapsedSeconds() const;
 
-    CSearchBar* SearchBar() const { return searchBar_; }
-    CImagelist* ImageList() const { return imageList_; }
-    CSearchimagelist* SearchImageList() const { return searchList_; }
-    // The list the view commands act on: the search's in the search
-    // layout, the browsing list elsewhere.
-    CPictureListView* ActiveList() const;
-    int ListCursor() const { return listCursor_; }
-    CImgContainerWnd* Preview() const { return preview_; }
-    Ctreemanage* Tree() const { return tree_; }
-    Chistorylist* HistoryList() const { return history_; }
+    CSearchBar* SearchBar() const { return parts_.searchBar; }
+    CImagelist* ImageList() const { return parts_.imageList; }
+    CSearchimagelist* SearchImageList() const { return parts_.searchList; }
+    CPictureListView* ActiveList() const { return parts_.ActiveList(); }
+    int ListCursor() const;
+    CImgContainerWnd* Preview() const { return parts_.preview; }
+    Ctreemanage* Tree() const { return parts_.tree; }
+    Chistorylist* HistoryList() const { return parts_.history; }
     // The histories: web ("web"), keyword ("key") or a date group ("this",
     // "last", "befor"), built from the project folders at the first asking.
     std::vector<store::HistoryEntry> History(const QString& key);
     // Shows that history in the history list.
     void ShowHistory(const QString& key);
-    float ZoomFactor() const { return zoom_; }
+    float ZoomFactor() const;
     bool SlideShowRunning() const;
     int SlideShowIntervalMs() const;
     // One step of the slide show (its timer calls it).
-    void AdvanceSlideShow() { OnSlideTick(); }
-    CStatusPanes* Panes() const { return panes_; }
-    CPaneLayout* PaneLayout() const { return layout_; }
+    void AdvanceSlideShow();
+    CStatusPanes* Panes() const { return parts_.panes; }
+    CPaneLayout* PaneLayout() const { return parts_.layout; }
     CPelquinarDoc& Doc() { return *doc_; }
     CSearchState& State() { return state_; }
     CPelquinarApp& App() { return app_; }
+    CFrameBars* Bars() const { return bars_; }
+    CFrameFiles* Files() const { return files_; }
+    CFramePreview* PreviewCommands() const { return preview_; }
 
     // The desktop whose wallpaper the wallpaper commands set (tests give a
     // fake one).
@@ -110,43 +115,12 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
-    void BuildMenus();
-    void BuildToolbars();
-    void ConnectEngine();
+    void MakeViews();
+    void ConnectViews();
     void ShowMessage(const QString& text);
-    void OnSearchStarted(const SearchStart& s, bool continuing = false);
-    void OpenProject(const QString& folder);
-    void ContinueProject();
-    void OnHistoryEntry(const QString& count);
-    void ForgetProjects(const QStringList& folders);
-    void SetSearchLayout();
-    void SetManageLayout();
-    void SetDownloadLayout();
-    void SetPlacement(CPaneLayout::Placement p);
-    void SetFullView(bool on);
-    void SwitchPaneTexts(const std::string& to);
-    void ResetSearchPanes();
-    void OnClockTick();
-    void OnSearchEnded();
-    void OnDownloadsEnded();
-    void OnPaneText(int pane, const QString& text);
-
-    void Go();
-    void KeywordsSearch();
-    void AdvancedSearch();
-    void Stop();
-    void SetSearchMode(const std::string& mode);
-    void ClearHistoryAddress();
     void ShowOptions();
     void OpenHelp();
     void About();
-    void RefreshHistoryLists();
-    void SetListMode(const std::string& mode);
-    void ShowRow(int row);
-    void ApplyView();
-    void SetZoom(float zoom);
-    void ToggleSlideShow();
-    void OnSlideTick();
     void ShowListMenu(CPictureListView* view, const QPoint& at);
 
     CPelquinarApp& app_;
@@ -154,45 +128,16 @@ private:
     CFrameSearchUi ui_;
     std::unique_ptr<CPelquinarDoc> doc_;
     std::unique_ptr<CSearchCommands> commands_;
+    FrameParts parts_;
 
-    CCommandTable* table_;
-    CSearchBar* searchBar_;
-    QToolBar* toolbar_;
-    QToolBar* searchToolbar_;
-    QToolBar* topBar_;
-    QToolButton* searchTab_;
-    QToolButton* browserTab_;
-    CStatusPanes* panes_;
-    CPaneLayout* layout_;
-    CImagelist* imageList_;
-    CSearchimagelist* searchList_;
-    CImgContainerWnd* preview_;
-    Ctreemanage* tree_;
-    Chistorylist* history_;
-    store::DateGroups dateGroups_;
-    std::vector<store::HistoryEntry> webHistory_, keyHistory_;
-    bool dateGroupsBuilt_ = false, webBuilt_ = false, keyBuilt_ = false;
-    SearchStart current_;  // the search started last
-    QTimer* slideTimer_;
-    std::unique_ptr<IDesktopWallpaper> desktop_;
-    std::unique_ptr<CWallpaper> wallpaper_;
-    bool wallpaperAvailable_ = false;
-    int listCursor_ = -1;
-    int listCount_ = 0;
-    float zoom_ = -1.0f;
-    QTimer* clock_;
-    QTimer* endTimer38_;
-    QTimer* endTimer48_;
-
-    std::string layoutText_ = "manage";
-    std::string lastLayout_ = "manage";  // the layout the pane texts belong to
-    std::array<QString, 6> searchTexts_{};
-    std::array<QString, 6> manageTexts_{};
-    long long elapsedSeconds_ = 0;
+    CFrameBars* bars_ = nullptr;
+    CFrameLayout* layout_ = nullptr;
+    CFramePreview* preview_ = nullptr;
+    CFrameHistory* history_ = nullptr;
+    CFrameWallpaper* wallpaper_ = nullptr;
+    CFrameFiles* files_ = nullptr;
+    CFrameSearch* search_ = nullptr;
     bool closing_ = false;
-    bool running_ = false;
-    Qt::WindowStates statesBeforeFullView_ = Qt::WindowNoState;
-    bool toolbarsBeforeFullView_[3] = {true, true, true};
 };
 
 }  // namespace pq

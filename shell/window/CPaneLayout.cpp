@@ -1,6 +1,7 @@
 #include "shell/window/CPaneLayout.h"
 
 #include <QLabel>
+#include <QResizeEvent>
 #include <QSettings>
 #include <QVBoxLayout>
 
@@ -93,9 +94,23 @@ CPaneLayout::CPaneLayout(QWidget* parent) : QWidget(parent) {
                                tr("The selected picture is shown here."), slots_[0]);
     slots_[0]->layout()->addWidget(preview_);
 
+    // The full view: the preview alone on black, over the splitters.
+    fullPage_ = new QWidget;
+    fullPage_->setObjectName("fullViewPage");
+    fullPage_->setAutoFillBackground(true);
+    QPalette black = fullPage_->palette();
+    black.setColor(QPalette::Window, Qt::black);
+    fullPage_->setPalette(black);
+    auto* full = new QVBoxLayout(fullPage_);
+    full->setContentsMargins(0, 0, 0, 0);
+    stack_ = new QStackedWidget(this);
+    stack_->setObjectName("fullViewStack");
+    stack_->addWidget(splitters_[0]);
+    stack_->addWidget(fullPage_);
+
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(0, 0, 0, 0);
-    v->addWidget(splitters_[0]);
+    v->addWidget(stack_);
     Apply();
 }
 
@@ -142,18 +157,86 @@ void CPaneLayout::SetManageList(bool history) {
 }
 
 void CPaneLayout::SetLayout(Layout layout) {
+    if (layout == layout_) {
+        Apply();
+        return;
+    }
+    KeepSizes();
     layout_ = layout;
     Apply();
+    UseKeptSizes();
 }
 
 void CPaneLayout::SetPlacement(Placement placement) {
+    const bool moved = placement != placement_;
     placement_ = placement;
     Apply();
+    if (moved) FitPreview();
 }
 
 void CPaneLayout::SetFullView(bool on) {
+    if (on && !fullView_) KeepSizes();
     fullView_ = on;
     Apply();
+}
+
+QSplitter* CPaneLayout::PreviewSplitter() const {
+    switch (placement_) {
+        case Placement::kMiddle:
+            return splitters_[2];
+        case Placement::kRight:
+            return splitters_[3];
+        case Placement::kLeft:
+        default:
+            return splitters_[1];
+    }
+}
+
+void CPaneLayout::FitPreview() {
+    QSplitter* s = PreviewSplitter();
+    const QList<int> sizes = s->sizes();
+    const int total = sizes.value(0) + sizes.value(1);
+    if (!s->isVisible() || total <= 0) {
+        // Not laid out yet: done once it is.
+        fitPending_ = true;
+        return;
+    }
+    fitPending_ = false;
+    // A useful share: a sixth of the splitter, and never under 120 pixels
+    // where there is room for that.
+    const int useful = std::min(std::max(total / 6, 120), total / 3);
+    if (sizes.value(1) >= useful) return;
+    s->setSizes({total - total / 3, total / 3});
+}
+
+void CPaneLayout::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    if (fitPending_) FitPreview();
+}
+
+void CPaneLayout::KeepSizes() {
+    if (fullView_) return;  // the splitters are not in view
+    auto& kept = kept_[size_t(layout_)];
+    for (int n = 0; n < kSplitters; ++n) {
+        QSplitter* s = splitters_[size_t(n)];
+        if (!s->isVisible()) continue;
+        const QList<int> sizes = s->sizes();
+        // A splitter with a pane hidden in this layout keeps what it had.
+        if (sizes.size() == 2 && sizes[0] > 0 && sizes[1] > 0 &&
+            s->widget(0)->isVisibleTo(s) && s->widget(1)->isVisibleTo(s))
+            kept[size_t(n)] = sizes;
+    }
+}
+
+void CPaneLayout::UseKeptSizes() {
+    const auto& kept = kept_[size_t(layout_)];
+    for (int n = 0; n < kSplitters; ++n)
+        if (!kept[size_t(n)].isEmpty()) splitters_[size_t(n)]->setSizes(kept[size_t(n)]);
+}
+
+QList<int> CPaneLayout::KeptSizes(Layout layout, int n) const {
+    if (n < 0 || n >= kSplitters) return {};
+    return kept_[size_t(layout)][size_t(n)];
 }
 
 void CPaneLayout::Apply() {
@@ -164,48 +247,72 @@ void CPaneLayout::Apply() {
     lists_->setCurrentWidget(list);
 
     const size_t slot = size_t(placement_);
-    if (preview_->parentWidget() != slots_[slot]) {
-        preview_->setParent(slots_[slot]);
-        slots_[slot]->layout()->addWidget(preview_);
+    QWidget* home = fullView_ ? fullPage_ : slots_[slot];
+    if (preview_->parentWidget() != home) {
+        preview_->setParent(home);
+        home->layout()->addWidget(preview_);
         preview_->show();
     }
-    const bool showPreview = layout_ != Layout::kDownload || fullView_;
-    const bool showTree = layout_ != Layout::kSearch && !fullView_;
+    const bool showPreview = layout_ != Layout::kDownload;
+    const bool showTree = layout_ != Layout::kSearch;
     for (size_t i = 0; i < slots_.size(); ++i) slots_[i]->setVisible(showPreview && i == slot);
     tree_->setVisible(showTree);
-    lists_->setVisible(!fullView_);
     // A splitter none of whose panes is shown would leave an empty grey area.
-    splitters_[1]->setVisible(tree_->isVisibleTo(splitters_[1]) ||
-                              slots_[0]->isVisibleTo(splitters_[1]));
-    splitters_[3]->setVisible(!fullView_ || slots_[2]->isVisibleTo(splitters_[3]));
+    splitters_[1]->setVisible(showTree || (showPreview && slot == 0));
+    stack_->setCurrentWidget(fullView_ ? fullPage_ : static_cast<QWidget*>(splitters_[0]));
 }
+
+namespace {
+
+// The entries of each layout: the manage layout's are the classic ones.
+QString EntryName(CPaneLayout::Layout layout, int n) {
+    const char* prefix = layout == CPaneLayout::Layout::kSearch     ? "SearchPanes_"
+                         : layout == CPaneLayout::Layout::kDownload ? "DownloadPanes_"
+                                                                    : "Panes_";
+    return QLatin1String(prefix) + QString::number(n);
+}
+
+}  // namespace
 
 void CPaneLayout::RestoreSplitters(QSettings& settings) {
     settings.beginGroup(QStringLiteral("SplitterWnd"));
-    for (int n = 0; n < kSplitters; ++n) {
-        const QString key = QStringLiteral("Panes_%1").arg(n);
-        const QVariant v = settings.value(key);
-        // A value with commas comes back from QSettings as a list: rejoin it.
-        QString text =
-            v.typeId() == QMetaType::QStringList ? v.toStringList().join(',') : v.toString();
-        frame::SplitterEntry e = frame::ParseSplitterEntry(v.isValid() ? &text : nullptr);
-        splitters_[size_t(n)]->setSizes({e.sizeFirst, e.sizeSecond});
+    for (Layout l : {Layout::kManage, Layout::kSearch, Layout::kDownload}) {
+        for (int n = 0; n < kSplitters; ++n) {
+            const QVariant v = settings.value(EntryName(l, n));
+            // The other layouts start as the manage layout when they have
+            // nothing of their own.
+            if (!v.isValid() && l != Layout::kManage) {
+                kept_[size_t(l)][size_t(n)] = kept_[size_t(Layout::kManage)][size_t(n)];
+                continue;
+            }
+            // A value with commas comes back from QSettings as a list: rejoin it.
+            QString text =
+                v.typeId() == QMetaType::QStringList ? v.toStringList().join(',') : v.toString();
+            frame::SplitterEntry e = frame::ParseSplitterEntry(v.isValid() ? &text : nullptr);
+            kept_[size_t(l)][size_t(n)] = {e.sizeFirst, e.sizeSecond};
+        }
     }
     settings.endGroup();
+    UseKeptSizes();
 }
 
-void CPaneLayout::SaveSplitters(QSettings& settings) const {
+void CPaneLayout::SaveSplitters(QSettings& settings) {
+    KeepSizes();
     settings.beginGroup(QStringLiteral("SplitterWnd"));
-    for (int n = 0; n < kSplitters; ++n) {
-        const QList<int> sizes = splitters_[size_t(n)]->sizes();
-        frame::SplitterEntry e;
-        e.sizeFirst = sizes.value(0, -1);
-        e.sizeSecond = sizes.value(1, -1);
-        // A pane hidden now keeps the size it had; a size of 0 reads as
-        // "hidden", which the entry does not hold.
-        if (e.sizeFirst <= 0) e.sizeFirst = -1;
-        if (e.sizeSecond <= 0) e.sizeSecond = -1;
-        settings.setValue(QStringLiteral("Panes_%1").arg(n), frame::FormatSplitterEntry(e));
+    for (Layout l : {Layout::kManage, Layout::kSearch, Layout::kDownload}) {
+        for (int n = 0; n < kSplitters; ++n) {
+            QList<int> sizes = kept_[size_t(l)][size_t(n)];
+            // A layout never shown keeps the manage layout's.
+            if (sizes.isEmpty()) sizes = kept_[size_t(Layout::kManage)][size_t(n)];
+            if (sizes.isEmpty()) sizes = splitters_[size_t(n)]->sizes();
+            frame::SplitterEntry e;
+            e.sizeFirst = sizes.value(0, -1);
+            e.sizeSecond = sizes.value(1, -1);
+            // A size of 0 reads as "hidden", which the entry does not hold.
+            if (e.sizeFirst <= 0) e.sizeFirst = -1;
+            if (e.sizeSecond <= 0) e.sizeSecond = -1;
+            settings.setValue(EntryName(l, n), frame::FormatSplitterEntry(e));
+        }
     }
     settings.endGroup();
 }

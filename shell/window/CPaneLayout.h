@@ -2,7 +2,10 @@
 // project and category tree, the project file list, the search result
 // list, the history list and the preview), arranged for the search, manage
 // and download layouts, the full view and the three preview placements.
-// Views that come later are placeholders named after them.
+// Each layout keeps the splitter sizes it was last shown with. The full
+// view lays the preview over the splitters, which stay as they were (so a
+// list keeps its place). Views that come later are placeholders named
+// after them.
 // User-interface thread only.
 #pragma once
 
@@ -49,19 +52,40 @@ public:
     QWidget* CurrentList() const { return lists_->currentWidget(); }
     QSplitter* Splitter(int n) const { return splitters_[size_t(n)]; }
 
-    // "SplitterWnd": "Panes_" + N for each splitter, outer first.
+    // "SplitterWnd": "Panes_" + N for each splitter, outer first, as the
+    // manage layout shows them; "SearchPanes_" + N and "DownloadPanes_" + N
+    // for the other two layouts. What the current layout shows now is
+    // taken before saving.
     void RestoreSplitters(QSettings& settings);
-    void SaveSplitters(QSettings& settings) const;
+    void SaveSplitters(QSettings& settings);
+    // The sizes a layout will show its splitter n with (empty: none kept).
+    QList<int> KeptSizes(Layout layout, int n) const;
+    // The splitter holding the preview at its placement, and the preview's
+    // place in it.
+    QSplitter* PreviewSplitter() const;
 
     static std::string PlacementName(Placement p);
     static Placement PlacementFromName(const std::string& name);
 
+protected:
+    void resizeEvent(QResizeEvent* e) override;
+
 private:
     void Apply();
+    // Takes the sizes of the splitters shown now, for the current layout.
+    void KeepSizes();
+    void UseKeptSizes();
+    // A preview moved to a new place gets a third of its splitter when it
+    // has less than a useful share there.
+    void FitPreview();
     // view takes the place of *current in the list stack; *current goes.
     void ReplaceList(QWidget*& current, QWidget* view);
 
     std::array<QSplitter*, kSplitters> splitters_{};
+    QStackedWidget* stack_;     // the splitters, or the full view over them
+    QWidget* fullPage_;         // holds the preview in the full view
+    std::array<std::array<QList<int>, kSplitters>, 3> kept_{};  // by layout
+    bool fitPending_ = false;
     std::array<QWidget*, 3> slots_{};  // where the preview may stand: left, middle, right
     QWidget* tree_;
     QStackedWidget* lists_;

@@ -37,22 +37,30 @@ enum Id : int {
     kUrlBar = 32806,
     kAbout = 57664,
     kExit = 57665,
+    // The three tool buttons that drop a menu: view modes, wallpaper,
+    // preview placement.
+    kViewModesButton = 32878,
+    kWallpaperButton = 32880,
+    kPlacementButton = 32881,
     // View modes of the picture lists.
-    kViewIcon = 32840,
-    kViewSmallIcon = 32841,
-    kViewList = 32842,
-    kViewReport = 32843,
-    kViewThumbnails = 32844,
-    // Edit menu.
-    kCopyTo = 32850,
-    kMoveTo = 32851,
-    kDelete = 32852,
-    kSelectAll = 32853,
-    kInvertSelection = 32854,
+    kViewIcon = 32778,
+    kViewSmallIcon = 32779,
+    kViewList = 32780,
+    kViewReport = 32789,
+    kViewThumbnails = 32717,
+    // Edit menu, and the list's context menu.
+    kCopyTo = 32790,
+    kMoveTo = 32791,
+    kCopyToRecent = 33799,  // to the destination used last, no dialog
+    kMoveToRecent = 33800,
+    kDelete = 32799,
+    kSelectAll = 32795,
+    kInvertSelection = 32800,
     // Wallpaper.
-    kWallpaperTiled = 32860,
-    kWallpaperFull = 32861,
-    kWallpaperRestore = 32862,
+    kWallpaperTiled = 32804,
+    kWallpaperFull = 32792,
+    kWallpaperRestore = 32805,
+    // The tree's own number for it is Best fit's: this one is the window's.
     kNewCategory = 32870,
 };
 

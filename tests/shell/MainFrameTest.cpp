@@ -454,7 +454,8 @@ TEST_F(Window, PreviousNextZoomAndTheSlideShow) {
     EXPECT_FALSE(f.Action(cmd::kNextImage)->isEnabled()) << "nothing after the last row";
     f.Run(cmd::kNextImage);
     EXPECT_EQ(f.ListCursor(), 2);
-    EXPECT_EQ(f.ImageList()->List().SelectedRows(), QList<int>{0}) << "the selection stays";
+    EXPECT_EQ(f.ImageList()->List().SelectedRows(), QList<int>{2})
+        << "the selection follows the picture shown";
     EXPECT_TRUE(f.Panes()->Text(5).startsWith("c.jpg [")) << f.Panes()->Text(5).toStdString();
     EXPECT_TRUE(f.Panes()->Text(5).endsWith("--(3/3)"));
 
