@@ -48,6 +48,10 @@ bool CopyFlushed(const QString& from, const QString& to, QString& reason) {
         reason = out.errorString();
         return false;
     }
+    // The copy keeps the picture's own time, as the lists show and sort it.
+    QFile copied(to);
+    if (copied.open(QIODevice::ReadOnly))
+        copied.setFileTime(QFileInfo(from).lastModified(), QFileDevice::FileModificationTime);
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "browse/CImagelist.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProgressDialog>
@@ -29,17 +30,50 @@ QStringList CImagelist::SelectedPaths(QList<int>& rows) const {
     return paths;
 }
 
-CFileOperations::Progress CImagelist::MakeProgress(const QString& title, int total) {
-    // A dialog shows only when the work takes a while.
-    auto dialog = std::make_shared<QProgressDialog>(title, tr("Cancel"), 0, total, this);
-    dialog->setObjectName("fileProgress");
-    dialog->setWindowModality(Qt::WindowModal);
-    dialog->setMinimumDuration(500);
-    return [dialog](int done, int) {
-        dialog->setValue(done);
-        return !dialog->wasCanceled();
-    };
-}
+// The progress of a file operation: a dialog once the work has gone on for
+// half a second. While a question waits for the user it is held back (it
+// would come up over the question and take its clicks), and after the
+// answer its half second starts afresh.
+class CFileProgress {
+public:
+    static constexpr int kDelayMs = 500;
+
+    CFileProgress(QWidget* parent, const QString& title, int total)
+        : parent_(parent), title_(title), total_(total) {
+        since_.start();
+    }
+
+    bool Step(int done) {
+        if (held_) return true;
+        if (!dialog_ && since_.elapsed() >= kDelayMs) {
+            dialog_ = std::make_unique<QProgressDialog>(title_, QObject::tr("Cancel"), 0, total_,
+                                                        parent_);
+            dialog_->setObjectName("fileProgress");
+            dialog_->setWindowModality(Qt::WindowModal);
+            dialog_->setMinimumDuration(0);
+        }
+        if (!dialog_) return true;
+        if (dialog_->isHidden() && since_.elapsed() >= kDelayMs) dialog_->show();
+        dialog_->setValue(done);
+        return !dialog_->wasCanceled();
+    }
+    void Hold() {
+        held_ = true;
+        if (dialog_) dialog_->hide();
+    }
+    void Resume() {
+        held_ = false;
+        since_.restart();
+    }
+
+private:
+    QWidget* parent_;
+    QString title_;
+    int total_;
+    bool held_ = false;
+    QElapsedTimer since_;
+    std::unique_ptr<QProgressDialog> dialog_;
+};
 
 bool CImagelist::CopySelection(const QString& destination, bool move) {
     QList<int> rows;
@@ -54,9 +88,13 @@ bool CImagelist::CopyFiles(const QStringList& files, const QString& destination,
         QMessageBox box(QMessageBox::Question, tr("Pelquinar"),
                         tr("%1 is already in the destination folder.").arg(name),
                         QMessageBox::NoButton, this);
+        box.setObjectName("collisionQuestion");
         QPushButton* replace = box.addButton(tr("Replace"), QMessageBox::AcceptRole);
         QPushButton* skip = box.addButton(tr("Skip"), QMessageBox::RejectRole);
         QPushButton* both = box.addButton(tr("Keep Both"), QMessageBox::ActionRole);
+        replace->setObjectName("replaceButton");
+        skip->setObjectName("skipButton");
+        both->setObjectName("keepBothButton");
         box.addButton(QMessageBox::Cancel);
         auto* all = new QCheckBox(tr("Do this for all"), &box);
         box.setCheckBox(all);
@@ -69,10 +107,17 @@ bool CImagelist::CopyFiles(const QStringList& files, const QString& destination,
                                                   : CFileOperations::Collision::kCancel;
         return a;
     };
+    CFileProgress progress(this, move ? tr("Moving pictures...") : tr("Copying pictures..."),
+                           int(files.size()));
     const auto result = CFileOperations::Copy(
-        files, destination, move, ask,
-        MakeProgress(move ? tr("Moving pictures...") : tr("Copying pictures..."),
-                     int(files.size())));
+        files, destination, move,
+        [&](const QString& name) {
+            progress.Hold();
+            const auto answer = ask(name);
+            progress.Resume();
+            return answer;
+        },
+        [&](int done, int) { return progress.Step(done); });
     if (move) {
         // Rows of the files that went, from the last to the first.
         auto& model = list_->Model();
@@ -102,8 +147,16 @@ bool CImagelist::DeleteSelection() {
                    tr("%1 cannot be moved to the trash. Delete it for good?").arg(path),
                    QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
     };
+    CFileProgress progress(this, tr("Deleting pictures..."), int(files.size()));
     const auto result = CFileOperations::Delete(
-        files, ask, MakeProgress(tr("Deleting pictures..."), int(files.size())));
+        files,
+        [&](const QString& path) {
+            progress.Hold();
+            const bool answer = ask(path);
+            progress.Resume();
+            return answer;
+        },
+        [&](int done, int) { return progress.Step(done); });
     for (int i = int(rows.size()) - 1; i >= 0; --i)
         if (!QFileInfo::exists(files[i])) list_->Model().RemoveRow(rows[i]);
     if (result.failedFile.isEmpty()) return true;

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "browse/CFileOperations.h"
+#include "browse/CFrameSearchUi.h"
 #include "browse/CPictureListView.h"
 #include "engine/CSearchState.h"
-#include "browse/CFrameSearchUi.h"
 
 namespace pq {
 
@@ -58,7 +58,6 @@ private:
     void OnBigSaved();
     QStringList SelectedPaths(QList<int>& rows) const;
     void Report(const QString& text);
-    CFileOperations::Progress MakeProgress(const QString& title, int total);
 
     CSearchState bigState_;
     CFrameSearchUi bigUi_;

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QHash>
 #include <QPainter>
+#include <algorithm>
 
 #include "browse/CThumbListModel.h"
 #include "browse/FileRecord.h"
@@ -15,6 +16,60 @@ QSize CThumbDelegate::CellSize(const QSize& thumb, int textHeight) {
     return {thumb.width() + 20, thumb.height() + 2 * textHeight + 8};
 }
 
+QString CThumbDelegate::ElideName(const QString& name, const QFontMetrics& fm, int width) {
+    if (fm.horizontalAdvance(name) <= width) return name;
+    const int dot = name.lastIndexOf('.');
+    const QString ext = dot > 0 ? name.mid(dot) : QString();
+    const QString base = dot > 0 ? name.left(dot) : name;
+    const QString ellipsis(QChar(0x2026));
+    const int room = width - fm.horizontalAdvance(ext + ellipsis);
+    if (room <= 0) return fm.elidedText(name, Qt::ElideRight, width);
+    // The longest start of the base name that fits, found by halving.
+    int lo = 0, hi = int(base.size());
+    while (lo < hi) {
+        const int mid = (lo + hi + 1) / 2;
+        if (fm.horizontalAdvance(base.left(mid)) <= room)
+            lo = mid;
+        else
+            hi = mid - 1;
+    }
+    return base.left(lo) + ellipsis + ext;
+}
+
+CThumbDelegate::CellLines CThumbDelegate::CellText(const QString& label, const QString& name,
+                                                   const QFont& font, int width) {
+    CellLines out;
+    const QFontMetrics fm(font);
+    if (!label.isEmpty()) {
+        // The label's parts all tell something: a smaller font before a cut.
+        const int w = fm.horizontalAdvance(label);
+        if (w > width) out.labelScale = std::max(0.7, qreal(width) / qreal(w));
+        out.first = label;
+        out.second = ElideName(name, fm, width);
+        return out;
+    }
+    if (fm.horizontalAdvance(name) <= width) {
+        out.second = name;
+        return out;
+    }
+    // The longest start that fits the first line, ended where a word, a
+    // number or a separator ends when there is such a place.
+    int fit = 0;
+    while (fit < name.size() && fm.horizontalAdvance(name.left(fit + 1)) <= width) ++fit;
+    int cut = fit;
+    for (int i = fit; i > fit / 2; --i) {
+        const QChar c = name[i - 1];
+        if (c == ' ' || c == '_' || c == '-' || c == '.' ||
+            (i < name.size() && c.isLetter() != name[i].isLetter())) {
+            cut = i;
+            break;
+        }
+    }
+    out.first = name.left(std::max(1, cut));
+    out.second = ElideName(name.mid(out.first.size()), fm, width);
+    return out;
+}
+
 QSize CThumbDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
     if (!thumbnails_) return QStyledItemDelegate::sizeHint(option, index);
     return CellSize(thumbSize_, option.fontMetrics.height()) - QSize(4, 4);
@@ -23,7 +78,21 @@ QSize CThumbDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelI
 void CThumbDelegate::paint(QPainter* p, const QStyleOptionViewItem& option,
                            const QModelIndex& index) const {
     if (!thumbnails_) {
-        QStyledItemDelegate::paint(p, option, index);
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        if (index.column() == 0 && !opt.text.isEmpty()) {
+            // The room the style gives the text: the cell less the icon.
+            const QStyle* style = opt.widget ? opt.widget->style() : QApplication::style();
+            const QRect textRect =
+                style->subElementRect(QStyle::SE_ItemViewItemText, &opt, opt.widget);
+            const int room = textRect.width() - 2;
+            if (room > 0 && opt.fontMetrics.horizontalAdvance(opt.text) > room) {
+                opt.text = ElideName(opt.text, opt.fontMetrics, room);
+                opt.textElideMode = Qt::ElideNone;
+            }
+        }
+        const QStyle* style = opt.widget ? opt.widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, p, opt.widget);
         return;
     }
     p->save();
@@ -74,12 +143,23 @@ void CThumbDelegate::paint(QPainter* p, const QStyleOptionViewItem& option,
     p->setPen(selected ? pal.color(QPalette::HighlightedText) : QColor(Qt::black));
     const QString label = index.data(CThumbListModel::kLabelRole).toString();
     const QString name = index.data(Qt::DisplayRole).toString();
-    const QRect labelLine(textArea.left(), textArea.top(), textArea.width(), text);
-    const QRect nameLine(textArea.left(), textArea.top() + text, textArea.width(), text);
-    p->drawText(labelLine, Qt::AlignCenter,
-                option.fontMetrics.elidedText(label, Qt::ElideRight, labelLine.width()));
-    p->drawText(nameLine, Qt::AlignCenter,
-                option.fontMetrics.elidedText(name, Qt::ElideMiddle, nameLine.width()));
+    const QRect firstLine(textArea.left(), textArea.top(), textArea.width(), text);
+    const QRect secondLine(textArea.left(), textArea.top() + text, textArea.width(), text);
+    const CellLines lines = CellText(label, name, option.font, textArea.width() - 2);
+    if (!lines.first.isEmpty()) {
+        QFont f = option.font;
+        if (lines.labelScale < 1.0) {
+            if (f.pointSizeF() > 0)
+                f.setPointSizeF(f.pointSizeF() * lines.labelScale);
+            else
+                f.setPixelSize(std::max(6, int(f.pixelSize() * lines.labelScale)));
+        }
+        p->setFont(f);
+        p->drawText(firstLine, Qt::AlignCenter,
+                    QFontMetrics(f).elidedText(lines.first, Qt::ElideRight, firstLine.width()));
+        p->setFont(option.font);
+    }
+    p->drawText(secondLine, Qt::AlignCenter, lines.second);
     if (option.state & QStyle::State_HasFocus) {
         p->setPen(QPen(pal.color(QPalette::Highlight), 1, Qt::DotLine));
         p->drawRect(cell.adjusted(1, 1, -2, -2));

@@ -1,8 +1,9 @@
 // Draws the cells of the thumbnail display: a white raised frame around the
 // cell, the thumbnail centred above a one-line label with its own grey and
-// white frame, the "640x480x16M" label below it, the text background in the
-// colour of the file's extension, marked rows tinted. In the other display
-// modes it draws as any item view does.
+// white frame, the "640x480x16M" label and the name below it, the text
+// background in the colour of the file's extension, marked rows tinted. In
+// the other display modes it draws as any item view does, but a name too
+// long for its place keeps its extension.
 // User-interface thread only.
 #pragma once
 
@@ -23,8 +24,24 @@ public:
     // The cell of the thumbnail display: (W + 20) × (H + 2 × text + 8).
     static QSize CellSize(const QSize& thumb, int textHeight);
 
+    // A name cut to width where it must be: the end of its base name goes,
+    // its extension stays ("harbour_at_ni….jpg").
+    static QString ElideName(const QString& name, const QFontMetrics& fm, int width);
+    // The two text lines of a cell. With a label ("640x480x16M") the label
+    // takes the first line (in a smaller font when it would not fit:
+    // labelScale below 1) and the name the second; without one the
+    // name wraps onto both before it is cut.
+    struct CellLines {
+        QString first;
+        QString second;
+        qreal labelScale = 1.0;
+    };
+    static CellLines CellText(const QString& label, const QString& name, const QFont& font,
+                              int width);
+
     void paint(QPainter* p, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
+
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
 private:

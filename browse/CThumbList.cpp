@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "browse/CThumbDelegate.h"
 #include "browse/CThumbnailer.h"
@@ -31,12 +32,17 @@ CThumbList::CThumbList(QWidget* parent)
     list_->setModel(model_);
     list_->setItemDelegate(delegate_);
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // A click selects the whole row, as the details view does: the rules
+    // of the commands read rows, whatever the display mode.
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setUniformItemSizes(true);
     list_->setResizeMode(QListView::Adjust);
     list_->setLayoutMode(QListView::Batched);
     list_->setBatchSize(500);
     list_->setDragEnabled(true);
     list_->setDragDropMode(QAbstractItemView::DragOnly);
+    // A drop moves the pictures; Ctrl makes it a copy.
+    list_->setDefaultDropAction(Qt::MoveAction);
     list_->setMovement(QListView::Static);
 
     tree_ = new QTreeView;
@@ -51,6 +57,7 @@ CThumbList::CThumbList(QWidget* parent)
     tree_->setSortingEnabled(false);
     tree_->setDragEnabled(true);
     tree_->setDragDropMode(QAbstractItemView::DragOnly);
+    tree_->setDefaultDropAction(Qt::MoveAction);
     tree_->header()->setStretchLastSection(true);
     tree_->header()->resizeSection(CThumbListModel::kName, 180);
     tree_->header()->resizeSection(CThumbListModel::kSize, 80);
@@ -86,6 +93,18 @@ CThumbList::CThumbList(QWidget* parent)
     connect(model_, &QAbstractItemModel::rowsInserted, this, &CThumbList::UpdateVisibleRange);
     connect(model_, &QAbstractItemModel::modelReset, this,
             [this] { QTimer::singleShot(0, this, &CThumbList::UpdateVisibleRange); });
+    // The columns of the list modes follow the names they hold.
+    connect(model_, &QAbstractItemModel::modelReset, this, [this] {
+        textWidth_ = 0;
+        MeasureNames(0, model_->rowCount() - 1);
+        if (mode_ == "list" || mode_ == "smallicon") ApplyGrid();
+    });
+    connect(model_, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first, int last) {
+                const int before = textWidth_;
+                MeasureNames(first, last);
+                if ((mode_ == "list" || mode_ == "smallicon") && textWidth_ != before) ApplyGrid();
+            });
     for (QAbstractItemView* view :
          {static_cast<QAbstractItemView*>(list_), static_cast<QAbstractItemView*>(tree_)}) {
         // Type icons in every mode; the delegate draws thumbnails itself.
@@ -146,10 +165,22 @@ void CThumbList::ApplyGrid() {
             QSize(std::max(90, list_->fontMetrics().averageCharWidth() * 14), 32 + 3 * text));
         list_->setSpacing(0);
     } else {
-        list_->setGridSize(QSize());
-        list_->setSpacing(2);
+        // List and small icons: every column as wide as the longest name
+        // needs (and no wider than the pane), so no name is cut with room
+        // to spare.
+        const QFontMetrics fm = list_->fontMetrics();
+        const int port = std::max(80, list_->viewport()->width() - 8);
+        const int width = std::min(port, textWidth_ + 16 + 16);
+        list_->setGridSize(QSize(std::max(48, width), std::max(fm.height(), 16) + 6));
+        list_->setSpacing(0);
     }
     list_->doItemsLayout();
+}
+
+void CThumbList::MeasureNames(int first, int last) {
+    const QFontMetrics fm = list_->fontMetrics();
+    for (int r = first; r <= last && r < model_->rowCount(); ++r)
+        textWidth_ = std::max(textWidth_, fm.horizontalAdvance(model_->At(r).record.name));
 }
 
 void CThumbList::SetThumbSize(const QSize& size) {
@@ -208,9 +239,12 @@ void CThumbList::Clear() {
 }
 
 QList<int> CThumbList::SelectedRows() const {
+    // Any selected cell counts for its row: a view may select the name
+    // alone.
     QList<int> rows;
-    for (const QModelIndex& i : Selection()->selectedRows()) rows.append(i.row());
+    for (const QModelIndex& i : Selection()->selectedIndexes()) rows.append(i.row());
     std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;
 }
 
@@ -232,9 +266,9 @@ void CThumbList::InvertSelection() {
 }
 
 void CThumbList::OnSelectionChanged() {
-    const QModelIndexList rows = Selection()->selectedRows();
+    const QList<int> rows = SelectedRows();
     if (rows.size() > 1 || !ready_) return;
-    const int row = rows.isEmpty() ? Selection()->currentIndex().row() : rows.first().row();
+    const int row = rows.isEmpty() ? Selection()->currentIndex().row() : rows.first();
     const QString path = model_->PathOf(row);
     if (path == shown_) return;
     shown_ = path;
@@ -271,8 +305,12 @@ void CThumbList::UpdateVisibleRange() {
 
 bool CThumbList::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Resize &&
-        (watched == list_->viewport() || watched == tree_->viewport()))
+        (watched == list_->viewport() || watched == tree_->viewport())) {
         QTimer::singleShot(0, this, &CThumbList::UpdateVisibleRange);
+        // A name column never grows past the pane.
+        if (watched == list_->viewport() && (mode_ == "list" || mode_ == "smallicon"))
+            QTimer::singleShot(0, this, &CThumbList::ApplyGrid);
+    }
     return QWidget::eventFilter(watched, event);
 }
 

@@ -79,6 +79,8 @@ protected:
 private:
     void UpdateVisibleRange();
     void ApplyGrid();
+    // Takes the widest name of rows first to last into the widest seen.
+    void MeasureNames(int first, int last);
     void OnSelectionChanged();
 
     CThumbListModel* model_;
@@ -90,6 +92,7 @@ private:
     std::string mode_;
     QString folder_;
     bool ready_ = false;
+    int textWidth_ = 0;  // the widest name's pixels
     QString shown_;
     quint64 fill_ = 0;  // the folder read whose rows are awaited
     struct Read {

@@ -97,6 +97,10 @@ Qt::ItemFlags CThumbListModel::flags(const QModelIndex& index) const {
 
 QStringList CThumbListModel::mimeTypes() const { return {QStringLiteral("text/uri-list")}; }
 
+Qt::DropActions CThumbListModel::supportedDragActions() const {
+    return Qt::MoveAction | Qt::CopyAction;
+}
+
 QMimeData* CThumbListModel::mimeData(const QModelIndexList& indexes) const {
     // Pictures leave as file addresses, so a file manager takes them too.
     QList<QUrl> urls;

@@ -52,6 +52,8 @@ public:
     QVariant headerData(int section, Qt::Orientation o, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     QStringList mimeTypes() const override;
+    // Rows leave as files that a drop may move, or with Ctrl copy.
+    Qt::DropActions supportedDragActions() const override;
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
 
     // A row to be: what a folder or project listing gives, made on any

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QDragEnterEvent>
+#include <QHeaderView>
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QMenu>
@@ -11,6 +12,7 @@
 #include <QStyle>
 #include <QUrl>
 
+#include "browse/Trash.h"
 #include "store/Categories.h"
 #include "store/History.h"
 
@@ -30,6 +32,10 @@ Ctreemanage::Ctreemanage(const std::string& startDirectory, std::string& dirCrea
     setObjectName("treeView");
     setAccessibleName(tr("Projects and categories"));
     setHeaderHidden(true);
+    // Names are shown whole: a name wider than the pane scrolls it.
+    header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    header()->setStretchLastSection(false);
+    setTextElideMode(Qt::ElideNone);
     setAcceptDrops(true);
     setDropIndicatorShown(true);
     setDragDropMode(QAbstractItemView::DropOnly);
@@ -146,17 +152,35 @@ bool Ctreemanage::DeleteCategory(QTreeWidgetItem* item) {
             QMessageBox::information(this, tr("Pelquinar"), tr("You don't delete this item!!!"));
         return false;
     }
-    const QString question = tr("Are you sure you want to remove the Category '%1' and all its "
-                                "sub-categories?")
-                                 .arg(item->text(0));
+    const QString path = item->data(0, kPathRole).toString();
+    if (QDir(path) == QDir(start_)) return false;
+    const int pictures = trash::CountPictures(path);
+    const QString question =
+        tr("Are you sure you want to remove the Category  '%1' and all its sub-category?")
+            .arg(item->text(0)) +
+        "\n\n" +
+        (pictures == 0 ? tr("It holds no pictures; its folder goes to the trash.")
+         : pictures == 1
+             ? tr("It holds 1 picture, which goes to the trash with its folder.")
+             : tr("It holds %1 pictures, which go to the trash with its folder.").arg(pictures));
     const bool yes =
         confirm ? confirm(question)
                 : QMessageBox::question(this, tr("Pelquinar"), question,
                                         QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
     if (!yes) return false;
-    const QString path = item->data(0, kPathRole).toString();
-    if (QDir(path) == QDir(start_)) return false;
-    store::RemoveProject(path.toStdString());
+    QString reason;
+    if (!trash::MoveToTrash(path, &reason)) {
+        // No trash for that folder (another file system without one): only
+        // with the user's word does it go for good.
+        const QString again =
+            tr("The trash cannot take %1 (%2). Delete it for good?").arg(path, reason);
+        const bool forGood = askDeleteForGood
+                                 ? askDeleteForGood(again)
+                                 : QMessageBox::question(this, tr("Pelquinar"), again,
+                                                         QMessageBox::Yes | QMessageBox::No,
+                                                         QMessageBox::No) == QMessageBox::Yes;
+        if (!forGood || !store::RemoveProject(path.toStdString())) return false;
+    }
     delete item;
     return true;
 }
@@ -182,6 +206,17 @@ void Ctreemanage::ShowMenu(const QPoint& pos) {
     if (item != myPictures_)
         menu.addAction(tr("&Delete"), this, [this, item] { DeleteCategory(item); });
     menu.exec(viewport()->mapToGlobal(pos));
+}
+
+bool Ctreemanage::event(QEvent* e) {
+    // Delete here deletes the category, not the pictures the window's
+    // Delete command would.
+    if (e->type() == QEvent::ShortcutOverride &&
+        static_cast<QKeyEvent*>(e)->key() == Qt::Key_Delete) {
+        e->accept();
+        return true;
+    }
+    return QTreeWidget::event(e);
 }
 
 void Ctreemanage::keyPressEvent(QKeyEvent* e) {

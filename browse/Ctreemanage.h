@@ -36,7 +36,8 @@ public:
 
     // Makes name below item; "" or the reason it could not.
     QString NewCategory(QTreeWidgetItem* item, const QString& name);
-    // Removes the category's folder with what it holds, after asking.
+    // Moves the category's folder with what it holds to the trash, after
+    // asking (the question says how many pictures go).
     bool DeleteCategory(QTreeWidgetItem* item);
     // Files dropped on target: FilesDropped when it is a category below "My
     // Pictures"; false (nothing) otherwise.
@@ -48,6 +49,8 @@ public:
     std::function<bool(const QString& question)> confirm;
     std::function<void(const QString& message)> tell;
     std::function<QString()> askName;
+    // The trash cannot take the folder: true deletes it for good.
+    std::function<bool(const QString& question)> askDeleteForGood;
 
 signals:
     void FolderChosen(const QString& folder);
@@ -60,6 +63,7 @@ protected:
     void dragMoveEvent(QDragMoveEvent* e) override;
     void dropEvent(QDropEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    bool event(QEvent* e) override;
 
 private:
     void OnCurrentChanged(QTreeWidgetItem* item);

@@ -17,6 +17,19 @@ namespace {
 constexpr int kDateGroupLines = 11;
 constexpr int kHistoryLines = 14;  // line 1 and 13 after it
 
+// Line 1's picture count: what stands before its "**". An advanced search
+// that has saved nothing yet has "0 00:00:00" there (a space for the
+// stars): its count is the number before the space.
+std::string PictureCount(const std::string& line1Part) {
+    const size_t space = line1Part.find(' ');
+    if (space == 0 || space == std::string::npos) return line1Part;
+    for (size_t i = 0; i < space; ++i)
+        if (line1Part[i] < '0' || line1Part[i] > '9') return line1Part;
+    const std::string rest = line1Part.substr(space + 1);
+    const bool time = rest.size() >= 8 && rest[2] == ':' && rest[5] == ':';
+    return time ? line1Part.substr(0, space) : line1Part;
+}
+
 std::vector<HistoryEntry> ReadRoot(const std::string& rootIn, int maxLines, bool imageCount) {
     std::vector<HistoryEntry> out;
     std::string root = rootIn;
@@ -39,7 +52,7 @@ std::vector<HistoryEntry> ReadRoot(const std::string& rootIn, int maxLines, bool
         e.address = s.url;
         e.keywords = s.keywords;
         // The IMAGE line is optional; without it the count of line 1 serves.
-        e.pictures = imageCount && !s.image.empty() ? s.image : s.pictures;
+        e.pictures = imageCount && !s.image.empty() ? s.image : PictureCount(s.pictures);
         e.modified = s.modified;
         e.date = DateText(s.modified);
         out.push_back(std::move(e));

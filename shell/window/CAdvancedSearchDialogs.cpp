@@ -72,9 +72,18 @@ CAdvancedKeyDialog::CAdvancedKeyDialog(const QString& keywords, bool thumbnails,
     row->addWidget(big_);
     row->addStretch(1);
 
+    // What Start keeps beyond this search.
+    auto* note = new QLabel(tr("Start keeps the image style for later advanced searches; "
+                               "nothing else of the settings changes."),
+                            this);
+    note->setObjectName("settingsNote");
+    note->setWordWrap(true);
+    note->setForegroundRole(QPalette::PlaceholderText);
+
     auto* top = new QVBoxLayout(this);
     top->addLayout(form);
     top->addWidget(style);
+    top->addWidget(note);
     top->addWidget(StartCancel(this));
 }
 
@@ -82,10 +91,8 @@ std::string CAdvancedKeyDialog::Keywords() const { return keywords_->text().toSt
 bool CAdvancedKeyDialog::Thumbnails() const { return thumbnails_->isChecked(); }
 bool CAdvancedKeyDialog::Big() const { return big_->isChecked(); }
 std::string CAdvancedKeyDialog::Engine() const {
-    const auto s = SearchService(engine_->currentData().toInt());
-    // The classic service keeps the search bar's own spelling, which names
-    // its projects.
-    return s == SearchService::kHtml ? std::string("google Image Search") : ServiceTitle(s);
+    // As the search bar's engine box spells it, which names the projects.
+    return ServiceTitle(SearchService(engine_->currentData().toInt()));
 }
 
 CAdvancedWebDialog::CAdvancedWebDialog(const AdvancedWebOptions& o, QWidget* parent)
@@ -134,11 +141,23 @@ CAdvancedWebDialog::CAdvancedWebDialog(const AdvancedWebOptions& o, QWidget* par
     auto* bottom = new QFormLayout;
     bottom->addRow(tr("&Filter Keywords:"), filter_);
 
+    // The depth is the one setting this dialog shares with Options: say so
+    // before Start changes it.
+    auto* note = new QLabel(tr("Start keeps the depth, picture types and sizes as the settings "
+                               "of later searches: the depth becomes Max Levels of Options, "
+                               "Connection (now %1).")
+                                .arg(o.depth),
+                            this);
+    note->setObjectName("settingsNote");
+    note->setWordWrap(true);
+    note->setForegroundRole(QPalette::PlaceholderText);
+
     auto* top = new QVBoxLayout(this);
     top->addLayout(form);
     top->addWidget(types);
     top->addWidget(size);
     top->addLayout(bottom);
+    top->addWidget(note);
     top->addWidget(StartCancel(this));
 }
 

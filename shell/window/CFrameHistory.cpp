@@ -49,8 +49,14 @@ void CFrameHistory::Show(const QString& key) {
 void CFrameHistory::ShowAddress(const QString& address) {
     History(QStringLiteral("this"));
     layout_.SetDownloadLayout();
-    p_.history->SetEntries(store::ProjectsOf(dateGroups_, address.toStdString(), false),
-                           QString());
+    const auto earlier = store::ProjectsOf(dateGroups_, address.toStdString(), false);
+    p_.history->SetEntries(earlier, QString());
+    // Enter outside the search layout lists; say how to search when there
+    // is nothing to list.
+    layout_.SetPane(
+        4, earlier.empty()
+               ? tr("No earlier search of %1: Go or the Search tab searches it.").arg(address)
+               : tr("Earlier searches of %1").arg(address));
     p_.Update();
 }
 
@@ -88,7 +94,8 @@ void CFrameHistory::AddEntry(const SearchStart& search, const QString& pictures,
     e.pictures = pictures.toStdString();
     e.modified = now;
     // The histories not read yet will find the project on disk.
-    if (keyword ? keyBuilt_ : webBuilt_) store::AddToHistory(keyword ? keyHistory_ : webHistory_, e);
+    if (keyword ? keyBuilt_ : webBuilt_)
+        store::AddToHistory(keyword ? keyHistory_ : webHistory_, e);
     if (p_.history->Key() == (keyword ? "key" : "web"))
         p_.history->SetEntries(History(p_.history->Key()), p_.history->Key());
 }

@@ -122,9 +122,13 @@ QWidget* COptionsSheet::MakeThumbnailsPage() {
     borderSlider_ = MakeSlider(group, "borderSlider", tr("Thumbnail border"), Qt::Horizontal, 0,
                                kBorderMax, app_.thumbBorder);
     // Typed values are kept as typed, in range or not.
-    widthSpin_ = Spin(group, "widthSpin", tr("Thumbnail width"), 0, 9999, app_.thumbWidth);
-    heightSpin_ = Spin(group, "heightSpin", tr("Thumbnail height"), 0, 9999, app_.thumbHeight);
-    borderSpin_ = Spin(group, "borderSpin", tr("Thumbnail border"), 0, 9999, app_.thumbBorder);
+    // The arrows step within the sliders' ranges.
+    widthSpin_ = controls::SteppedSpin(group, "widthSpin", tr("Thumbnail width"), kThumbMin,
+                                       kThumbMax, 9999, app_.thumbWidth);
+    heightSpin_ = controls::SteppedSpin(group, "heightSpin", tr("Thumbnail height"), kThumbMin,
+                                        kThumbMax, 9999, app_.thumbHeight);
+    borderSpin_ = controls::SteppedSpin(group, "borderSpin", tr("Thumbnail border"), 0, kBorderMax,
+                                        9999, app_.thumbBorder);
     preview_ = new CThumbCellPreview(group);
     preview_->setObjectName("thumbnailPreview");
     preview_->setAccessibleName(tr("Thumbnail cell preview"));
@@ -180,8 +184,9 @@ QWidget* COptionsSheet::MakeSlideShowPage() {
 QWidget* COptionsSheet::MakeConnectionPage() {
     auto* page = new QWidget;
     page->setObjectName("connectionPage");
-    depthSpin_ = Spin(page, "depthSpin", tr("Max levels"), 0, 9999,
-                      std::clamp(app_.maxLevels, 0, CPelquinarApp::kMaxDepth));
+    depthSpin_ =
+        controls::SteppedSpin(page, "depthSpin", tr("Max levels"), 0, CPelquinarApp::kMaxDepth,
+                              9999, std::clamp(app_.maxLevels, 0, CPelquinarApp::kMaxDepth));
     // A depth typed above the largest offered shows as the largest.
     connect(depthSpin_, &QSpinBox::valueChanged, this, [this](int v) {
         if (v > CPelquinarApp::kMaxDepth) depthSpin_->setValue(CPelquinarApp::kMaxDepth);

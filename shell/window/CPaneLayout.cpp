@@ -1,5 +1,6 @@
 #include "shell/window/CPaneLayout.h"
 
+#include <QAbstractItemView>
 #include <QLabel>
 #include <QResizeEvent>
 #include <QSettings>
@@ -222,8 +223,8 @@ void CPaneLayout::KeepSizes() {
         if (!s->isVisible()) continue;
         const QList<int> sizes = s->sizes();
         // A splitter with a pane hidden in this layout keeps what it had.
-        if (sizes.size() == 2 && sizes[0] > 0 && sizes[1] > 0 &&
-            s->widget(0)->isVisibleTo(s) && s->widget(1)->isVisibleTo(s))
+        if (sizes.size() == 2 && sizes[0] > 0 && sizes[1] > 0 && s->widget(0)->isVisibleTo(s) &&
+            s->widget(1)->isVisibleTo(s))
             kept[size_t(n)] = sizes;
     }
 }
@@ -289,6 +290,10 @@ void CPaneLayout::RestoreSplitters(QSettings& settings) {
             QString text =
                 v.typeId() == QMetaType::QStringList ? v.toStringList().join(',') : v.toString();
             frame::SplitterEntry e = frame::ParseSplitterEntry(v.isValid() ? &text : nullptr);
+            // The first time the tree is as wide as its names.
+            if (!v.isValid() && n == 0)
+                if (auto* tree = qobject_cast<QAbstractItemView*>(tree_))
+                    e.sizeFirst = std::max(e.sizeFirst, tree->sizeHintForColumn(0) + 12);
             kept_[size_t(l)][size_t(n)] = {e.sizeFirst, e.sizeSecond};
         }
     }

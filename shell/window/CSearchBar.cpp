@@ -50,7 +50,9 @@ CSearchBar::CSearchBar(QWidget* parent) : QWidget(parent) {
     // Open services with documented APIs and openly licensed pictures.
     engine_->addItem(QString::fromStdString(ServiceTitle(SearchService::kOpenverse)));
     engine_->addItem(QString::fromStdString(ServiceTitle(SearchService::kCommons)));
-    engine_->setEditText(QLatin1String(kEngineText));
+    // The classic service's entry, chosen: the project names it makes are
+    // spelled as the entry is.
+    engine_->setCurrentIndex(0);
     go_->setToolTip(tr("Start the search"));
     advanced_->setToolTip(tr("Search with more choices"));
 
@@ -63,9 +65,15 @@ CSearchBar::CSearchBar(QWidget* parent) : QWidget(parent) {
     // Picking a past entry counts as typing it.
     connect(address_, &QComboBox::activated, this, [this] { typed_ = true; });
     connect(keywords_, &QComboBox::activated, this, [this] { typed_ = true; });
-    // Enter is taken before the box sees it: an editable combo box would
-    // otherwise pass the key on and report it twice.
-    for (QComboBox* box : {address_, keywords_, engine_}) box->lineEdit()->installEventFilter(this);
+    // Enter is taken before a box handles it. The key goes to the combo
+    // box, which hands it to its line edit directly (no filter there sees
+    // it); a key sent to the line edit itself would come back through the
+    // combo box and count twice. Both are watched, and the first to see it
+    // keeps it.
+    for (QComboBox* box : {address_, keywords_, engine_}) {
+        box->installEventFilter(this);
+        box->lineEdit()->installEventFilter(this);
+    }
     SetMode("searchweb");
 }
 
@@ -75,6 +83,7 @@ void CSearchBar::SetMode(const std::string& searchMode) {
     keywords_->setVisible(keywordMode_);
     engine_->setVisible(keywordMode_);
     switch_->setText(keywordMode_ ? tr("Keywords") : tr("Address"));
+    switch_->setAccessibleName(switch_->text());
     switch_->setToolTip(keywordMode_ ? tr("Press to switch to web search")
                                      : tr("Press to switch to Keywords search"));
     Arrange();
@@ -115,7 +124,8 @@ bool CSearchBar::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            OnEnter(watched != address_->lineEdit());
+            const bool address = watched == address_ || watched == address_->lineEdit();
+            OnEnter(!address);
             return true;
         }
     }

@@ -19,7 +19,6 @@ public:
     static constexpr int kMinWidth = 380;
     static constexpr int kEngineWidth = 180;
     static constexpr const char* kEngineEntry = "Google Image Search";
-    static constexpr const char* kEngineText = "google Image Search";
 
     explicit CSearchBar(QWidget* parent = nullptr);
 

@@ -29,6 +29,11 @@ CStatusPanes::CStatusPanes(QStatusBar* bar) : QObject(bar), bar_(bar) {
         row->setContentsMargins(4, 0, 4, 0);
         row->setSpacing(6);
         auto* label = new QLabel(box);
+        if (i == kFreePane) {
+            // Its width comes from the bar, not from its text.
+            label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+            label->installEventFilter(this);
+        }
         label->setObjectName(QString::fromLatin1(kNames[size_t(i)]) + "Text");
         label->setAccessibleName(tr(kAccessible[size_t(i)]));
         label->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
@@ -58,16 +63,34 @@ CStatusPanes::CStatusPanes(QStatusBar* bar) : QObject(bar), bar_(bar) {
 
 void CStatusPanes::SetText(int pane, const QString& text) {
     if (pane < 0 || pane >= kPanes) return;
+    if (texts_[size_t(pane)] == text) return;
     QLabel* label = labels_[size_t(pane)];
-    if (label->text() == text) return;
     const bool longer = label->fontMetrics().horizontalAdvance(text) >
-                        label->fontMetrics().horizontalAdvance(label->text());
-    label->setText(text);
+                        label->fontMetrics().horizontalAdvance(texts_[size_t(pane)]);
+    texts_[size_t(pane)] = text;
+    // The whole text is always in the tool tip.
     label->setToolTip(text.trimmed());
-    if (longer) Relayout();
+    if (pane == kFreePane)
+        ShowFree();
+    else
+        label->setText(text);
+    if (longer && pane != kFreePane) Relayout();
+}
+
+void CStatusPanes::ShowFree() {
+    // The free pane takes what the others leave: a longer message ends in
+    // an ellipsis there, never cut off mid-word without a sign.
+    QLabel* label = labels_[kFreePane];
+    const QString& text = texts_[kFreePane];
+    const int room = label->width();
+    label->setText(room > 0 ? label->fontMetrics().elidedText(text, Qt::ElideRight, room) : text);
 }
 
 QString CStatusPanes::Text(int pane) const {
+    return (pane < 0 || pane >= kPanes) ? QString() : texts_[size_t(pane)];
+}
+
+QString CStatusPanes::ShownText(int pane) const {
     return (pane < 0 || pane >= kPanes) ? QString() : labels_[size_t(pane)]->text();
 }
 
@@ -138,6 +161,7 @@ void CStatusPanes::Relayout() {
 
 bool CStatusPanes::eventFilter(QObject* watched, QEvent* event) {
     if (watched == bar_ && event->type() == QEvent::Resize) Relayout();
+    if (watched == labels_[kFreePane] && event->type() == QEvent::Resize) ShowFree();
     return QObject::eventFilter(watched, event);
 }
 

@@ -23,11 +23,16 @@ public:
     static constexpr int kFirstTimer = 18;  // 18, 19, 20
     static constexpr int kTickMs = 15;
     static constexpr int kBarMinWidth = 60;
+    static constexpr int kFreePane = 4;  // takes the width the others leave
 
     explicit CStatusPanes(QStatusBar* bar);
 
+    // The whole text, also when the pane shows less of it (the free pane
+    // ends a long one with an ellipsis; its tool tip holds it all).
     void SetText(int pane, const QString& text);
     QString Text(int pane) const;
+    // What the pane shows now.
+    QString ShownText(int pane) const;
     std::array<QString, kPanes> Texts() const;
     void SetTexts(const std::array<QString, kPanes>& texts);
 
@@ -48,9 +53,11 @@ protected:
 
 private:
     void OnTick(int bar);
+    void ShowFree();
 
     QStatusBar* bar_;
     std::array<QLabel*, kPanes> labels_{};
+    std::array<QString, kPanes> texts_{};
     std::array<QProgressBar*, kBars> bars_{};
     std::array<QTimer*, kBars> timers_{};
     std::array<int, kBars> counters_{};

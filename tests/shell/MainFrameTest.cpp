@@ -385,7 +385,7 @@ TEST_F(Window, AdvancedDialogsGiveBackWhatTheyShow) {
     EXPECT_EQ(key.Keywords(), "red cars");
     EXPECT_TRUE(key.Thumbnails());
     EXPECT_FALSE(key.Big());
-    EXPECT_EQ(key.Engine(), "google Image Search") << "the classic service by default";
+    EXPECT_EQ(key.Engine(), "Google Image Search") << "the classic service by default";
     auto* services = key.findChild<QComboBox*>("serviceBox");
     ASSERT_EQ(services->count(), 3);
     services->setCurrentIndex(2);
@@ -402,7 +402,7 @@ TEST_F(Window, SearchBarModesAndClearHistory) {
     EXPECT_TRUE(bar->KeywordMode());
     EXPECT_TRUE(bar->findChild<QComboBox*>("engineBox")->isVisibleTo(bar));
     EXPECT_FALSE(bar->findChild<QComboBox*>("addressBox")->isVisibleTo(bar));
-    EXPECT_EQ(bar->EngineText(), "google Image Search");
+    EXPECT_EQ(bar->EngineText(), "Google Image Search") << "its one entry, chosen";
     EXPECT_EQ(bar->findChild<QComboBox*>("engineBox")->count(), 3) << "two open services too";
     EXPECT_EQ(bar->findChild<QAbstractButton*>("switchButton")->text(), "Keywords");
     // A bar narrower than its minimum lays out as if it had it.
