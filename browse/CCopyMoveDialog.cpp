@@ -43,7 +43,7 @@ CCopyMoveDialog::CCopyMoveDialog(bool copy, const QString& sourceFolder,
     remove->setObjectName("deleteButton");
     auto* removeAll = new QPushButton(tr("Delete All"), destBox);
     removeAll->setObjectName("deleteAllButton");
-    auto* browse = new QPushButton(tr("Browser..."), destBox);
+    auto* browse = new QPushButton(tr("Browse..."), destBox);
     browse->setObjectName("browserButton");
     for (QPushButton* b : {remove, removeAll, browse}) b->setAutoDefault(false);
     connect(remove, &QPushButton::clicked, this, [this] {

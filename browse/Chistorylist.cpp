@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QStyledItemDelegate>
+#include <algorithm>
 
 #include "browse/Trash.h"
 
@@ -50,7 +51,11 @@ Chistorylist::Chistorylist(QWidget* parent) : QTreeWidget(parent) {
     setHeaderLabels({tr("Name"), tr("Image Number"), tr("Download time"), tr("Address")});
     header()->resizeSection(0, 220);
     header()->resizeSection(1, 110);
-    header()->resizeSection(2, 140);
+    // Room for a date in the user's own form.
+    store::HistoryEntry sample;
+    sample.modified = QDateTime(QDate(2000, 12, 28), QTime(23, 58, 58)).toSecsSinceEpoch();
+    header()->resizeSection(2,
+                            std::max(140, fontMetrics().horizontalAdvance(DateShown(sample)) + 24));
     setRootIsDecorated(false);
     setUniformRowHeights(true);
     setAllColumnsShowFocus(true);

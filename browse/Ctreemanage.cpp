@@ -72,6 +72,16 @@ Ctreemanage::Ctreemanage(const std::string& startDirectory, std::string& dirCrea
     connect(this, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* item) { OnCurrentChanged(item); });
     connect(this, &QWidget::customContextMenuRequested, this, &Ctreemanage::ShowMenu);
+    // A click on the item that is current already shows it again (another
+    // view may have taken its place meanwhile).
+    connect(this, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
+        if (item && item == currentBeforePress_) OnCurrentChanged(item);
+    });
+}
+
+void Ctreemanage::mousePressEvent(QMouseEvent* e) {
+    currentBeforePress_ = currentItem();
+    QTreeWidget::mousePressEvent(e);
 }
 
 QTreeWidgetItem* Ctreemanage::HistoryItem(const QString& key) const {

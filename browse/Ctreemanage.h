@@ -64,6 +64,7 @@ protected:
     void dropEvent(QDropEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     bool event(QEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
 
 private:
     void OnCurrentChanged(QTreeWidgetItem* item);
@@ -74,6 +75,7 @@ private:
     QString start_;
     QTreeWidgetItem* mySearch_;
     QTreeWidgetItem* myPictures_;
+    QTreeWidgetItem* currentBeforePress_ = nullptr;
 };
 
 }  // namespace pq

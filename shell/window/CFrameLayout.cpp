@@ -12,6 +12,7 @@ namespace pq {
 CFrameLayout::CFrameLayout(FrameParts& parts, QObject* parent)
     : QObject(parent), p_(parts), searchTexts_(FreshSearchTexts()) {
     manageTexts_[4] = tr("Ready");
+    p_.panes->SetTexts(manageTexts_);
 }
 
 CFrameLayout::Texts CFrameLayout::FreshSearchTexts() {

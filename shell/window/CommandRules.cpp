@@ -37,11 +37,12 @@ std::vector<CommandState> CommandStates(const CommandInputs& in) {
     set(cmd::kSelectAll, true);
     set(cmd::kInvertSelection, true);
     set(cmd::kGetBigPictures, true);
-    // Files are copied, moved and deleted from the browsing list only.
-    const bool files = in.browsingList && in.selected > 0;
+    // Files are copied, moved and deleted from the browsing list only; with
+    // the history list in view Delete takes its projects.
+    const bool files = in.browsingList && !in.historyShown && in.selected > 0;
     set(cmd::kCopyTo, files);
     set(cmd::kMoveTo, files);
-    set(cmd::kDelete, files);
+    set(cmd::kDelete, in.historyShown ? in.historySelected > 0 : files);
     set(cmd::kCopyToRecent, in.browsingList);
     set(cmd::kMoveToRecent, in.browsingList);
 

@@ -38,6 +38,7 @@
 #include "shell/window/CommandIds.h"
 #include "store/ProjectFile.h"
 #include "tests/engine/CrawlFixture.h"
+#include "tests/shell/WindowFixture.h"
 #include "tests/support/FakeWallpaper.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestHttpServer.h"
@@ -46,31 +47,7 @@ namespace pq {
 namespace {
 
 namespace fs = std::filesystem;
-
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 30000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > timeoutMs) return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-        QTest::qWait(5);
-    }
-    return true;
-}
-
-class Window : public ::testing::Test {
-protected:
-    void SetUp() override {
-        app.startDirectory = dir.Path() + "start/";
-        app.Load(QString::fromStdString(Conf()));
-        ASSERT_TRUE(app.EnsureStartDirectory());
-    }
-    std::string Conf() const { return dir.Path() + "Pelquinar.conf"; }
-    QString Pane(CMainFrame& f, int i) { return f.Panes()->Text(i); }
-
-    test::TempDir dir;
-    CPelquinarApp app;
-};
+using test::WaitUntil;
 
 TEST_F(Window, OpensInTheManageLayoutWithTitleCountersAndAddress) {
     CMainFrame f(app);
@@ -603,15 +580,3 @@ TEST_F(Window, HelpOpensThePageOrSaysWhy) {
 
 }  // namespace
 }  // namespace pq
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("PELQUINAR_NO_MESSAGE_BOXES", "1");
-    // Nothing of the user's: a settings folder of the run's own.
-    static pq::test::TempDir config;
-    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.Path()));
-    QApplication app(argc, argv);
-    QApplication::setApplicationVersion("1.10");
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
