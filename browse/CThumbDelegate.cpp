@@ -40,12 +40,14 @@ CThumbDelegate::CellLines CThumbDelegate::CellText(const QString& label, const Q
                                                    const QFont& font, int width) {
     CellLines out;
     const QFontMetrics fm(font);
-    if (!label.isEmpty()) {
+    // The name tells the pictures apart: when it needs both lines it takes
+    // them, and the label stays in the cell's tool tip.
+    if (!label.isEmpty() && fm.horizontalAdvance(name) <= width) {
         // The label's parts all tell something: a smaller font before a cut.
         const int w = fm.horizontalAdvance(label);
         if (w > width) out.labelScale = std::max(0.7, qreal(width) / qreal(w));
         out.first = label;
-        out.second = ElideName(name, fm, width);
+        out.second = name;
         return out;
     }
     if (fm.horizontalAdvance(name) <= width) {

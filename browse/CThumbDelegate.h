@@ -27,10 +27,10 @@ public:
     // A name cut to width where it must be: the end of its base name goes,
     // its extension stays ("harbour_at_ni….jpg").
     static QString ElideName(const QString& name, const QFontMetrics& fm, int width);
-    // The two text lines of a cell. With a label ("640x480x16M") the label
-    // takes the first line (in a smaller font when it would not fit:
-    // labelScale below 1) and the name the second; without one the
-    // name wraps onto both before it is cut.
+    // The two text lines of a cell. A name that fits one line has the label
+    // ("640x480x16M") above it (in a smaller font when the label would not
+    // fit: labelScale below 1); a longer name wraps onto both lines before
+    // it is cut, and the label is left to the tool tip.
     struct CellLines {
         QString first;
         QString second;

@@ -170,7 +170,8 @@ void CThumbList::ApplyGrid() {
         // to spare.
         const QFontMetrics fm = list_->fontMetrics();
         const int port = std::max(80, list_->viewport()->width() - 8);
-        const int width = std::min(port, textWidth_ + 16 + 16);
+        // The icon, its gap and the item's margins beside the name.
+        const int width = std::min(port, textWidth_ + 16 + 40);
         list_->setGridSize(QSize(std::max(48, width), std::max(fm.height(), 16) + 6));
         list_->setSpacing(0);
     }

@@ -45,6 +45,7 @@ QVariant CThumbListModel::data(const QModelIndex& index, int role) const {
             return index.column() == kName ? TypeIcon(r.record.extension) : QVariant();
         case Qt::ToolTipRole: {
             QString tip = r.record.path;
+            if (r.thumb.valid) tip += "\n" + picture::LabelText(r.thumb.stored);
             if (!r.address.isEmpty()) tip += "\n" + r.address;
             if (!r.credit.isEmpty()) tip += "\n" + r.credit;
             return tip;

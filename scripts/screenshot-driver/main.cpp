@@ -1,21 +1,28 @@
 // Drives the window on the demo site and writes what it shows as PNGs: the
-// search layout during a search, the manage layout, the options sheet and
+// search layout during a search, the manage layout with the thumbnail
+// labels, long names in the list modes, a selected history row, the
+// collision question, the preview moved and zoomed, the options sheet and
 // both advanced search dialogs. Run it under Xvfb (scripts/screenshots).
 //   pelquinar-screenshots OUTPUT_FOLDER
 #include <stdlib.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QScreen>
 #include <QTabWidget>
 #include <QTimer>
 #include <cstdio>
 
 #include "app/demo/CDemoServer.h"
+#include "browse/CImagelist.h"
+#include "browse/Chistorylist.h"
 #include "browse/Ctreemanage.h"
 #include "shell/CPelquinarApp.h"
 #include "shell/window/CAdvancedSearchDialogs.h"
+#include "shell/window/CFrameFiles.h"
 #include "shell/window/CMainFrame.h"
 #include "shell/window/COptionsSheet.h"
 #include "shell/window/CSearchBar.h"
@@ -33,6 +40,15 @@ bool Save(QWidget* w, const QString& folder, const char* name) {
     Settle(150);
     const QString path = folder + "/" + QLatin1String(name) + ".png";
     const bool ok = w->grab().save(path);
+    std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
+    return ok;
+}
+
+// The whole screen: a dialog over the window as the user sees it.
+bool SaveScreen(const QString& folder, const char* name) {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const QString path = folder + "/" + QLatin1String(name) + ".png";
+    const bool ok = screen && screen->grabWindow(0).save(path);
     std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
     return ok;
 }
@@ -82,16 +98,76 @@ int main(int argc, char** argv) {
         ok = Save(&frame, out, "search-report") && ok;
         frame.Run(pq::cmd::kViewThumbnails);
 
-        frame.Run(pq::cmd::kPreviewRight);
+        // The browsing list on the finished project: the thumbnail cells
+        // with their labels, then the list modes.
         frame.Run(pq::cmd::kLayoutManage);
+        frame.Files()->ShowFolder(QString::fromStdString(frame.State().ProjectFolder()));
         frame.Run(pq::cmd::kViewThumbnails);
+        Settle(1200);
+        ok = Save(&frame, out, "thumbnail-labels") && ok;
+        // A category with long names: cut at the end of the base name, the
+        // extension kept; in the list modes the columns take the names.
+        const QString scenic =
+            QString::fromStdString(app.startDirectory + "My Pictures/Scenic/");
+        const QStringList longNames = {"harbour_at_night_from_the_old_pier.jpg",
+                                       "harbour_at_night_from_the_new_pier.jpg",
+                                       "sunrise over the hills, third day.bmp", "a.jpg"};
+        const QStringList project =
+            QDir(QString::fromStdString(frame.State().ProjectFolder()))
+                .entryList({"*.jpg", "*.jpeg", "*.bmp"}, QDir::Files, QDir::Name);
+        for (int i = 0; i < longNames.size() && !project.isEmpty(); ++i)
+            QFile::copy(QString::fromStdString(frame.State().ProjectFolder()) +
+                            project[i % project.size()],
+                        scenic + longNames[i]);
+        frame.Tree()->setCurrentItem(frame.Tree()->FindCategory(scenic));
+        Settle(1200);
+        ok = Save(&frame, out, "category-long-names") && ok;
+        frame.Run(pq::cmd::kViewList);
+        ok = Save(&frame, out, "list-mode") && ok;
+        frame.Run(pq::cmd::kViewSmallIcon);
+        ok = Save(&frame, out, "small-icon-mode") && ok;
+        frame.Run(pq::cmd::kViewReport);
+        ok = Save(&frame, out, "details-mode") && ok;
+        frame.Run(pq::cmd::kViewThumbnails);
+
+        // The collision question over the window, the progress held back.
+        frame.Tree()->setCurrentItem(frame.Tree()->FindCategory(scenic));
+        Settle(600);
+        const std::string dest = app.startDirectory + "My Pictures/Art/";
+        QFile::copy(scenic + longNames[0], QString::fromStdString(dest) + longNames[0]);
+        app.items = {dest};
+        frame.ImageList()->List().SelectAll();
+        QTimer::singleShot(0, [&] {
+            QElapsedTimer t;
+            t.start();
+            QWidget* question = nullptr;
+            while (!question && t.elapsed() < 5000) {
+                QApplication::processEvents(QEventLoop::AllEvents, 20);
+                QWidget* w = QApplication::activeModalWidget();
+                if (w && w->objectName() == "collisionQuestion") question = w;
+            }
+            Settle(900);  // past the progress box's half second
+            ok = SaveScreen(out, "collision-question") && ok;
+            if (question)
+                if (auto* skip = question->findChild<QAbstractButton*>("skipButton")) skip->click();
+        });
+        frame.Run(pq::cmd::kCopyToRecent);
+        Settle(300);
+
+        // The preview moved beside and below the list.
+        frame.Files()->ShowFolder(QString::fromStdString(frame.State().ProjectFolder()));
         Settle(800);
-        frame.Run(pq::cmd::kNextImage);
-        ok = Save(&frame, out, "manage-preview-right") && ok;
-        Settle(500);
+        frame.ImageList()->SelectRow(2);
+        frame.Run(pq::cmd::kPreviewRight);
+        Settle(800);
+        ok = Save(&frame, out, "moved-preview-right") && ok;
+        frame.Run(pq::cmd::kPreviewMiddle);
+        Settle(800);
+        ok = Save(&frame, out, "moved-preview-rightbottom") && ok;
+        frame.Run(pq::cmd::kPreviewLeft);
+        Settle(400);
         ok = Save(&frame, out, "preview-best-fit") && ok;
         frame.Run(pq::cmd::kNextImage);
-        frame.Run(pq::cmd::kNextImage);  // hills.jpg, 160 x 120
         Settle(400);
         for (int i = 0; i < 6; ++i) frame.Run(pq::cmd::kZoomIn);
         ok = Save(&frame, out, "preview-zoomed") && ok;
@@ -99,11 +175,16 @@ int main(int argc, char** argv) {
         Settle(600);
         ok = Save(&frame, out, "preview-full-view") && ok;
         frame.Run(pq::cmd::kBrowse);
-        frame.Run(pq::cmd::kPreviewLeft);
 
-        frame.Run(pq::cmd::kLayoutManage);
+        // The histories, one row selected.
         frame.Tree()->setCurrentItem(frame.Tree()->HistoryItem("web"));
-        ok = Save(&frame, out, "manage-web-history") && ok;
+        Settle(300);
+        if (QTreeWidgetItem* row = frame.HistoryList()->topLevelItem(0)) {
+            frame.HistoryList()->setFocus();
+            frame.HistoryList()->setCurrentItem(row);
+            row->setSelected(true);
+        }
+        ok = Save(&frame, out, "history-selection") && ok;
         frame.Tree()->setCurrentItem(frame.Tree()->HistoryItem("this"));
         ok = Save(&frame, out, "manage-date-group") && ok;
         frame.Tree()->setCurrentItem(frame.Tree()->MyPictures()->child(0));

@@ -418,16 +418,18 @@ TEST(Labels, NamesKeepTheirExtensionAndCellsWrapBeforeCutting) {
     EXPECT_EQ(CThumbDelegate::ElideName("a.jpg", fm, w), "a.jpg");
 
     const int cell = fm.horizontalAdvance("1600x1200x16M") - 8;
-    auto lines = CThumbDelegate::CellText("1600x1200x16M", "harbour_at_night_1.jpg", font, cell);
+    auto lines = CThumbDelegate::CellText("1600x1200x16M", "pier.jpg", font, cell);
     EXPECT_EQ(lines.first, "1600x1200x16M") << "the label is shown whole, smaller";
     EXPECT_LT(lines.labelScale, 1.0);
-    EXPECT_TRUE(lines.second.endsWith(".jpg"));
-    // Without a label the name takes both lines before it is cut.
-    lines = CThumbDelegate::CellText("", "harbour_at_night_1.jpg", font,
-                                     fm.horizontalAdvance("harbour_at_nig"));
-    EXPECT_EQ(lines.first + lines.second, "harbour_at_night_1.jpg")
-        << lines.first.toStdString() << "|" << lines.second.toStdString();
-    EXPECT_TRUE(lines.first.startsWith("harbour_"));
+    EXPECT_EQ(lines.second, "pier.jpg");
+    // A longer name takes both lines before it is cut, with a label or not.
+    for (const char* label : {"", "1600x1200x16M"}) {
+        lines = CThumbDelegate::CellText(label, "harbour_at_night_new_pier.jpg", font,
+                                         fm.horizontalAdvance("harbour_at_night_"));
+        EXPECT_EQ(lines.first + lines.second, "harbour_at_night_new_pier.jpg")
+            << lines.first.toStdString() << "|" << lines.second.toStdString();
+        EXPECT_TRUE(lines.first.startsWith("harbour_"));
+    }
 }
 
 TEST_F(Use, ListColumnsAndTreeNamesHaveTheirRoom) {
