@@ -51,8 +51,6 @@ void CPelquinarDoc::StartSearch(const std::string& startAddress, const std::stri
     state_.visited.clear();
     state_.visitedSet.clear();
     failedPages_.clear();
-    // Only a continued project has earlier pages; a new search starts empty.
-    if (!state_.continueFlag.load()) earlierPages_.clear();
     stop_ = false;
     fetcher_.SetCancel(false);
     state_.idleFlag = false;
@@ -68,16 +66,12 @@ void CPelquinarDoc::StartSearch(const std::string& startAddress, const std::stri
     state_.gate.SetLimits(state_.transfersAtOnce, state_.hostConnections);
     fetcher_.SetGate(&state_.gate);
     std::string modeWord = state_.continueFlag.exchange(false) ? "continue" : "new";
+    continued_ = modeWord == "continue";
     for (int i = 0; i < kWorkersPerSearch; ++i) AddDownloadWorker(modeWord);
 
     crawling_ = true;
     startPageFailed_ = false;
     crawlThread_ = std::thread([this] { CrawlThreadProc(); });
-}
-
-void CPelquinarDoc::SetEarlierPages(std::unordered_map<std::string, std::string> fileToAddress) {
-    earlierPages_.clear();
-    for (auto& [file, address] : fileToAddress) earlierPages_[file] = CItemRegistry::KeyOf(address);
 }
 
 std::string CPelquinarDoc::StartPageError() const {

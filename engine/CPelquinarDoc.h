@@ -124,18 +124,23 @@ public:
     CSearchState& State() { return state_; }
     ISearchUi& Ui() { return ui_; }
 
-    // Pages an earlier run of this project saved (file name, address): a
-    // continued search may write such a page's file again. Set before
-    // StartSearch; StartSearch of a new search clears it.
-    void SetEarlierPages(std::unordered_map<std::string, std::string> fileToAddress);
-
 private:
     enum class PageOutcome { kFailed, kFetched, kSaved };
     int CrawlThreadProc();
     // Fetches, scans and saves one page. localName comes back changed when
     // its file name was taken.
     PageOutcome ProcessPage(std::string& address, std::string& localName, LevelRecord& level);
-    bool IsEarlierCopyOf(const std::string& file, const std::string& address) const;
+    // Whether a page may be written over file: only a file the project's
+    // record lists as a page (of this run or an earlier one into the
+    // folder), never the record, the contents page or a picture.
+    bool MayReplacePage(const std::string& file) const;
+    // Saves the page buffer's size bytes as localName (changed when its name
+    // was taken); true when the page is in the folder.
+    bool SavePage(std::string& localName, int size);
+    // What the project's record says of earlier runs into the folder: their
+    // pages (for MayReplacePage) and, for a continued search, the credits of
+    // the pictures they saved (for the contents page).
+    void ReadEarlierRuns();
     void QueuePicture(const std::string& picture, bool& leave);
     // Queues a picture of an open service (thumbnail and, when asked, big
     // picture) with its credits.
@@ -158,7 +163,8 @@ private:
     int currentDepth_ = 0;
     std::vector<char> pageBuffer_;
     std::unordered_set<std::string> failedPages_;  // requested addresses whose fetch failed
-    std::unordered_map<std::string, std::string> earlierPages_;  // file -> address key
+    std::unordered_set<std::string> pageFiles_;    // files the record lists as pages
+    bool continued_ = false;                       // this search continues a project
     std::string pageTitle_;
     std::string pageProblem_;                    // why the last page was unusable, or ""
     std::vector<ServiceResult> serviceResults_;  // of the last service page

@@ -22,6 +22,7 @@ int CPelquinarDoc::CrawlThreadProc() {
     state_.record.Open(projectFolder_);
     contents_.Open(projectFolder_);
     RegisterPage(CContentsPage::kRegistryKey, CContentsPage::kFileName, 0);
+    ReadEarlierRuns();
 
     // The level stack grows as the walk descends: a large depth setting costs
     // nothing until a site is that deep.
@@ -124,9 +125,7 @@ int CPelquinarDoc::CrawlThreadProc() {
 std::string CPelquinarDoc::UniquePictureName(const std::string& wanted) {
     // The file name rules of every picture: one file of the project folder,
     // short enough, and not the name of another picture of the search.
-    std::string name = FitFileName(wanted);
-    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
-        name = "unknown.fil";
+    std::string name = PictureFileName(wanted);
     std::string base, ext;
     SplitFileName(name, base, ext);
     for (int n = 1; pictures_.HasLocalName(name); ++n) name = base + "__" + std::to_string(n) + ext;
@@ -262,10 +261,7 @@ CPelquinarDoc::PageOutcome CPelquinarDoc::ProcessPage(std::string& address, std:
             pageTitle_ = ServiceTitle(state_.service) + ": " + keywords_ + " (page " +
                          std::to_string(state_.visited.size()) + ")";
             localName = "results" + std::to_string(state_.visited.size()) + ".json";
-            saved = fetcher_.SaveNewPage(localName, projectFolder_, pageBuffer_.data(), size,
-                                         pages_, [this, &address](const std::string& file) {
-                                             return IsEarlierCopyOf(file, address);
-                                         }) == CPageFetcher::kSuccess;
+            saved = SavePage(localName, size);
             if (!page.next.empty() && AdmitLink(page.next)) level.AddLink(page.next);
             serviceResults_ = std::move(page.results);
         }
@@ -281,12 +277,7 @@ CPelquinarDoc::PageOutcome CPelquinarDoc::ProcessPage(std::string& address, std:
         scanner.SetExtraPictureTypes(state_.filter.png, state_.filter.webp);
         scanner.Scan(pageBuffer_.data(), size);
         pageTitle_ = scanner.Title();
-        // A page never replaces a file it did not make: its name is taken
-        // anew when another file holds it.
-        saved = fetcher_.SaveNewPage(localName, projectFolder_, pageBuffer_.data(), size, pages_,
-                                     [this, &address](const std::string& file) {
-                                         return IsEarlierCopyOf(file, address);
-                                     }) == CPageFetcher::kSuccess;
+        saved = SavePage(localName, size);
         AdmitScannedLinks(scanner.Links(), level);
         AdmitScannedPictures(scanner.Pictures(), level);
     } else {
@@ -300,15 +291,44 @@ CPelquinarDoc::PageOutcome CPelquinarDoc::ProcessPage(std::string& address, std:
     return saved ? PageOutcome::kSaved : PageOutcome::kFetched;
 }
 
-bool CPelquinarDoc::IsEarlierCopyOf(const std::string& file, const std::string& address) const {
+bool CPelquinarDoc::SavePage(std::string& localName, int size) {
+    // A page never replaces a file the project did not make as a page: its
+    // name is taken anew when another file holds it. A page reached under a
+    // second address (an alias, a redirect), or again by a later run, writes
+    // over its own copy.
+    const bool saved = fetcher_.SaveNewPage(localName, projectFolder_, pageBuffer_.data(), size,
+                                            pages_, [this](const std::string& file) {
+                                                return MayReplacePage(file);
+                                            }) == CPageFetcher::kSuccess;
+    if (saved) pageFiles_.insert(std::string(FilePartOf(localName)));
+    return saved;
+}
+
+bool CPelquinarDoc::MayReplacePage(const std::string& file) const {
     // The record and the contents page are never a page's copy, whatever an
     // earlier run wrote about them.
     if (file == store::kProjectFileName || EqualsNoCase(file, CContentsPage::kFileName))
         return false;
     std::string ext = ToLower(file.substr(std::min(file.size(), file.rfind('.'))));
     if (ext != ".htm" && ext != ".html" && ext != ".json") return false;
-    auto it = earlierPages_.find(file);
-    return it != earlierPages_.end() && it->second == CItemRegistry::KeyOf(address);
+    if (pictures_.HasLocalName(file) || state_.IsDownloadedName(file)) return false;
+    return pageFiles_.count(file) != 0;
+}
+
+void CPelquinarDoc::ReadEarlierRuns() {
+    pageFiles_.clear();
+    const store::BrowsedProject earlier = store::ReadProjectForBrowsing(projectFolder_);
+    for (const auto& page : earlier.pages)
+        pageFiles_.insert(page.localName.substr(0, page.localName.find('#')));
+    if (!continued_) return;
+    // The contents page is written anew by every run: the credits of the
+    // pictures earlier runs saved go in again (credits.txt keeps them), in
+    // the order they were saved. Pictures queued again by this run get
+    // theirs as they are queued.
+    std::unordered_set<std::string> listed;
+    for (const auto& [name, credit] : store::ReadCreditLines(projectFolder_))
+        if (state_.IsDownloadedName(name) && listed.insert(name).second)
+            contents_.AddCreditEntry(name, credit);
 }
 
 }  // namespace pq

@@ -80,6 +80,10 @@ public:
     int hostConnections = CHostGate::kDefaultPerHost;
     // The header of a new project.inf.
     store::ProjectHeader header;
+    // Whether a saved picture writes the search's count and clock over line 1
+    // of project.inf. Get Big Pictures adds to a project whose line 1 tells
+    // its own search, and only appends.
+    bool writesStatusLine = true;
 
     // ------------------------------------------------------------------
     std::atomic<bool> keywordFlag{false};

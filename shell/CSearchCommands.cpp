@@ -383,12 +383,6 @@ SearchStart CSearchCommands::Continue(const std::string& folderIn) {
     }
     state_.SetElapsedText(p.elapsed.empty() ? "00:00:00" : p.elapsed);
     state_.continueFlag = true;
-    // The pages its earlier runs saved are its own: fetched again, they are
-    // written over their old copies rather than beside them.
-    std::unordered_map<std::string, std::string> earlier;
-    for (const auto& page : p.pages)
-        earlier[page.localName.substr(0, page.localName.find('#'))] = page.address;
-    doc_.SetEarlierPages(std::move(earlier));
     s.elapsedSeconds = SecondsOf(p.elapsed);
     s.startAddress = p.url;
     s.keywords = TrimTrailing(p.keywords);

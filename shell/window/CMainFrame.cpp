@@ -304,6 +304,11 @@ void CMainFrame::ConnectEngine() {
     connect(&ui_, &CFrameSearchUi::DownloadsDone, this, &CMainFrame::OnDownloadsEnded, q);
     connect(
         &ui_, &CFrameSearchUi::Error, this, [this](const QString& m) { ShowMessage(m); }, q);
+    // What a search left out is no reason for a message box: it shows in the
+    // status bar for a while (its whole text in the tool tip).
+    connect(
+        &ui_, &CFrameSearchUi::LogLine, this,
+        [this](const QString& line) { statusBar()->showMessage(line, 10000); }, q);
 }
 
 void CMainFrame::UpdateCommands() {
@@ -508,13 +513,15 @@ void CMainFrame::Run(int id) {
             break;
         }
         case cmd::kWallpaperTiled:
-            wallpaper_->SetTiled(preview_->Picture()->Path());
+            if (!wallpaper_->SetTiled(preview_->Picture()->Path()))
+                ShowMessage(wallpaper_->Problem());
             break;
         case cmd::kWallpaperFull:
-            wallpaper_->SetFullScreen(preview_->Picture()->Path());
+            if (!wallpaper_->SetFullScreen(preview_->Picture()->Path()))
+                ShowMessage(wallpaper_->Problem());
             break;
         case cmd::kWallpaperRestore:
-            wallpaper_->Restore();
+            if (!wallpaper_->Restore()) ShowMessage(wallpaper_->Problem());
             break;
         case cmd::kGetBigPictures:
             if (ActiveList() == searchList_)

@@ -233,6 +233,32 @@ TEST_F(ServiceSearch, CommonsThumbnailsOnlyAndAPictureWithoutOne) {
     EXPECT_EQ(store::ReadCredits(dir.Path()).at("Tabby cat in snow.jpg").creator, "Example & Co");
 }
 
+TEST_F(ServiceSearch, TitlesHoldingANulOrASlashGiveReadableNamesAndTheSearchEnds) {
+    // A NUL in a title once cut every path made from the name short: the
+    // rename could never succeed and the search never ended.
+    const std::string host = server.HostPort();
+    const std::string first =
+        FirstResultPage(SearchService::kCommons, "http://" + host, "cat", PictureTypes{});
+    auto entry = [&](int index, const std::string& title, const std::string& file) {
+        return "{\"title\":\"" + title + "\",\"index\":" + std::to_string(index) +
+               ",\"imageinfo\":[{\"url\":\"http://" + host + "/upload/" + file +
+               "\",\"mime\":\"image/jpeg\"}]}";
+    };
+    server.Page(first.substr(first.find("/w/")),
+                "{\"query\":{\"pages\":[" + entry(1, "File:x\\u0000y.jpg", "a.jpg") + "," +
+                    entry(2, "File:Map of A/B region.jpg", "b.jpg") + "," +
+                    entry(3, "File:tab\\there.jpg", "c.jpg") + "]}}");
+    Serve("/upload/a.jpg", PictureBytes(900, 'a'));
+    Serve("/upload/b.jpg", PictureBytes(900, 'b'));
+    Serve("/upload/c.jpg", PictureBytes(900, 'c'));
+    RunService(SearchService::kCommons, "key", 1);
+    EXPECT_EQ(dir.ReadFile("x_y.jpg"), PictureBytes(900, 'a'));
+    EXPECT_EQ(dir.ReadFile("Map of A_B region.jpg"), PictureBytes(900, 'b'));
+    EXPECT_EQ(dir.ReadFile("tab_here.jpg"), PictureBytes(900, 'c'));
+    EXPECT_FALSE(fs::exists(dir.Path() + "x")) << "no file cut short at the NUL";
+    EXPECT_EQ(state.DownloadedCount(), 3);
+}
+
 TEST_F(ServiceSearch, AnAnswerThatIsNotJsonFailsTheStartPageWithItsReason) {
     const std::string first = "/v1/images/?q=cat&extension=jpg%2Cgif&page=1&page_size=20";
     server.Page(first, "<html><title>Maintenance</title></html>");
