@@ -17,6 +17,7 @@
 #include "engine/AdmissionRules.h"
 #include "engine/CHostGate.h"
 #include "engine/CPageFetcher.h"
+#include "engine/CRecordBatch.h"
 #include "engine/CSearchState.h"
 #include "engine/CUrl.h"
 #include "engine/ISearchUi.h"
@@ -193,12 +194,14 @@ void CBallThread::Step() {
             // it so after the crawl ended reports the end and leaves.
             bool expected = true;
             if (state_.idleFlag.compare_exchange_strong(expected, false)) {
+                state_.batch.Flush();
                 state_.record.Close();
                 ui_.DownloadsEnded();
                 PostCommand(kStop);
                 return;
             }
         }
+        state_.batch.FlushIfDue();
         state_.queue.WaitForWork(kIdleSleepMs);
         return;
     }
@@ -210,7 +213,10 @@ std::string CBallThread::Download(const std::string& address, const std::string&
                                   const std::string& localName) {
     const int index = state_.queue.TakeNext(std::numeric_limits<int>::max());
     if (index < 0) return {};
-    return RunEntry(index, address, folder, localName);
+    std::string result = RunEntry(index, address, folder, localName);
+    // One picture on its own: its record is written before this returns.
+    state_.batch.Flush();
+    return result;
 }
 
 std::string CBallThread::RunEntry(int index, const std::string& address, const std::string& folder,
@@ -379,15 +385,14 @@ std::optional<CPictureQueue::Arrival> CBallThread::Fetch(const std::string& addr
     } else {
         error = "Unsupported address";
     }
-    // The picture reaches the disk before it takes its final name: a crash
-    // after the rename never leaves a picture cut short under that name.
+    // The picture is whole in its file before it takes its final name, so a
+    // killed run never leaves one cut short under that name; its record
+    // line waits for the sync of its batch (CRecordBatch), which makes it
+    // durable against a power cut too.
     bool writeOk = !t.writeFailed && std::fflush(file) == 0;
     if (!writeOk && !t.writeErrno) t.writeErrno = errno;
-    if (writeOk && ::fdatasync(::fileno(file)) != 0) {
-        writeOk = false;
-        t.writeErrno = errno;
-    }
     writeOk = std::fclose(file) == 0 && writeOk;
+    if (!writeOk && !t.writeErrno) t.writeErrno = errno;
 
     auto discard = [&](std::string why) {
         ::unlink(tempPath.c_str());
@@ -446,20 +451,23 @@ void CBallThread::Commit(CPictureQueue::Arrival& a) {
     }
 
     const std::string sizeText = SizeText(a.bytes);
-    store::Credit credit;
-    if (state_.CreditFor(a.address, credit))
-        store::AppendCreditLine(folder, finalName, credit, a.address);
     state_.AddDownloaded(DownloadedPicture{finalName, a.address, sizeText});
     const int count = state_.DownloadedCount();
     ui_.PictureSaved(count);
     ui_.SetPaneText(ISearchUi::kDownloadPane, "Image Download:" + std::to_string(count));
-    if (!state_.writesStatusLine) {
-        state_.record.AppendItemLine(folder, "OK", finalName, sizeText, a.address);
-        return;
+    // The picture is in place and shown; its record waits for the batch's
+    // sync, so it never lists a picture that is not on the disk.
+    CRecordBatch::Line line;
+    line.folder = folder;
+    line.localName = finalName;
+    line.sizeText = sizeText;
+    line.address = a.address;
+    line.hasCredit = state_.CreditFor(a.address, line.credit);
+    if (state_.writesStatusLine) {
+        line.statusText = std::to_string(count) + "**" + state_.ElapsedText();
+        state_.SetStatusText(line.statusText);
     }
-    const std::string statusText = std::to_string(count) + "**" + state_.ElapsedText();
-    state_.SetStatusText(statusText);
-    state_.record.UpdateStatusAndAppend(folder, statusText, finalName, sizeText, a.address);
+    state_.batch.Add(std::move(line));
 }
 
 void StopWorkers(std::vector<std::unique_ptr<CBallThread>>& workers) {
@@ -481,8 +489,11 @@ void StopWorkers(std::vector<std::unique_ptr<CBallThread>>& workers) {
     // if the queue was reset under the workers. Its file goes all the same.
     std::unordered_set<CSearchState*> states;
     for (auto& w : workers) states.insert(&w->State());
-    for (CSearchState* s : states)
+    for (CSearchState* s : states) {
         for (const std::string& path : s->queue.TakeWaitingArrivals()) ::unlink(path.c_str());
+        // What was saved before the stop is recorded.
+        s->batch.Flush();
+    }
     workers.clear();
 }
 

@@ -16,6 +16,7 @@
 
 #include "engine/CHostGate.h"
 #include "engine/CPictureQueue.h"
+#include "engine/CRecordBatch.h"
 #include "engine/SearchService.h"
 #include "store/Credits.h"
 #include "store/ProjectFile.h"
@@ -98,6 +99,8 @@ public:
     // the downloads end (not opened for Get Big Pictures: lines then go
     // through the per-line functions).
     store::ProjectRecord record;
+    // The saved pictures' lines on their way into the record.
+    CRecordBatch batch{record};
 
     // Project folder, copied from the job at crawl start.
     void SetProjectFolder(const std::string& folder);

@@ -190,7 +190,7 @@ void ReadOpenverse(const Json& doc, const std::string& pageAddress, const Pictur
         if (Lower(ExtensionOf(name)) != ext &&
             !(ext == ".jpg" && Lower(ExtensionOf(name)) == ".jpeg")) {
             const std::string id = Text(r, "id");
-            name = (id.empty() ? std::string("picture") : id) + ext;
+            name = (id.empty() ? std::string("picture") : CleanFileName(id)) + ext;
         }
         out.fileName = name;
         out.credit.title = Text(r, "title");

@@ -347,6 +347,38 @@ bool ProjectRecord::UpdateStatusAndAppend(const std::string& folder, const std::
     return store::UpdateStatusAndAppend(folder, statusText, localName, sizeText, address);
 }
 
+bool ProjectRecord::AppendPictureLines(const std::string& folder,
+                                       const std::vector<PictureLine>& lines,
+                                       const std::string& statusText) {
+    std::string text;
+    for (const PictureLine& l : lines)
+        text += FormatItemLine("OK", l.localName, l.sizeText, l.address) + "\r\n";
+    std::lock_guard<std::mutex> lock(mutex_);
+    const bool open = appendFd_ >= 0 && folder_ == folder;
+    int appendFd = appendFd_, statusFd = statusFd_;
+    long firstLine = firstLineLength_;
+    std::unique_lock<std::mutex> writeLock(WriteMutex(), std::defer_lock);
+    if (!open) {
+        writeLock.lock();
+        appendFd = ::open((folder + kProjectFileName).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        statusFd =
+            appendFd >= 0 ? ::open((folder + kProjectFileName).c_str(), O_RDWR | O_CLOEXEC) : -1;
+        firstLine = statusFd >= 0 ? long(FirstLineLength(statusFd)) : -1;
+    }
+    // The lines first: a status never counts a picture whose line is not there.
+    bool ok = appendFd >= 0 && WriteAll(appendFd, text);
+    if (ok && !statusText.empty()) {
+        const std::string status = StatusOverLine1(statusText, firstLine);
+        if (!status.empty())
+            ok = ::pwrite(statusFd, status.data(), status.size(), 0) == ssize_t(status.size());
+    }
+    if (!open) {
+        if (appendFd >= 0) ok = ::close(appendFd) == 0 && ok;
+        if (statusFd >= 0) ::close(statusFd);
+    }
+    return ok;
+}
+
 BrowsedProject ReadProjectForBrowsing(const std::string& folder) {
     BrowsedProject p;
     LineReader in(folder + kProjectFileName);

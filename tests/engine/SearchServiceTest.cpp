@@ -125,6 +125,24 @@ TEST(Services, ACommonsPageGivesPicturesInRankOrderWithPlainCredits) {
         << "two pages wanted, two read";
 }
 
+TEST(Services, NamesMadeOfIdsAndTitlesAreOnePlainFile) {
+    const std::string openverse =
+        R"({"page_count":1,"results":[{"id":"a/b\u0000c","url":"http://h/x.gif","filetype":"jpg"}]})";
+    const std::string commons =
+        R"({"query":{"pages":[{"title":"File:Map of A/B.jpg","imageinfo":[{"url":"http://h/m.jpg","mime":"image/jpeg"}]}]}})";
+    const struct {
+        SearchService service;
+        std::string body;
+        std::string name;
+    } cases[] = {{SearchService::kOpenverse, openverse, "a_b_c.jpg"},
+                 {SearchService::kCommons, commons, "Map of A_B.jpg"}};
+    for (const auto& c : cases) {
+        ServicePage p = ParseResultPage(c.service, "http://h/x?page=1", c.body, PictureTypes{}, 5);
+        ASSERT_EQ(p.results.size(), 1u) << c.body;
+        EXPECT_EQ(p.results[0].fileName, c.name);
+    }
+}
+
 TEST(Services, EmptyBrokenAndErrorAnswersSayWhyAndNeverCrash) {
     struct Case {
         SearchService service;
