@@ -38,6 +38,7 @@ void CPelquinarDoc::EndSearch() {
         // registries and the page buffer it works on.
         stop_ = true;
         fetcher_.SetCancel(true);
+        CancelPrefetch();
         JoinCrawl();
     }
 }
@@ -95,8 +96,14 @@ void CPelquinarDoc::RemoveLeftoverTemporaryFiles(const std::string& folder) {
     }
 }
 
+void CPelquinarDoc::CancelPrefetch() {
+    std::lock_guard<std::mutex> lock(prefetchMutex_);
+    if (prefetcher_) prefetcher_->Cancel();
+}
+
 void CPelquinarDoc::OnStop() {
     fetcher_.SetCancel(true);
+    CancelPrefetch();
     stop_ = true;
     for (int timer : {ISearchUi::kClockTimer, ISearchUi::kPageTimer, ISearchUi::kFoundTimer,
                       ISearchUi::kDownloadTimer})

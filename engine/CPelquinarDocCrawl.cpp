@@ -17,6 +17,20 @@ int CPelquinarDoc::CrawlThreadProc() {
     std::string address = startAddress_;
     fetcher_.OpenSession(state_.useProxy, state_.proxy);
     fetcher_.SetUserAgent(state_.userAgent);
+    // An open service's result pages come one after the other, spaced out
+    // as its rules ask: they are never fetched ahead.
+    if (state_.pagesAhead > 0 && state_.service == SearchService::kHtml) {
+        CPagePrefetcher::Settings settings;
+        settings.useProxy = state_.useProxy;
+        settings.proxy = state_.proxy;
+        settings.userAgent = state_.userAgent;
+        settings.gate = &state_.gate;
+        auto prefetcher =
+            std::make_unique<CPagePrefetcher>(state_.pagesAhead, 2 * state_.pagesAhead, settings);
+        std::lock_guard<std::mutex> lock(prefetchMutex_);
+        prefetcher_ = std::move(prefetcher);
+        if (stop_.load()) prefetcher_->Cancel();
+    }
     state_.SetProjectFolder(projectFolder_);
     store::CreateProjectFile(projectFolder_, state_.header);
     state_.record.Open(projectFolder_);
@@ -45,6 +59,8 @@ int CPelquinarDoc::CrawlThreadProc() {
         }
         std::string localName;
         fetcher_.LocalName(address, localName, pages_, true);
+        if (prefetcher_) prefetcher_->Want(NextPages(address, 2 * size_t(state_.pagesAhead)));
+        if (pageReachedHook_) pageReachedHook_(address);
         const std::string before = address;
         int n = 0;
         const PageOutcome outcome = ProcessPage(address, localName, levels_[size_t(currentDepth_)]);
@@ -82,7 +98,7 @@ int CPelquinarDoc::CrawlThreadProc() {
                     ui_.StopActivityTimer(timer);
                 {
                     std::lock_guard<std::mutex> lock(errorMutex_);
-                    startPageError_ = pageProblem_.empty() ? fetcher_.FailureText() : pageProblem_;
+                    startPageError_ = pageProblem_.empty() ? fetchFailure_ : pageProblem_;
                     if (startPageError_.empty()) startPageError_ = "the page could not be fetched";
                 }
                 stop_ = true;
@@ -109,6 +125,21 @@ int CPelquinarDoc::CrawlThreadProc() {
         }
     }
 
+    {
+        // Answers still under way or waiting are dropped at once.
+        std::unique_ptr<CPagePrefetcher> prefetcher;
+        {
+            std::lock_guard<std::mutex> lock(prefetchMutex_);
+            prefetcher.swap(prefetcher_);
+        }
+        if (prefetcher) {
+            prefetcher->Stop();
+            const CPagePrefetcher::Counts counts = prefetcher->Stats();
+            prefetcher.reset();
+            std::lock_guard<std::mutex> lock(prefetchMutex_);
+            prefetchCounts_ = counts;
+        }
+    }
     contents_.Close();
     ClearRegistries();
     fetcher_.CloseSession();
@@ -236,7 +267,7 @@ CPelquinarDoc::PageOutcome CPelquinarDoc::ProcessPage(std::string& address, std:
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         lastServicePage_ = std::chrono::steady_clock::now();
     }
-    int rc = fetcher_.Fetch(address, pageBuffer_.data(), size, true);
+    int rc = FetchPage(address, size);
     if (rc == CPageFetcher::kCancelled) {
         failedPages_.insert(requested);
         return PageOutcome::kFailed;
@@ -289,6 +320,44 @@ CPelquinarDoc::PageOutcome CPelquinarDoc::ProcessPage(std::string& address, std:
                                  saved ? sizeText : "", address);
     if (rc != CPageFetcher::kSuccess) return PageOutcome::kFailed;
     return saved ? PageOutcome::kSaved : PageOutcome::kFetched;
+}
+
+std::vector<std::string> CPelquinarDoc::NextPages(const std::string& address, size_t most) const {
+    // A page visited before is not fetched again (the walk only looks it
+    // up); a known page is fetched under its key, as the walk does.
+    std::vector<std::string> next;
+    if (!state_.visitedSet.count(address)) next.push_back(address);
+    for (int k = currentDepth_ - 1; k >= 0 && next.size() < most; --k) {
+        const LevelRecord& level = levels_[size_t(k)];
+        for (size_t i = size_t(level.cursor) + 1; i < level.links.size() && next.size() < most;
+             ++i) {
+            std::string link = level.links[i];
+            std::string key = ToLower(link);
+            if (pages_.Find(key)) link = std::move(key);
+            if (!state_.visitedSet.count(link)) next.push_back(std::move(link));
+        }
+    }
+    return next;
+}
+
+int CPelquinarDoc::FetchPage(std::string& address, int& size) {
+    CPagePrefetcher::Page ahead;
+    if (prefetcher_ && prefetcher_->Take(address, ahead)) {
+        address = ahead.address;
+        fetchFailure_ = ahead.failure;
+        size = int(ahead.body.size());
+        std::copy(ahead.body.begin(), ahead.body.end(), pageBuffer_.begin());
+        pageBuffer_[size_t(size)] = '\0';
+        return ahead.rc;
+    }
+    const int rc = fetcher_.Fetch(address, pageBuffer_.data(), size, true);
+    fetchFailure_ = fetcher_.FailureText();
+    return rc;
+}
+
+CPagePrefetcher::Counts CPelquinarDoc::PrefetchCounts() const {
+    std::lock_guard<std::mutex> lock(prefetchMutex_);
+    return prefetchCounts_;
 }
 
 bool CPelquinarDoc::SavePage(std::string& localName, int size) {

@@ -79,6 +79,10 @@ public:
     // to one host, pages included.
     int transfersAtOnce = 6;
     int hostConnections = CHostGate::kDefaultPerHost;
+    // Pages fetched ahead of the walk (0: one page at a time). Four leave
+    // room among a host's six connections for the pictures.
+    static constexpr int kDefaultPagesAhead = 4;
+    int pagesAhead = kDefaultPagesAhead;
     // The header of a new project.inf.
     store::ProjectHeader header;
     // Whether a saved picture writes the search's count and clock over line 1

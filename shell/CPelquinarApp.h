@@ -40,6 +40,10 @@ public:
     int hostConnections = 6;
     static constexpr int kMaxTransfers = 6;
     static constexpr int kMaxHostConnections = 16;
+    // Pages fetched ahead of the walk, 0 (one page at a time) to 16
+    // ("pagesahead").
+    int pagesAhead = 4;
+    static constexpr int kMaxPagesAhead = 16;
     int maxPages = 0;
     int limit = 0;
     std::string useProxy;

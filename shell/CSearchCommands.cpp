@@ -181,6 +181,7 @@ void CSearchCommands::PrepareJob(const std::string& mode) {
     state_.pictureLimitBytes = (long long)std::max(app_.pictureLimitMb, 1) * 1024 * 1024;
     state_.transfersAtOnce = app_.transfers;
     state_.hostConnections = app_.hostConnections;
+    state_.pagesAhead = app_.pagesAhead;
     state_.useProxy = app_.UsesProxy();
     state_.proxy = app_.proxy;
     state_.imageMinKb = app_.imageMinSize;

@@ -1,0 +1,149 @@
+#include "engine/CPagePrefetcher.h"
+
+#include <algorithm>
+
+namespace pq {
+
+CPagePrefetcher::CPagePrefetcher(int fetchers, int capacity, const Settings& settings)
+    : capacity_(std::max(capacity, fetchers)) {
+    for (int i = 0; i < fetchers; ++i) {
+        auto f = std::make_unique<CPageFetcher>();
+        if (f->OpenSession(settings.useProxy, settings.proxy) != CPageFetcher::kSuccess) continue;
+        f->SetUserAgent(settings.userAgent);
+        f->SetGate(settings.gate);
+        fetchers_.push_back(std::move(f));
+    }
+    for (auto& f : fetchers_) threads_.emplace_back([this, p = f.get()] { Run(p); });
+}
+
+CPagePrefetcher::~CPagePrefetcher() { Stop(); }
+
+void CPagePrefetcher::Stop() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ending_ = true;
+    }
+    Cancel();
+    for (auto& t : threads_) t.join();
+    threads_.clear();
+    for (auto& f : fetchers_) f->CloseSession();
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (auto& [address, slot] : slots_)
+        if (slot.state == State::kDone) ++counts_.wasted;
+    slots_.clear();
+    wanted_.clear();
+}
+
+void CPagePrefetcher::Cancel() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        cancelled_ = true;
+    }
+    for (auto& f : fetchers_) f->SetCancel(true);
+    changed_.notify_all();
+}
+
+void CPagePrefetcher::Want(const std::vector<std::string>& next) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (cancelled_) return;
+    wanted_.clear();
+    for (const std::string& a : next) {
+        if (int(wanted_.size()) >= capacity_) break;
+        if (std::find(wanted_.begin(), wanted_.end(), a) == wanted_.end()) wanted_.push_back(a);
+    }
+    // Answers the walk will not reach soon give their room to those it will;
+    // a fetch under way finishes and is dropped then.
+    for (auto it = slots_.begin(); it != slots_.end();) {
+        const bool keep = std::find(wanted_.begin(), wanted_.end(), it->first) != wanted_.end();
+        if (!keep && it->second.state != State::kFetching) {
+            if (it->second.state == State::kDone) ++counts_.wasted;
+            it = slots_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (const std::string& a : wanted_)
+        if (int(slots_.size()) < capacity_ && !slots_.count(a)) slots_[a] = Slot{};
+    changed_.notify_all();
+}
+
+bool CPagePrefetcher::Take(const std::string& address, Page& page) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    auto it = slots_.find(address);
+    if (it == slots_.end() || it->second.state == State::kQueued) {
+        // Not begun: the walk fetches it itself, and no fetcher starts it now.
+        if (it != slots_.end()) slots_.erase(it);
+        wanted_.erase(std::remove(wanted_.begin(), wanted_.end(), address), wanted_.end());
+        return false;
+    }
+    changed_.wait(lock, [&] {
+        auto s = slots_.find(address);
+        return cancelled_ || s == slots_.end() || s->second.state == State::kDone;
+    });
+    it = slots_.find(address);
+    if (cancelled_ || it == slots_.end()) return false;
+    page = std::move(it->second.page);
+    slots_.erase(it);
+    wanted_.erase(std::remove(wanted_.begin(), wanted_.end(), address), wanted_.end());
+    ++counts_.used;
+    changed_.notify_all();
+    return true;
+}
+
+CPagePrefetcher::Counts CPagePrefetcher::Stats() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return counts_;
+}
+
+size_t CPagePrefetcher::HeldBytesLocked() const {
+    size_t bytes = 0;
+    for (const auto& [address, slot] : slots_) bytes += slot.page.body.size();
+    return bytes;
+}
+
+void CPagePrefetcher::Run(CPageFetcher* fetcher) {
+    std::vector<char> buffer(CPageFetcher::kPageBufferSize);
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        std::string address;
+        changed_.wait(lock, [&] {
+            if (ending_ || cancelled_) return true;
+            for (const std::string& a : wanted_) {
+                auto s = slots_.find(a);
+                if (s != slots_.end() && s->second.state == State::kQueued) {
+                    address = a;
+                    return true;
+                }
+            }
+            return false;
+        });
+        if (ending_ || cancelled_) return;
+        slots_[address].state = State::kFetching;
+        ++counts_.fetched;
+        lock.unlock();
+
+        Page page;
+        page.address = address;
+        int size = 0;
+        buffer[0] = '\0';
+        page.rc = fetcher->Fetch(page.address, buffer.data(), size, true);
+        if (page.rc == CPageFetcher::kSuccess) page.body.assign(buffer.data(), size_t(size));
+        page.failure = fetcher->FailureText();
+
+        lock.lock();
+        auto it = slots_.find(address);
+        const bool wanted = std::find(wanted_.begin(), wanted_.end(), address) != wanted_.end();
+        if (it == slots_.end() || cancelled_ || !wanted) {
+            // Stopped, or no longer on the walk's way.
+            if (it != slots_.end()) slots_.erase(it);
+            ++counts_.wasted;
+        } else {
+            it->second.page = std::move(page);
+            it->second.state = State::kDone;
+            counts_.peakBytes = std::max(counts_.peakBytes, HeldBytesLocked());
+        }
+        changed_.notify_all();
+    }
+}
+
+}  // namespace pq
