@@ -9,6 +9,8 @@
 // with every sync made 15 ms slow, one at a time, against no delay.
 //   bench_crawl [--pages N] [--pictures M] [--doc-pages N] [--bytes B] [--delay MS]
 //               [--cli PATH] [--connections N]
+//   bench_crawl --serve tree|docs [--delay MS]   serves one site until killed (for
+//               profiling pelquinar-cli against it from another process)
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -72,8 +74,8 @@ void BuildTree(pq::test::TestHttpServer& server, int pages, int pictures, int by
 }
 
 // Documentation: a contents page linking to every page; each page has two
-// to five pictures of its own, the shared logo, and links to the contents
-// and to its neighbours.
+// to five pictures (the shared logo and one to four figures of its own) and
+// links to the contents and to its neighbours.
 void BuildDocs(pq::test::TestHttpServer& server, int pages, int bytes, int delay) {
     const std::string picture = Picture(bytes);
     std::string contents = "<html><title>Manual</title><body><img src=/img/logo.gif>";
@@ -87,7 +89,7 @@ void BuildDocs(pq::test::TestHttpServer& server, int pages, int bytes, int delay
         html += "<a href=/doc/index.html>Contents</a>";
         if (p > 1) html += "<a href=/doc/page" + std::to_string(p - 1) + ".html>Previous</a>";
         if (p + 1 < pages) html += "<a href=/doc/page" + std::to_string(p + 1) + ".html>Next</a>";
-        for (int j = 0; j < 2 + p % 4; ++j) {
+        for (int j = 0; j < 1 + p % 4; ++j) {
             const std::string name = "/img/fig" + n + "_" + std::to_string(j) + ".gif";
             html += "<p>Figure<img src=" + name + ">";
             Serve(server, name, picture, "image/gif", delay);
@@ -215,14 +217,30 @@ int main(int argc, char** argv) {
     pages = std::max(pages, 1);
     docPages = std::max(docPages, 2);
 
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "--serve") != 0) continue;
+        pq::test::TestHttpServer server;
+        const bool docs = std::strcmp(argv[i + 1], "docs") == 0;
+        if (docs)
+            BuildDocs(server, docPages, bytes, delays.size() == 1 ? delays[0] : 0);
+        else
+            BuildTree(server, pages, pictures, bytes, delays.size() == 1 ? delays[0] : 0);
+        std::printf("%s\n", server.Url(docs ? "/doc/index.html" : "/p0.html").c_str());
+        std::fflush(stdout);
+        for (;;) ::pause();
+    }
+
     pq::test::TempDir dir;
     const std::string config = dir.Path() + "bench.conf";
     int run = 0;
     for (int delay : delays) {
-        for (int site = 0; site < 2; ++site) {
+        // The documentation site once more with twice the connections to the
+        // host: with six, pages and pictures together fill them.
+        for (int site = 0; site < (delay > 0 ? 3 : 2); ++site) {
             pq::test::TestHttpServer server;
             std::string url;
             int depth = 0;
+            const int conns = site == 2 ? 2 * connections : connections;
             if (site == 0) {
                 BuildTree(server, pages, pictures, bytes, delay);
                 url = server.Url("/p0.html");
@@ -230,22 +248,22 @@ int main(int argc, char** argv) {
                 std::printf(
                     "tree site: %d pages, %d pictures per page of %d bytes, %d ms per "
                     "response, depth %d, %d connections to the host\n",
-                    pages, pictures, bytes, delay, depth, connections);
+                    pages, pictures, bytes, delay, depth, conns);
             } else {
                 BuildDocs(server, docPages, bytes, delay);
                 url = server.Url("/doc/index.html");
                 depth = 3;
                 std::printf(
-                    "documentation site: %d pages, 2 to 5 pictures per page and a shared "
-                    "logo, of %d bytes, %d ms per response, depth %d, %d connections to "
-                    "the host\n",
-                    docPages, bytes, delay, depth, connections);
+                    "documentation site: %d pages, 2 to 5 pictures per page (a shared "
+                    "logo and 1 to 4 figures) of %d bytes, %d ms per response, depth %d, "
+                    "%d connections to the host\n",
+                    docPages, bytes, delay, depth, conns);
             }
             const std::string tag = std::to_string(run++);
             const Result one =
-                Crawl(cli, server, url, dir.Path() + "one" + tag, depth, 0, connections, config);
+                Crawl(cli, server, url, dir.Path() + "one" + tag, depth, 0, conns, config);
             const Result ahead = Crawl(cli, server, url, dir.Path() + "ahead" + tag, depth,
-                                       pq::CSearchState::kDefaultPagesAhead, connections, config);
+                                       pq::CSearchState::kDefaultPagesAhead, conns, config);
             Print("one page at a time:", one);
             Print(std::to_string(pq::CSearchState::kDefaultPagesAhead) + " pages fetched ahead:",
                   ahead);

@@ -202,7 +202,7 @@ void CBallThread::Step() {
             }
         }
         state_.batch.FlushIfDue();
-        state_.queue.WaitForWork(kIdleSleepMs);
+        state_.queue.WaitForEntries(kIdleSleepMs);
         return;
     }
     const CPictureQueue::Entry e = state_.queue.At(index);
@@ -288,8 +288,8 @@ std::optional<CPictureQueue::Arrival> CBallThread::Fetch(const std::string& addr
     }
     // Most pictures then reach the file in one or two writes (the buffer
     // outlives the fclose below).
-    std::vector<char> fileBuffer(64 * 1024);
-    std::setvbuf(file, fileBuffer.data(), _IOFBF, fileBuffer.size());
+    if (!fileBuffer_) fileBuffer_.reset(new char[kFileBufferBytes]);
+    std::setvbuf(file, fileBuffer_.get(), _IOFBF, kFileBufferBytes);
 
     const bool advanced = state_.mode == "advancedweb";
     const long long minBytes = (long long)state_.imageMinKb * 1024;

@@ -89,6 +89,10 @@ private:
     std::atomic<bool> abort_{false};
     std::atomic<long long> lastTransferBytes_{0};
     CURL* easy_ = nullptr;  // worker thread only
+    // The temporary file's buffer, made once for the worker's life (not
+    // cleared for every picture).
+    static constexpr size_t kFileBufferBytes = 64 * 1024;
+    std::unique_ptr<char[]> fileBuffer_;
 };
 
 // Ends a set of workers: each is told to stop, every transfer in flight is

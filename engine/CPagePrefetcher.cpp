@@ -46,17 +46,27 @@ void CPagePrefetcher::Cancel() {
 void CPagePrefetcher::Want(const std::vector<std::string>& next) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (cancelled_) return;
+    // The window: the first pages the walk will visit, fetched now. Answers
+    // for pages further on that are held already are kept until the walk
+    // reaches them; those no longer on its way at all (visited meanwhile
+    // under another address, or cut off) are dropped. The lists are short:
+    // plain searches beat hashing here.
+    auto has = [](const auto& list, const std::string& a) {
+        return std::find(list.begin(), list.end(), a) != list.end();
+    };
     wanted_.clear();
     for (const std::string& a : next) {
         if (int(wanted_.size()) >= capacity_) break;
-        if (std::find(wanted_.begin(), wanted_.end(), a) == wanted_.end()) wanted_.push_back(a);
+        if (!has(wanted_, a)) wanted_.push_back(a);
     }
-    // Answers the walk will not reach soon give their room to those it will;
-    // a fetch under way finishes and is dropped then.
+    future_ = next;
     for (auto it = slots_.begin(); it != slots_.end();) {
-        const bool keep = std::find(wanted_.begin(), wanted_.end(), it->first) != wanted_.end();
-        if (!keep && it->second.state != State::kFetching) {
-            if (it->second.state == State::kDone) ++counts_.wasted;
+        const State state = it->second.state;
+        const bool drop = state == State::kQueued
+                              ? !has(wanted_, it->first)
+                              : state == State::kDone && !has(future_, it->first);
+        if (drop) {
+            if (state == State::kDone) ++counts_.wasted;
             it = slots_.erase(it);
         } else {
             ++it;
@@ -132,8 +142,8 @@ void CPagePrefetcher::Run(CPageFetcher* fetcher) {
 
         lock.lock();
         auto it = slots_.find(address);
-        const bool wanted = std::find(wanted_.begin(), wanted_.end(), address) != wanted_.end();
-        if (it == slots_.end() || cancelled_ || !wanted) {
+        if (it == slots_.end() || cancelled_ ||
+            std::find(future_.begin(), future_.end(), address) == future_.end()) {
             // Stopped, or no longer on the walk's way.
             if (it != slots_.end()) slots_.erase(it);
             ++counts_.wasted;

@@ -61,9 +61,9 @@ public:
     CPagePrefetcher(const CPagePrefetcher&) = delete;
     CPagePrefetcher& operator=(const CPagePrefetcher&) = delete;
 
-    // The pages the walk visits next, the one it is about to visit first.
-    // Answers held for pages no longer among the first `capacity` of them
-    // are dropped.
+    // The pages the walk visits next, the one it is about to visit first:
+    // the first `capacity` of them are fetched; answers held for pages it
+    // will no longer visit are dropped.
     void Want(const std::vector<std::string>& next);
     // The answer for address, waited for when its fetch is under way; false
     // when it was not fetched ahead (the walk then fetches it itself) or the
@@ -92,7 +92,8 @@ private:
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    std::deque<std::string> wanted_;  // the window, in the walk's order
+    std::deque<std::string> wanted_;   // the window, in the walk's order
+    std::vector<std::string> future_;  // the pages the walk will visit next
     std::unordered_map<std::string, Slot> slots_;
     bool cancelled_ = false;
     bool ending_ = false;

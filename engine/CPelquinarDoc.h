@@ -63,6 +63,9 @@ public:
     // that six transfers at once never run dry while the next page is
     // fetched, few enough that Stop has little to throw away.
     static constexpr int kQueueAhead = 8 * kWorkersPerSearch;
+    // How far ahead the walk's next pages are listed for the pages fetched
+    // ahead: answers held for pages beyond it are dropped.
+    static constexpr size_t kMaxPagesForeseen = 32;
 
     CPelquinarDoc(CSearchState& state, ISearchUi& ui);
     ~CPelquinarDoc();

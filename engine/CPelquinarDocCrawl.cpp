@@ -48,7 +48,7 @@ int CPelquinarDoc::CrawlThreadProc() {
     while (currentDepth_ >= 0 && !stop_.load()) {
         // Keep a bounded number of pictures ahead of the download workers.
         if (state_.queue.Pending() > kQueueAhead) {
-            state_.queue.WaitForWork(30);
+            state_.queue.WaitForRoom(30);
             continue;
         }
         int d = currentDepth_;
@@ -59,7 +59,7 @@ int CPelquinarDoc::CrawlThreadProc() {
         }
         std::string localName;
         fetcher_.LocalName(address, localName, pages_, true);
-        if (prefetcher_) prefetcher_->Want(NextPages(address, 2 * size_t(state_.pagesAhead)));
+        if (prefetcher_) prefetcher_->Want(NextPages(address, kMaxPagesForeseen));
         if (pageReachedHook_) pageReachedHook_(address);
         const std::string before = address;
         int n = 0;
@@ -331,10 +331,17 @@ std::vector<std::string> CPelquinarDoc::NextPages(const std::string& address, si
         const LevelRecord& level = levels_[size_t(k)];
         for (size_t i = size_t(level.cursor) + 1; i < level.links.size() && next.size() < most;
              ++i) {
-            std::string link = level.links[i];
-            std::string key = ToLower(link);
-            if (pages_.Find(key)) link = std::move(key);
-            if (!state_.visitedSet.count(link)) next.push_back(std::move(link));
+            const std::string& link = level.links[i];
+            const bool upper =
+                std::any_of(link.begin(), link.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+            if (upper) {
+                std::string key = ToLower(link);
+                if (pages_.Find(key)) {
+                    if (!state_.visitedSet.count(key)) next.push_back(std::move(key));
+                    continue;
+                }
+            }
+            if (!state_.visitedSet.count(link)) next.push_back(link);
         }
     }
     return next;
