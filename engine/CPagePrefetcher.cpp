@@ -40,7 +40,8 @@ void CPagePrefetcher::Cancel() {
         cancelled_ = true;
     }
     for (auto& f : fetchers_) f->SetCancel(true);
-    changed_.notify_all();
+    workCv_.notify_all();
+    doneCv_.notify_all();
 }
 
 void CPagePrefetcher::Want(const std::vector<std::string>& next) {
@@ -72,9 +73,12 @@ void CPagePrefetcher::Want(const std::vector<std::string>& next) {
             ++it;
         }
     }
-    for (const std::string& a : wanted_)
-        if (int(slots_.size()) < capacity_ && !slots_.count(a)) slots_[a] = Slot{};
-    changed_.notify_all();
+    // One fetcher woken for each page to fetch: the others sleep on.
+    for (const std::string& a : wanted_) {
+        if (int(slots_.size()) >= capacity_ || slots_.count(a)) continue;
+        slots_[a] = Slot{};
+        workCv_.notify_one();
+    }
 }
 
 bool CPagePrefetcher::Take(const std::string& address, Page& page) {
@@ -86,7 +90,7 @@ bool CPagePrefetcher::Take(const std::string& address, Page& page) {
         wanted_.erase(std::remove(wanted_.begin(), wanted_.end(), address), wanted_.end());
         return false;
     }
-    changed_.wait(lock, [&] {
+    doneCv_.wait(lock, [&] {
         auto s = slots_.find(address);
         return cancelled_ || s == slots_.end() || s->second.state == State::kDone;
     });
@@ -96,7 +100,6 @@ bool CPagePrefetcher::Take(const std::string& address, Page& page) {
     slots_.erase(it);
     wanted_.erase(std::remove(wanted_.begin(), wanted_.end(), address), wanted_.end());
     ++counts_.used;
-    changed_.notify_all();
     return true;
 }
 
@@ -116,7 +119,7 @@ void CPagePrefetcher::Run(CPageFetcher* fetcher) {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         std::string address;
-        changed_.wait(lock, [&] {
+        workCv_.wait(lock, [&] {
             if (ending_ || cancelled_) return true;
             for (const std::string& a : wanted_) {
                 auto s = slots_.find(a);
@@ -152,7 +155,7 @@ void CPagePrefetcher::Run(CPageFetcher* fetcher) {
             it->second.state = State::kDone;
             counts_.peakBytes = std::max(counts_.peakBytes, HeldBytesLocked());
         }
-        changed_.notify_all();
+        doneCv_.notify_one();  // only the walk waits for an answer
     }
 }
 

@@ -91,7 +91,8 @@ private:
     std::vector<std::thread> threads_;
 
     mutable std::mutex mutex_;
-    std::condition_variable changed_;
+    std::condition_variable workCv_;   // fetchers: a page to fetch
+    std::condition_variable doneCv_;   // the walk: an answer arrived
     std::deque<std::string> wanted_;   // the window, in the walk's order
     std::vector<std::string> future_;  // the pages the walk will visit next
     std::unordered_map<std::string, Slot> slots_;
