@@ -260,7 +260,10 @@ bool CThumbListModel::Deliver(quint64 id, quint64 generation, const QString& pat
     if (r.record.path.compare(path, Qt::CaseInsensitive) != 0) return false;
     r.thumb = t;
     r.state = ThumbState::kDone;
-    emit dataChanged(index(row, 0), index(row, kColumns - 1));
+    // The thumbnail shows in the first column alone: one cell to repaint,
+    // where a range of cells would have the views repaint all they show.
+    emit dataChanged(index(row, 0), index(row, 0),
+                     {kThumbRole, kThumbDoneRole, kValidRole, kLabelRole});
     return true;
 }
 

@@ -12,8 +12,12 @@ CThumbnailer::CThumbnailer(CThumbListModel& model, QObject* parent)
     : QObject(parent),
       model_(model),
       sink_(std::make_shared<CResultSink<Result>>(this, "DrainResults")) {
-    maxInFlight_ = std::max(1, QThread::idealThreadCount());
-    pool_ = std::make_unique<CWorkerPool>(maxInFlight_);
+    const int threads = std::max(1, QThread::idealThreadCount());
+    pool_ = std::make_unique<CWorkerPool>(threads);
+    maker_ = std::make_shared<ThumbnailMaker>();
+    // Each thread finds its next request waiting when it ends one; few
+    // enough wait that a scroll's new rows come soon.
+    maxInFlight_ = threads * kQueuedPerThread;
     connect(&model_, &CThumbListModel::ThumbnailsReset, this, [this] {
         ResetCursors();
         Kick();
@@ -30,6 +34,12 @@ CThumbnailer::~CThumbnailer() {
 void CThumbnailer::SetEnabled(bool on) {
     enabled_ = on;
     if (on) Kick();
+}
+
+void CThumbnailer::SetCache(std::shared_ptr<const ThumbnailCache> cache) {
+    if (cache == maker_->Cache()) return;
+    // Requests under way keep the maker they were given.
+    maker_ = std::make_shared<ThumbnailMaker>(std::move(cache));
 }
 
 void CThumbnailer::SetVisibleRange(int first, int last) {
@@ -75,8 +85,11 @@ void CThumbnailer::Kick() {
         const QString path = r.record.path;
         ++inFlight_;
         const QSize size = model_.ThumbSize();
-        pool_->Post([sink = sink_, id, generation, path, size] {
-            sink->Push(Result{id, generation, path, picture::LoadThumbnail(path, size)});
+        pool_->Post([sink = sink_, maker = maker_, id, generation, path, size] {
+            const ThumbnailMaker::Made made = maker->Make(path, size);
+            // The row has its thumbnail before the cache has its file.
+            sink->Push(Result{id, generation, path, made.thumb});
+            maker->Keep(made);
         });
     }
     if (inFlight_ == 0) emit Idle();
