@@ -251,6 +251,14 @@ void CThumbListModel::MarkQueued(int row) {
     if (row >= 0 && row < int(rows_.size())) rows_[size_t(row)].state = ThumbState::kQueued;
 }
 
+bool CThumbListModel::Unqueue(quint64 id, quint64 generation) {
+    if (generation != generation_) return false;
+    const int row = RowOfId(id);
+    if (row < 0 || rows_[size_t(row)].state != ThumbState::kQueued) return false;
+    rows_[size_t(row)].state = ThumbState::kNone;
+    return true;
+}
+
 bool CThumbListModel::Deliver(quint64 id, quint64 generation, const QString& path,
                               const picture::Thumbnail& t) {
     if (generation != generation_) return false;

@@ -68,10 +68,16 @@ bool Matches(const QImage& thumb, const ThumbnailCache::Original& o) {
 }
 
 // The thumbnail in a cache file, when the file holds one no larger than
-// edge; null otherwise (missing, junk, or a header that claims more).
+// edge; null otherwise (missing, junk, or a header that claims more). A
+// missing file costs one failed open.
 QImage ReadThumbnail(const QString& path, int edge) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {};
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {};
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return {};
+    }
     QImageReader reader(&file, "png");
     const QSize size = reader.size();
     if (!size.isValid() || size.isEmpty() || size.width() > edge || size.height() > edge) return {};
@@ -153,6 +159,7 @@ ThumbnailCache::Original ThumbnailCache::Describe(const QString& path) {
     const QByteArray name = QFile::encodeName(path);
     if (::stat(name.constData(), &st) != 0 || !S_ISREG(st.st_mode)) return o;
     o.uri = UriOf(path);
+    o.name = NameOf(o.uri);
     o.mtime = qint64(st.st_mtime);
     o.size = qint64(st.st_size);
     o.readable = ::access(name.constData(), R_OK) == 0;
@@ -167,6 +174,14 @@ QString ThumbnailCache::PathOf(Flavour f, const QString& uri) const {
     return root_ + FolderName(f) + "/" + NameOf(uri);
 }
 
+namespace {
+
+QString NameOfOriginal(const ThumbnailCache::Original& o) {
+    return o.name.isEmpty() ? ThumbnailCache::NameOf(o.uri) : o.name;
+}
+
+}  // namespace
+
 QString ThumbnailCache::FailurePathOf(const QString& uri) const {
     return failFolder_ + NameOf(uri);
 }
@@ -179,14 +194,15 @@ std::optional<ThumbnailCache::Hit> ThumbnailCache::Find(const Original& o,
                                                         const QSize& cell) const {
     if (!o.readable || o.uri.isEmpty() || Holds(o.path)) return std::nullopt;
     const int need = int(ForCell(cell));
-    // The flavour the cell needs and the larger ones, then the smaller ones,
-    // nearest first.
+    // The flavour the cell needs and the next larger one, then the smaller
+    // ones, nearest first.
     int order[4], n = 0;
-    for (int f = need; f <= int(Flavour::kXXLarge); ++f) order[n++] = f;
+    for (int f = need; f <= std::min(need + 1, int(Flavour::kXXLarge)); ++f) order[n++] = f;
     for (int f = need - 1; f >= 0; --f) order[n++] = f;
+    const QString name = NameOfOriginal(o);
     for (int i = 0; i < n; ++i) {
         const Flavour f = Flavour(order[i]);
-        QImage image = ReadThumbnail(PathOf(f, o.uri), Edge(f));
+        QImage image = ReadThumbnail(root_ + FolderName(f) + "/" + name, Edge(f));
         if (image.isNull() || !Matches(image, o)) continue;
         Hit hit;
         const int w = image.text(QStringLiteral("Thumb::Image::Width")).toInt();
@@ -206,7 +222,7 @@ std::optional<ThumbnailCache::Hit> ThumbnailCache::Find(const Original& o,
 
 bool ThumbnailCache::Failed(const Original& o) const {
     if (!o.readable || o.uri.isEmpty()) return false;
-    const QImage marker = ReadThumbnail(FailurePathOf(o.uri), Edge(Flavour::kXXLarge));
+    const QImage marker = ReadThumbnail(failFolder_ + NameOfOriginal(o), Edge(Flavour::kXXLarge));
     return !marker.isNull() && Matches(marker, o);
 }
 
@@ -230,7 +246,7 @@ bool ThumbnailCache::Store(const Original& o, Flavour f, const QImage& thumb,
     }
     if (bits > 0) image.setText(QLatin1String(kBitsKey), QString::number(bits));
     image.setText(QStringLiteral("Software"), QStringLiteral("Pelquinar 1.10"));
-    return Write(root_ + FolderName(f) + "/", NameOf(o.uri), image);
+    return Write(root_ + FolderName(f) + "/", NameOfOriginal(o), image);
 }
 
 bool ThumbnailCache::StoreFailure(const Original& o) const {
@@ -241,7 +257,7 @@ bool ThumbnailCache::StoreFailure(const Original& o) const {
     empty.setText(QStringLiteral("Thumb::MTime"), QString::number(o.mtime));
     empty.setText(QStringLiteral("Thumb::Size"), QString::number(o.size));
     empty.setText(QStringLiteral("Software"), QStringLiteral("Pelquinar 1.10"));
-    return Write(failFolder_, NameOf(o.uri), empty);
+    return Write(failFolder_, NameOfOriginal(o), empty);
 }
 
 bool ThumbnailCache::MakeFolder(const QString& folder) const {

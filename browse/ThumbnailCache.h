@@ -50,6 +50,7 @@ public:
     struct Original {
         QString path;
         QString uri;
+        QString name;  // NameOf(uri)
         qint64 mtime = 0;
         qint64 size = 0;
         bool readable = false;
@@ -76,9 +77,9 @@ public:
     bool Holds(const QString& path) const;
 
     // A thumbnail fit for a cell of that size that matches the picture as
-    // it is now: first the flavour the cell needs, then the larger ones,
-    // then a smaller one that holds the whole picture unscaled. Nothing for
-    // a picture that cannot be read.
+    // it is now: first the flavour the cell needs, then the next larger
+    // one, then a smaller one that holds the whole picture unscaled.
+    // Nothing for a picture that cannot be read.
     std::optional<Hit> Find(const Original& o, const QSize& cell) const;
     // This program has failed to decode the picture as it is now.
     bool Failed(const Original& o) const;

@@ -32,6 +32,8 @@ public:
         QImage toStore;
         bool failed = false;
         bool fromCache = false;
+        // Whether Keep has anything to write.
+        bool ToKeep() const { return !original.uri.isEmpty() && (failed || !toStore.isNull()); }
     };
     // The thumbnail for a cell of that size, and what is to be kept.
     Made Make(const QString& path, const QSize& cell) const;
