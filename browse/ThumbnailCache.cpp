@@ -166,6 +166,12 @@ ThumbnailCache::Original ThumbnailCache::Describe(const QString& path) {
     return o;
 }
 
+std::shared_ptr<const ThumbnailCache> ThumbnailCache::Shared() {
+    static const std::shared_ptr<const ThumbnailCache> cache =
+        std::make_shared<const ThumbnailCache>();
+    return cache;
+}
+
 ThumbnailCache::ThumbnailCache(const QString& root, const QString& program)
     : root_(QDir::cleanPath(QFileInfo(root).absoluteFilePath()) + "/"),
       failFolder_(root_ + "fail/" + program + "/") {}

@@ -69,6 +69,9 @@ public:
     explicit ThumbnailCache(const QString& root = DefaultRoot(),
                             const QString& program = QStringLiteral("pelquinar-1.10"));
 
+    // The user's cache at DefaultRoot(), made at the first call.
+    static std::shared_ptr<const ThumbnailCache> Shared();
+
     const QString& Root() const { return root_; }
     QString PathOf(Flavour f, const QString& uri) const;
     QString FailurePathOf(const QString& uri) const;

@@ -84,6 +84,7 @@ CMainFrame::CMainFrame(CPelquinarApp& app, QWidget* parent)
     for (CPictureListView* v : {static_cast<CPictureListView*>(imageList_),
                                 static_cast<CPictureListView*>(searchList_)}) {
         v->SetThumbSize(QSize(app_.thumbWidth, app_.thumbHeight));
+        v->SetThumbnailCache(app_.bThumbCache);
         connect(v, &CPictureListView::PictureChosen, this,
                 [this, v](const QString&, int row, int count) {
                     if (v != ActiveList()) return;
@@ -990,8 +991,10 @@ void CMainFrame::ClearHistoryAddress() {
 
 void CMainFrame::ShowOptions() {
     COptionsSheet sheet(app_, this);
-    if (sheet.exec() == QDialog::Accepted)
-        emit ThumbnailSizeChanged(app_.thumbWidth, app_.thumbHeight);
+    if (sheet.exec() != QDialog::Accepted) return;
+    imageList_->SetThumbnailCache(app_.bThumbCache);
+    searchList_->SetThumbnailCache(app_.bThumbCache);
+    emit ThumbnailSizeChanged(app_.thumbWidth, app_.thumbHeight);
 }
 
 QString CMainFrame::HelpPage() {

@@ -9,10 +9,13 @@
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
+#include <QTest>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
 
+#include "browse/CThumbList.h"
+#include "browse/CThumbnailer.h"
 #include "browse/ThumbnailCache.h"
 #include "browse/ThumbnailMaker.h"
 #include "tests/support/TempDir.h"
@@ -355,6 +358,28 @@ TEST_F(CacheRules, AMissingPictureIsNeitherLookedUpNorRecorded) {
     EXPECT_FALSE(made.thumb.valid);
     EXPECT_FALSE(fs::exists(cache->FailurePathOf(ThumbnailCache::UriOf(missing)).toStdString()));
     EXPECT_FALSE(fs::exists(root.toStdString()));
+}
+
+TEST_F(CacheRules, TheListShowsWhatTheCacheHoldsAndKeepsWhatItMakes) {
+    WriteForeign(picture, Qt::red, ThumbnailCache::UriOf(picture), "1700000000");
+    const QString other = Q(dir.Path() + "other.jpg");
+    WriteJpeg(other, 200, 100, Qt::blue);
+    CThumbList list;
+    list.resize(600, 400);
+    list.Thumbnailer().SetCache(cache);
+    list.show();
+    list.ShowFolder(Q(dir.Path()), false, false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list.Ready(); }, 10000));
+    ASSERT_TRUE(list.Thumbnailer().WaitIdle(10000));
+    auto& model = list.Model();
+    ASSERT_EQ(model.rowCount(), 2);
+    const int blue = model.At(0).record.name == "blue.jpg" ? 0 : 1;
+    EXPECT_TRUE(Near(CentreOf(model.At(blue).thumb.image), Qt::red)) << "from the cache";
+    EXPECT_EQ(picture::LabelText(model.At(blue).thumb.stored), "400x300x16M");
+    EXPECT_TRUE(Near(CentreOf(model.At(1 - blue).thumb.image), Qt::blue)) << "decoded";
+    // Written once no thumbnail waits.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list.Thumbnailer().WritesWaiting() == 0; }, 10000));
+    EXPECT_TRUE(fs::exists(NormalPathOf(other)));
 }
 
 }  // namespace
