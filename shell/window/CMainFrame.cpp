@@ -775,6 +775,16 @@ void CMainFrame::ShowHistory(const QString& key) {
     UpdateCommands();
 }
 
+void CMainFrame::ShowBrowsingList() {
+    if (layout_->FullView()) SetFullView(false);
+    if (layout_->CurrentLayout() != CPaneLayout::Layout::kManage) SetManageLayout();
+    layout_->SetManageList(false);
+    // The tree's highlight would name another list than the one shown.
+    tree_->clearSelection();
+    tree_->setCurrentItem(nullptr);
+    UpdateCommands();
+}
+
 void CMainFrame::OpenProject(const QString& folder) {
     // A project opens in the browsing list, never over a running search's.
     if (layout_->CurrentLayout() == CPaneLayout::Layout::kSearch) return;
