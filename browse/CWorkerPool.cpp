@@ -57,8 +57,13 @@ void CWorkerPool::Run() {
 }
 
 CWorkerPool& CWorkerPool::Shared() {
-    static CWorkerPool pool(int(std::max(1u, std::thread::hardware_concurrency())));
-    return pool;
+    // Never destroyed: at the end of the process nothing waits for a
+    // preview decode that nobody will see (a huge picture takes a second).
+    // Its threads end with the process; what they would deliver goes to
+    // sinks that are detached by then.
+    static CWorkerPool* pool =
+        new CWorkerPool(int(std::max(1u, std::thread::hardware_concurrency())));
+    return *pool;
 }
 
 }  // namespace pq

@@ -34,7 +34,8 @@ public:
     int Threads() const { return int(threads_.size()); }
 
     // One pool for the program's short tasks (folder listings, previews),
-    // a thread per core.
+    // a thread per core; it lasts to the end of the process, which does not
+    // wait for it.
     static CWorkerPool& Shared();
 
 private:

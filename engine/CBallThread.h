@@ -80,6 +80,10 @@ private:
     std::atomic<bool> abort_{false};
     std::atomic<long long> lastTransferBytes_{0};
     CURL* easy_ = nullptr;  // worker thread only
+    // Drives easy_, so that Abort wakes a transfer that waits for a silent
+    // server at once (curl_multi_wakeup may be called from any thread);
+    // made with the object, used by the worker thread.
+    CURLM* multi_ = nullptr;
 };
 
 // Ends a set of workers: each is told to stop, every transfer in flight is
