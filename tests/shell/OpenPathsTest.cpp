@@ -2,18 +2,23 @@
 // and a second start handing its paths to the first over a session bus of
 // the test's own (a private dbus-daemon).
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
 #include <QUrl>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "browse/CImagelist.h"
 #include "browse/CImgContainerWnd.h"
@@ -65,14 +70,23 @@ TEST_F(Paths, WhatARequestNames) {
         {"a folder", {Q(pics)}, folder, {}, 0},
         {"a folder without its slash", {Q(pics).chopped(1)}, folder, {}, 0},
         {"a picture", {Q(pics + "b.jpg")}, folder, {Q(pics + "b.jpg")}, 0},
-        {"relative to where it started", {"b.jpg", "./c.jpg"}, folder,
-         {Q(pics + "b.jpg"), Q(pics + "c.jpg")}, 0},
-        {"a file: URI", {QUrl::fromLocalFile(Q(pics + "a.jpg")).toString()}, folder,
-         {Q(pics + "a.jpg")}, 0},
+        {"relative to where it started",
+         {"b.jpg", "./c.jpg"},
+         folder,
+         {Q(pics + "b.jpg"), Q(pics + "c.jpg")},
+         0},
+        {"a file: URI",
+         {QUrl::fromLocalFile(Q(pics + "a.jpg")).toString()},
+         folder,
+         {Q(pics + "a.jpg")},
+         0},
         {"the same picture twice", {"a.jpg", Q(pics + "a.jpg")}, folder, {Q(pics + "a.jpg")}, 0},
         {"a subfolder after the folder", {Q(pics), "sub"}, folder, {}, 1},
-        {"a picture of another folder", {"a.jpg", Q(dir.Path() + "elsewhere.jpg")}, folder,
-         {Q(pics + "a.jpg")}, 1},
+        {"a picture of another folder",
+         {"a.jpg", Q(dir.Path() + "elsewhere.jpg")},
+         folder,
+         {Q(pics + "a.jpg")},
+         1},
         {"a missing path first", {"missing.jpg", "c.jpg"}, folder, {Q(pics + "c.jpg")}, 1},
         {"a web address", {"https://example.org/a.jpg"}, QString(), {}, 1},
         {"nothing that exists", {"missing.jpg"}, QString(), {}, 1},
@@ -148,8 +162,8 @@ TEST_F(OpenWindow, AFolderOpensInTheBrowsingListAndAPictureIsSelectedAndPreviewe
     opener.Open(OpenRequest::FromArguments(
         {Q(pics + "b.jpg"), Q(pics + "c.jpg"), "missing.jpg", Q(dir.Path() + "elsewhere.jpg")},
         Q(pics)));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return f.ImageList()->List().SelectedRows().size() == 2; },
-                                10000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return f.ImageList()->List().SelectedRows().size() == 2; }, 10000));
     EXPECT_EQ(f.ImageList()->List().SelectedRows(), (QList<int>{1, 2}));
     EXPECT_EQ(f.Preview()->Picture()->Path(), Q(pics + "b.jpg"));
     ASSERT_EQ(messages.size(), 1);
@@ -163,23 +177,70 @@ TEST_F(OpenWindow, AFolderOpensInTheBrowsingListAndAPictureIsSelectedAndPreviewe
     EXPECT_EQ(f.ImageList()->List().Folder(), Q(pics));
 }
 
+// A program started with fork and exec (as the desktop starts one): its
+// standard output on a pipe, its environment this one's with extra on top,
+// in folder cwd.
+struct Started {
+    pid_t pid = -1;
+    int out = -1;
+    int status = -1;  // once ended
+    bool Ended() {
+        if (pid < 0) return true;
+        if (status >= 0) return true;
+        int st = 0;
+        if (waitpid(pid, &st, WNOHANG) != pid) return false;
+        status = WIFEXITED(st) ? WEXITSTATUS(st) : 128;
+        return true;
+    }
+};
+
+Started Start(const std::vector<std::string>& argv, const std::vector<std::string>& extra = {},
+              const std::string& cwd = {}) {
+    int fds[2];
+    if (pipe(fds) != 0) return {};
+    Started s;
+    s.pid = fork();
+    if (s.pid == 0) {
+        dup2(fds[1], 1);
+        close(fds[0]);
+        if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
+        for (const std::string& e : extra) putenv(const_cast<char*>(e.c_str()));
+        std::vector<char*> args;
+        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    s.out = fds[0];
+    return s;
+}
+
 // A session bus of the test's own; stopped with the object.
 class PrivateBus {
 public:
     PrivateBus() {
-        const QString daemon = QStandardPaths::findExecutable("dbus-daemon");
-        if (daemon.isEmpty()) return;
-        process_.start(daemon, {"--session", "--nofork", "--print-address=1"});
-        if (!process_.waitForStarted(10000)) return;
+        daemon_ = Start({"dbus-daemon", "--session", "--nofork", "--print-address=1"});
+        if (daemon_.pid < 0) return;
         QElapsedTimer t;
         t.start();
-        while (!process_.canReadLine() && t.elapsed() < 10000) process_.waitForReadyRead(100);
-        address_ = QString::fromUtf8(process_.readLine()).trimmed();
+        std::string line;
+        char ch;
+        while (t.elapsed() < 10000) {
+            pollfd p{daemon_.out, POLLIN, 0};
+            if (poll(&p, 1, 100) <= 0) continue;
+            if (read(daemon_.out, &ch, 1) != 1 || ch == '\n') break;
+            line += ch;
+        }
+        address_ = QString::fromStdString(line).trimmed();
     }
     ~PrivateBus() {
         for (const QString& name : names_) QDBusConnection::disconnectFromBus(name);
-        process_.terminate();
-        if (!process_.waitForFinished(5000)) process_.kill();
+        if (daemon_.pid > 0 && !daemon_.Ended()) {
+            kill(daemon_.pid, SIGTERM);
+            waitpid(daemon_.pid, nullptr, 0);
+        }
+        if (daemon_.out >= 0) close(daemon_.out);
     }
     const QString& Address() const { return address_; }
     // A connection of its own (a start of the program has one).
@@ -190,7 +251,7 @@ public:
     }
 
 private:
-    QProcess process_;
+    Started daemon_;
     QString address_;
     QStringList names_;
 };
@@ -213,32 +274,26 @@ TEST_F(OpenWindow, ASecondStartHandsItsPathsToTheFirstOverTheSessionBus) {
 
     // The program itself as the second start, from the pictures' folder,
     // with a relative path and what a launcher gives it.
-    QProcess second;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DBUS_SESSION_BUS_ADDRESS", bus.Address());
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("XDG_CONFIG_HOME", Q(dir.Path() + "second-config"));
-    env.insert("XDG_ACTIVATION_TOKEN", "token-from-the-launcher");
-    second.setProcessEnvironment(env);
-    second.setWorkingDirectory(Q(pics));
-    second.start(PQ_WINDOW_PATH, {"c.jpg"});
-    ASSERT_TRUE(second.waitForStarted(10000));
+    const std::vector<std::string> env = {"DBUS_SESSION_BUS_ADDRESS=" + bus.Address().toStdString(),
+                                          "QT_QPA_PLATFORM=offscreen",
+                                          "XDG_CONFIG_HOME=" + dir.Path() + "second-config",
+                                          "XDG_ACTIVATION_TOKEN=token-from-the-launcher"};
+    Started second = Start({PQ_WINDOW_PATH, "c.jpg"}, env, pics);
+    ASSERT_GT(second.pid, 0);
     // The first answers from this event loop while the second waits.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return second.state() == QProcess::NotRunning; }, 60000));
-    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return second.Ended(); }, 60000));
+    close(second.out);
+    EXPECT_EQ(second.status, 0);
     EXPECT_FALSE(fs::exists(dir.Path() + "second-config")) << "it wrote no settings";
     ASSERT_TRUE(Shows(f, pics, pics + "c.jpg"));
     ASSERT_EQ(raised.size(), 1);
     EXPECT_EQ(raised[0].value("activation-token").toString(), "token-from-the-launcher");
 
     // A start without paths only brings the window up.
-    QProcess plain;
-    plain.setProcessEnvironment(env);
-    plain.start(PQ_WINDOW_PATH, {});
-    ASSERT_TRUE(plain.waitForStarted(10000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return plain.state() == QProcess::NotRunning; }, 60000));
-    EXPECT_EQ(plain.exitCode(), 0) << plain.readAllStandardError().toStdString();
+    Started plain = Start({PQ_WINDOW_PATH}, env);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return plain.Ended(); }, 60000));
+    close(plain.out);
+    EXPECT_EQ(plain.status, 0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return raised.size() == 2; }, 10000));
     EXPECT_EQ(f.ImageList()->List().Folder(), Q(pics));
 }
