@@ -151,6 +151,32 @@ int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     return idle.count() >= gReadTimeoutMs.load() ? 1 : 0;
 }
 
+// One transfer of easy: through multi when there is one, so that an abort
+// (with curl_multi_wakeup) ends a wait at once; alone otherwise.
+CURLcode Perform(CURL* easy, CURLM* multi, const std::atomic<bool>& abort) {
+    if (!multi || curl_multi_add_handle(multi, easy) != CURLM_OK) return curl_easy_perform(easy);
+    CURLcode result = CURLE_OK;
+    for (int running = 1; running;) {
+        if (curl_multi_perform(multi, &running) != CURLM_OK) {
+            result = CURLE_FAILED_INIT;
+            break;
+        }
+        int left = 0;
+        while (CURLMsg* msg = curl_multi_info_read(multi, &left))
+            if (msg->msg == CURLMSG_DONE && msg->easy_handle == easy) result = msg->data.result;
+        if (!running) break;
+        if (abort.load()) {
+            result = CURLE_ABORTED_BY_CALLBACK;
+            break;
+        }
+        // The progress callback's read time-out is checked at least this
+        // often.
+        curl_multi_poll(multi, nullptr, 0, 100, nullptr);
+    }
+    curl_multi_remove_handle(multi, easy);
+    return result;
+}
+
 }  // namespace
 
 void CBallThread::SetReadTimeoutMs(long ms) { gReadTimeoutMs = ms; }
@@ -160,6 +186,9 @@ void CBallThread::SetBetweenEndReadsHook(void (*hook)()) { gBetweenEndReads = ho
 CBallThread::CBallThread(CSearchState& state, ISearchUi& ui, std::string modeWord)
     : state_(state), ui_(ui), modeWord_(std::move(modeWord)) {
     EnsureCurlGlobalInit();
+    multi_ = curl_multi_init();
+    // The connection kept open between pictures lives in the multi handle.
+    if (multi_) curl_multi_setopt(multi_, CURLMOPT_MAXCONNECTS, 2L);
 }
 
 CBallThread::~CBallThread() {
@@ -169,11 +198,15 @@ CBallThread::~CBallThread() {
     } catch (...) {
     }
     if (easy_) curl_easy_cleanup(easy_);
+    if (multi_) curl_multi_cleanup(multi_);
 }
 
 void CBallThread::Abort() {
     abort_ = true;
     state_.gate.WakeAll();
+    // A transfer waiting for its server sees the flag now, not at curl's
+    // next progress call.
+    if (multi_) curl_multi_wakeup(multi_);
 }
 
 void CBallThread::Step() {
@@ -346,7 +379,7 @@ std::optional<CPictureQueue::Arrival> CBallThread::Fetch(const std::string& addr
             curl_easy_setopt(easy_, CURLOPT_NOPROGRESS, 0L);
             curl_easy_setopt(easy_, CURLOPT_XFERINFOFUNCTION, &OnProgress);
             curl_easy_setopt(easy_, CURLOPT_XFERINFODATA, &t);
-            const CURLcode rc = curl_easy_perform(easy_);
+            const CURLcode rc = Perform(easy_, multi_, abort_);
             curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &status);
             std::string next;
             if (rc == CURLE_OK && IsRedirect(status)) {

@@ -93,6 +93,10 @@ private:
     // cleared for every picture).
     static constexpr size_t kFileBufferBytes = 64 * 1024;
     std::unique_ptr<char[]> fileBuffer_;
+    // Drives easy_, so that Abort wakes a transfer that waits for a silent
+    // server at once (curl_multi_wakeup may be called from any thread);
+    // made with the object, used by the worker thread.
+    CURLM* multi_ = nullptr;
 };
 
 // Ends a set of workers: each is told to stop, every transfer in flight is

@@ -151,6 +151,7 @@ void CPelquinarApp::Load(const QString& path) {
     contact = ReadText(key, "contact");
     bPng = ReadText(key, "bPng") == "1";
     bWebp = ReadText(key, "bWebp") == "1";
+    bThumbCache = ReadText(key, "bThumbCache") != "0";
     prevWallpaper = ReadText(key, "PrevWallpaper");
     prevTileWallpaper = ReadText(key, "PrevTileWallpaper");
     prevWallpaperStyle = ReadText(key, "PrevWallpaperStyle");
@@ -197,6 +198,7 @@ void CPelquinarApp::Save() {
     key.Write("contact", contact);
     key.Write("bPng", bPng ? "1" : "0");
     key.Write("bWebp", bWebp ? "1" : "0");
+    key.Write("bThumbCache", bThumbCache ? "1" : "0");
     key.Write("startdir", startDirSetting);
     key.Write("PrevWallpaper", prevWallpaper);
     key.Write("PrevTileWallpaper", prevTileWallpaper);

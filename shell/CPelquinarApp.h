@@ -77,6 +77,9 @@ public:
     // keeps what it always kept).
     bool bPng = false;
     bool bWebp = false;
+    // Thumbnails are looked up in and written to the desktop's shared
+    // thumbnail cache ("bThumbCache", default on; "0" turns it off).
+    bool bThumbCache = true;
 
     std::vector<std::string> items;     // destination folders
     std::vector<std::string> keywords;  // past keyword searches, newest first

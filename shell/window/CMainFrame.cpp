@@ -84,6 +84,7 @@ CMainFrame::CMainFrame(CPelquinarApp& app, QWidget* parent)
     for (CPictureListView* v : {static_cast<CPictureListView*>(imageList_),
                                 static_cast<CPictureListView*>(searchList_)}) {
         v->SetThumbSize(QSize(app_.thumbWidth, app_.thumbHeight));
+        v->SetThumbnailCache(app_.bThumbCache);
         connect(v, &CPictureListView::PictureChosen, this,
                 [this, v](const QString&, int row, int count) {
                     if (v != ActiveList()) return;
@@ -781,6 +782,16 @@ void CMainFrame::ShowHistory(const QString& key) {
     UpdateCommands();
 }
 
+void CMainFrame::ShowBrowsingList() {
+    if (layout_->FullView()) SetFullView(false);
+    if (layout_->CurrentLayout() != CPaneLayout::Layout::kManage) SetManageLayout();
+    layout_->SetManageList(false);
+    // The tree's highlight would name another list than the one shown.
+    tree_->clearSelection();
+    tree_->setCurrentItem(nullptr);
+    UpdateCommands();
+}
+
 void CMainFrame::OpenProject(const QString& folder) {
     // A project opens in the browsing list, never over a running search's.
     if (layout_->CurrentLayout() == CPaneLayout::Layout::kSearch) return;
@@ -997,8 +1008,10 @@ void CMainFrame::ClearHistoryAddress() {
 
 void CMainFrame::ShowOptions() {
     COptionsSheet sheet(app_, this);
-    if (sheet.exec() == QDialog::Accepted)
-        emit ThumbnailSizeChanged(app_.thumbWidth, app_.thumbHeight);
+    if (sheet.exec() != QDialog::Accepted) return;
+    imageList_->SetThumbnailCache(app_.bThumbCache);
+    searchList_->SetThumbnailCache(app_.bThumbCache);
+    emit ThumbnailSizeChanged(app_.thumbWidth, app_.thumbHeight);
 }
 
 QString CMainFrame::HelpPage() {

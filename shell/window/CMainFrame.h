@@ -53,6 +53,13 @@ public:
     // The placement and splitters go to the settings file; closing does it.
     void SavePlacement();
 
+    // The manage layout with the browsing list in front, for a folder the
+    // user asked to open.
+    void ShowBrowsingList();
+    // A message box (none when PELQUINAR_NO_MESSAGE_BOXES is set); its text
+    // also goes out as MessageShown.
+    void ShowMessage(const QString& text);
+
     // Runs a command by its id, as its menu item would.
     void Run(int id);
     QAction* Action(int id) const;
@@ -113,7 +120,6 @@ private:
     void BuildMenus();
     void BuildToolbars();
     void ConnectEngine();
-    void ShowMessage(const QString& text);
     void OnSearchStarted(const SearchStart& s, bool continuing = false);
     void OpenProject(const QString& folder);
     void ContinueProject();
