@@ -1,12 +1,16 @@
 #include "browse/CFileOperations.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace pq {
 
@@ -17,42 +21,74 @@ QString WithSlash(QString f) {
     return f;
 }
 
-// Copies from into to through a temporary file that is flushed to disk and
-// only then renamed into place.
+// Copies from into to through a temporary file of the destination folder
+// that is flushed to disk and only then renamed over to. The rename replaces
+// whatever stands at to, a symbolic link included: a link there is never
+// written through (onto its target, which may be the source itself or a file
+// outside the folder). The copy keeps the source's modification time.
 bool CopyFlushed(const QString& from, const QString& to, QString& reason) {
-    QFile in(from);
-    if (!in.open(QIODevice::ReadOnly)) {
-        reason = in.errorString();
+    const QByteArray source = QFile::encodeName(from);
+    const int in = ::open(source.constData(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) {
+        reason = QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }
-    QSaveFile out(to);
-    out.setDirectWriteFallback(false);
-    if (!out.open(QIODevice::WriteOnly)) {
-        reason = out.errorString();
+    struct stat st {};
+    ::fstat(in, &st);
+    const QFileInfo target(to);
+    QByteArray temp = QFile::encodeName(target.absolutePath() + QStringLiteral("/.") +
+                                        target.fileName() + QStringLiteral(".XXXXXX"));
+    const int out = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (out < 0) {
+        reason = QString::fromLocal8Bit(std::strerror(errno));
+        ::close(in);
         return false;
     }
-    QByteArray block;
-    while (!(block = in.read(1 << 20)).isEmpty()) {
-        if (out.write(block) != block.size()) {
-            reason = out.errorString();
-            out.cancelWriting();
-            return false;
+    bool ok = true;
+    std::vector<char> block(1 << 20);
+    for (;;) {
+        const ssize_t n = ::read(in, block.data(), block.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
         }
+        for (ssize_t done = 0; ok && done < n;) {
+            const ssize_t w = ::write(out, block.data() + done, size_t(n - done));
+            if (w < 0 && errno == EINTR) continue;
+            ok = w > 0;
+            if (ok) done += w;
+        }
+        if (!ok) break;
     }
-    if (in.error() != QFile::NoError) {
-        reason = in.errorString();
-        out.cancelWriting();
-        return false;
+    if (ok) ::fchmod(out, st.st_mode & 07777);
+    if (ok) {
+        const struct timespec times[2] = {st.st_atim, st.st_mtim};
+        ::futimens(out, times);
     }
-    if (!out.commit()) {
-        reason = out.errorString();
-        return false;
-    }
-    // The copy keeps the picture's own time, as the lists show and sort it.
-    QFile copied(to);
-    if (copied.open(QIODevice::ReadOnly))
-        copied.setFileTime(QFileInfo(from).lastModified(), QFileDevice::FileModificationTime);
-    return true;
+    ok = ok && ::fsync(out) == 0;
+    const int error = errno;
+    ok = ::close(out) == 0 && ok;
+    ::close(in);
+    if (ok && ::rename(temp.constData(), QFile::encodeName(to).constData()) == 0) return true;
+    reason = QString::fromLocal8Bit(std::strerror(ok ? errno : error));
+    ::unlink(temp.constData());
+    return false;
+}
+
+// Whether a and b are one file (b followed through its links).
+bool SameFile(const QString& a, const QString& b) {
+    struct stat sa {
+    }, sb{};
+    return ::stat(QFile::encodeName(a).constData(), &sa) == 0 &&
+           ::stat(QFile::encodeName(b).constData(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+// Whether anything stands at path, a link whose target is gone included.
+bool Taken(const QString& path) {
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
 }
 
 // A rename within one file system; false with errno EXDEV across them.
@@ -69,7 +105,7 @@ QString CFileOperations::KeepBothName(const QString& folder, const QString& file
     const QString ext = dot > 0 ? fileName.mid(dot) : QString();
     for (int n = 2;; ++n) {
         const QString candidate = QStringLiteral("%1 (%2)%3").arg(base).arg(n).arg(ext);
-        if (!QFileInfo::exists(f + candidate)) return candidate;
+        if (!Taken(f + candidate)) return candidate;
     }
 }
 
@@ -101,7 +137,7 @@ CFileOperations::Result CFileOperations::Copy(const QStringList& files, const QS
         QString name = info.fileName();
         QString target = dest + name;
         if (SameFolder(info.absolutePath(), dest)) continue;  // onto itself: nothing
-        if (QFileInfo::exists(target)) {
+        if (Taken(target)) {
             CollisionAnswer a = haveAll ? all : (ask ? ask(name) : CollisionAnswer{});
             if (a.forAll && !haveAll) {
                 haveAll = true;
@@ -115,6 +151,11 @@ CFileOperations::Result CFileOperations::Copy(const QStringList& files, const QS
             if (a.choice == Collision::kKeepBoth) {
                 name = KeepBothName(dest, name);
                 target = dest + name;
+            } else if (SameFile(source, target)) {
+                // The name at the destination is the source itself (a link
+                // to it, or another name of it): replacing it would lose it.
+                r.sameFile.append(source);
+                continue;
             }
         }
         QString reason;

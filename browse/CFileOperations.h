@@ -1,7 +1,8 @@
 // Copying, moving and deleting picture files, without a window: the caller
 // answers the questions (a name taken at the destination, a file the trash
 // cannot take) and shows the progress. A copy is written under a temporary
-// name, flushed to disk and then renamed into place; a move across file
+// name in the destination folder, flushed to disk and then renamed into place
+// (so a link at the target is replaced, never written through); a move across file
 // systems removes its source only after that. The first file that cannot be
 // handled stops the operation, and what follows it is left where it was.
 // Any single thread.
@@ -28,9 +29,10 @@ public:
     using Progress = std::function<bool(int done, int total)>;
 
     struct Result {
-        QStringList handled;  // sources copied, moved or deleted
-        QString failedFile;   // the file that stopped the operation, if any
-        QString reason;       // why, for the user
+        QStringList handled;   // sources copied, moved or deleted
+        QStringList sameFile;  // sources left alone: the name to replace was the source itself
+        QString failedFile;    // the file that stopped the operation, if any
+        QString reason;        // why, for the user
         bool cancelled = false;
         bool Ok() const { return failedFile.isEmpty() && !cancelled; }
     };

@@ -34,6 +34,7 @@ public:
     void ReportError(const std::string& message) override {
         emit Error(QString::fromStdString(message));
     }
+    void Log(const std::string& line) override { emit LogLine(QString::fromStdString(line)); }
 
 signals:
     void PaneText(int pane, const QString& text);
@@ -45,6 +46,7 @@ signals:
     void Saved(int count);
     void DownloadsDone();
     void Error(const QString& message);
+    void LogLine(const QString& line);
 };
 
 }  // namespace pq

@@ -124,6 +124,10 @@ bool CImagelist::CopyFiles(const QStringList& files, const QString& destination,
         for (int r = model.rowCount() - 1; r >= 0; --r)
             if (result.handled.contains(model.PathOf(r))) model.RemoveRow(r);
     }
+    for (const QString& same : result.sameFile)
+        Report(tr("%1 was left alone: the file it would replace in the destination is the "
+                  "picture itself.")
+                   .arg(same));
     if (result.failedFile.isEmpty()) return true;
     Report(tr("%1 could not be %2: %3")
                .arg(result.failedFile, move ? tr("moved") : tr("copied"), result.reason));
@@ -178,6 +182,7 @@ bool CImagelist::GetBigPictures() {
     bigState_.ResetDownloads();
     bigShown_ = 0;
     bigState_.mode = "web";
+    bigState_.writesStatusLine = false;
     bigState_.userAgent = userAgent_;
     bigState_.SetProjectFolder(list_->Folder().toStdString());
     for (const BigPicture& b : BigPicturesOf(list_->Model(), rows)) {

@@ -4,6 +4,8 @@
 #include <QItemSelectionModel>
 #include <QVBoxLayout>
 
+#include "browse/CThumbnailer.h"
+#include "browse/ThumbnailCache.h"
 #include "engine/AdmissionRules.h"
 
 namespace pq {
@@ -36,6 +38,10 @@ CPictureListView::CPictureListView(std::string& modeSetting, QWidget* parent)
 void CPictureListView::SetMode(const std::string& mode) {
     list_->SetMode(mode);
     modeSetting_ = list_->Mode();
+}
+
+void CPictureListView::SetThumbnailCache(bool on) {
+    list_->Thumbnailer().SetCache(on ? ThumbnailCache::Shared() : nullptr);
 }
 
 void CPictureListView::SelectRow(int row) {

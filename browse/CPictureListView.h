@@ -35,6 +35,9 @@ public:
     void SetMode(const std::string& mode);
     const std::string& Mode() const { return list_->Mode(); }
     void SetThumbSize(const QSize& size) { list_->SetThumbSize(size); }
+    // Thumbnails through the user's shared thumbnail cache, or decoded
+    // every time.
+    void SetThumbnailCache(bool on);
     // Moves the selection to row (previous/next), and shows it.
     void SelectRow(int row);
     // The selected rows, at most kMaxSelection.

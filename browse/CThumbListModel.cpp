@@ -256,6 +256,14 @@ void CThumbListModel::MarkQueued(int row) {
     if (row >= 0 && row < int(rows_.size())) rows_[size_t(row)].state = ThumbState::kQueued;
 }
 
+bool CThumbListModel::Unqueue(quint64 id, quint64 generation) {
+    if (generation != generation_) return false;
+    const int row = RowOfId(id);
+    if (row < 0 || rows_[size_t(row)].state != ThumbState::kQueued) return false;
+    rows_[size_t(row)].state = ThumbState::kNone;
+    return true;
+}
+
 bool CThumbListModel::Deliver(quint64 id, quint64 generation, const QString& path,
                               const picture::Thumbnail& t) {
     if (generation != generation_) return false;
@@ -265,7 +273,10 @@ bool CThumbListModel::Deliver(quint64 id, quint64 generation, const QString& pat
     if (r.record.path.compare(path, Qt::CaseInsensitive) != 0) return false;
     r.thumb = t;
     r.state = ThumbState::kDone;
-    emit dataChanged(index(row, 0), index(row, kColumns - 1));
+    // The thumbnail shows in the first column alone: one cell to repaint,
+    // where a range of cells would have the views repaint all they show.
+    emit dataChanged(index(row, 0), index(row, 0),
+                     {kThumbRole, kThumbDoneRole, kValidRole, kLabelRole});
     return true;
 }
 

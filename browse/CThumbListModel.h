@@ -93,6 +93,9 @@ public:
     // are dropped.
     quint64 Generation() const { return generation_; }
     void MarkQueued(int row);
+    // A request given back unmade: the row is to be asked again. False when
+    // the row has gone or changed since.
+    bool Unqueue(quint64 id, quint64 generation);
     // A thumbnail arrives: kept only when its row is still there, still
     // names the same file and the size has not changed since.
     bool Deliver(quint64 id, quint64 generation, const QString& path, const picture::Thumbnail& t);

@@ -12,8 +12,16 @@ CThumbnailer::CThumbnailer(CThumbListModel& model, QObject* parent)
     : QObject(parent),
       model_(model),
       sink_(std::make_shared<CResultSink<Result>>(this, "DrainResults")) {
-    maxInFlight_ = std::max(1, QThread::idealThreadCount());
-    pool_ = std::make_unique<CWorkerPool>(maxInFlight_);
+    const int threads = std::max(1, QThread::idealThreadCount());
+    pool_ = std::make_unique<CWorkerPool>(threads);
+    maker_ = std::make_shared<ThumbnailMaker>();
+    // Each thread finds its next request waiting when it ends one; few
+    // enough wait that a scroll's new rows come soon.
+    maxInFlight_ = threads * kQueuedPerThread;
+    batch_ = new QTimer(this);
+    batch_->setSingleShot(true);
+    batch_->setInterval(kBatchMs);
+    connect(batch_, &QTimer::timeout, this, &CThumbnailer::DrainResults);
     connect(&model_, &CThumbListModel::ThumbnailsReset, this, [this] {
         ResetCursors();
         Kick();
@@ -32,10 +40,18 @@ void CThumbnailer::SetEnabled(bool on) {
     if (on) Kick();
 }
 
+void CThumbnailer::SetCache(std::shared_ptr<const ThumbnailCache> cache) {
+    if (cache == maker_->Cache()) return;
+    // Requests under way keep the maker they were given.
+    maker_ = std::make_shared<ThumbnailMaker>(std::move(cache));
+}
+
 void CThumbnailer::SetVisibleRange(int first, int last) {
     if (first == first_ && last == last_) return;
     first_ = std::max(0, first);
     last_ = last;
+    // What waits in the pool's queue is asked again in the new order.
+    ++*order_;
     ResetCursors();
     Kick();
 }
@@ -75,20 +91,54 @@ void CThumbnailer::Kick() {
         const QString path = r.record.path;
         ++inFlight_;
         const QSize size = model_.ThumbSize();
-        pool_->Post([sink = sink_, id, generation, path, size] {
-            sink->Push(Result{id, generation, path, picture::LoadThumbnail(path, size)});
+        pool_->Post([sink = sink_, maker = maker_, writes = writes_, pool = pool_.get(),
+                     order = order_, asked = order_->load(), id, generation, path, size] {
+            if (order->load() != asked) {
+                sink->Push(Result{id, generation, path, {}, true});
+                return;
+            }
+            ThumbnailMaker::Made made = maker->Make(path, size);
+            // The row has its thumbnail before the cache has its file.
+            sink->Push(Result{id, generation, path, made.thumb, false});
+            if (!made.ToKeep()) return;
+            // Pixels the row does not share.
+            const qint64 bytes = made.toStore.constBits() == made.thumb.image.constBits()
+                                     ? 0
+                                     : made.toStore.sizeInBytes();
+            if (writes->bytes.load() + bytes > kMaxWaitingBytes) {
+                maker->Keep(made);
+                return;
+            }
+            writes->count++;
+            writes->bytes += bytes;
+            pool->PostWhenIdle([maker, writes, bytes, made = std::move(made)] {
+                maker->Keep(made);
+                writes->bytes -= bytes;
+                writes->count--;
+            });
         });
     }
     if (inFlight_ == 0) emit Idle();
 }
 
 void CThumbnailer::DrainResults() {
-    for (Result& r : sink_->Take()) {
+    bool skipped = false;
+    // More is on its way: it is taken by the timer, in one batch.
+    const bool streaming = inFlight_ > 0;
+    for (Result& r : sink_->Take(streaming)) {
         --inFlight_;
+        if (r.skipped) {
+            skipped = model_.Unqueue(r.id, r.generation) || skipped;
+            continue;
+        }
         if (model_.Deliver(r.id, r.generation, r.path, r.thumb))
             emit Delivered(model_.RowOfId(r.id));
     }
+    // Rows given back lie anywhere: the cursors look again from the top of
+    // the visible rows.
+    if (skipped) ResetCursors();
     Kick();
+    if (streaming) batch_->start();
 }
 
 bool CThumbnailer::WaitIdle(int timeoutMs) {

@@ -1,16 +1,26 @@
 // Makes the thumbnails of one list off the user-interface thread: visible
-// rows first, then the rows below them, then those above, each once. Up to
-// one decode per core runs at a time on a pool of its own; each result comes
-// back to the user-interface thread queued and is kept only if its row is
-// still there (CThumbListModel::Deliver). Nothing is made while disabled.
+// rows first, then the rows below them, then those above, each once. A pool
+// of its own (a thread per core) makes them, from the shared thumbnail cache
+// when one is given (ThumbnailMaker); requests wait in its queue so that no
+// thread idles while a result travels back, and those not begun when the
+// visible rows change come back unmade, to be asked again in the new
+// order. What is to be
+// written into the cache waits until no request does: thumbnails first,
+// the cache when there is time (at once only when too much waits). Each
+// result comes back to the user-interface thread queued and is kept only if
+// its row is still there (CThumbListModel::Deliver). Nothing is made while
+// disabled; what waits is dropped when the list goes.
 // User-interface thread, except the decodes.
 #pragma once
 
 #include <QObject>
+#include <QTimer>
+#include <atomic>
 #include <memory>
 
 #include "browse/CWorkerPool.h"
 #include "browse/PictureLoader.h"
+#include "browse/ThumbnailMaker.h"
 
 namespace pq {
 
@@ -19,10 +29,26 @@ class CThumbListModel;
 class CThumbnailer : public QObject {
     Q_OBJECT
 public:
+    static constexpr int kQueuedPerThread = 64;
+    // While results stream in they are taken in batches this far apart,
+    // not one wake-up each.
+    static constexpr int kBatchMs = 2;
+
     explicit CThumbnailer(CThumbListModel& model, QObject* parent = nullptr);
     ~CThumbnailer() override;
 
     void SetEnabled(bool on);
+    // Where thumbnails are looked up and kept; none: decoded every time
+    // (the default). Thumbnails made already stay.
+    void SetCache(std::shared_ptr<const ThumbnailCache> cache);
+    const std::shared_ptr<const ThumbnailCache>& Cache() const { return maker_->Cache(); }
+    // The threads that make the thumbnails.
+    int Threads() const { return pool_->Threads(); }
+    // Thumbnails and failures still to be written into the cache.
+    int WritesWaiting() const { return writes_->count.load(); }
+    // Pixels of thumbnails that may wait for their write; beyond, a thread
+    // writes its own at once.
+    static constexpr qint64 kMaxWaitingBytes = 64ll << 20;
     bool Enabled() const { return enabled_; }
     // The rows the view shows now, [first, last]; -1 when none.
     void SetVisibleRange(int first, int last);
@@ -48,6 +74,7 @@ private:
         quint64 generation;
         QString path;
         picture::Thumbnail thumb;
+        bool skipped = false;  // not begun before the visible rows changed
     };
     int NextRow();
     void ResetCursors();
@@ -55,6 +82,16 @@ private:
     CThumbListModel& model_;
     std::shared_ptr<CResultSink<Result>> sink_;
     std::unique_ptr<CWorkerPool> pool_;
+    QTimer* batch_;
+    std::shared_ptr<const ThumbnailMaker> maker_;
+    struct Writes {
+        std::atomic<int> count{0};
+        std::atomic<qint64> bytes{0};
+    };
+    std::shared_ptr<Writes> writes_ = std::make_shared<Writes>();
+    // Changes with the visible rows: a request of an older order is not
+    // begun.
+    std::shared_ptr<std::atomic<quint64>> order_ = std::make_shared<std::atomic<quint64>>(0);
     bool enabled_ = false;
     int inFlight_ = 0;
     int maxInFlight_ = 1;

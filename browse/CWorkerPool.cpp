@@ -11,6 +11,7 @@ CWorkerPool::~CWorkerPool() {
         std::lock_guard<std::mutex> lock(mutex_);
         stop_ = true;
         tasks_.clear();
+        idleTasks_.clear();
     }
     wake_.notify_all();
     for (auto& t : threads_) t.join();
@@ -25,9 +26,19 @@ void CWorkerPool::Post(std::function<void()> task) {
     wake_.notify_one();
 }
 
+void CWorkerPool::PostWhenIdle(std::function<void()> task) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stop_) return;
+        idleTasks_.push_back(std::move(task));
+    }
+    wake_.notify_one();
+}
+
 void CWorkerPool::Clear() {
     std::lock_guard<std::mutex> lock(mutex_);
     tasks_.clear();
+    idleTasks_.clear();
 }
 
 void CWorkerPool::Run() {
@@ -35,18 +46,24 @@ void CWorkerPool::Run() {
         std::function<void()> task;
         {
             std::unique_lock<std::mutex> lock(mutex_);
-            wake_.wait(lock, [this] { return stop_ || !tasks_.empty(); });
+            wake_.wait(lock, [this] { return stop_ || !tasks_.empty() || !idleTasks_.empty(); });
             if (stop_) return;
-            task = std::move(tasks_.front());
-            tasks_.pop_front();
+            auto& from = tasks_.empty() ? idleTasks_ : tasks_;
+            task = std::move(from.front());
+            from.pop_front();
         }
         task();
     }
 }
 
 CWorkerPool& CWorkerPool::Shared() {
-    static CWorkerPool pool(int(std::max(1u, std::thread::hardware_concurrency())));
-    return pool;
+    // Never destroyed: at the end of the process nothing waits for a
+    // preview decode that nobody will see (a huge picture takes a second).
+    // Its threads end with the process; what they would deliver goes to
+    // sinks that are detached by then.
+    static CWorkerPool* pool =
+        new CWorkerPool(int(std::max(1u, std::thread::hardware_concurrency())));
+    return *pool;
 }
 
 }  // namespace pq

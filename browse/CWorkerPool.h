@@ -26,12 +26,16 @@ public:
 
     // Any thread.
     void Post(std::function<void()> task);
+    // A task that waits until no task of Post's waits: work that may come
+    // late (writing a cache) never holds up work someone waits for.
+    void PostWhenIdle(std::function<void()> task);
     // Drops the tasks not begun yet.
     void Clear();
     int Threads() const { return int(threads_.size()); }
 
     // One pool for the program's short tasks (folder listings, previews),
-    // a thread per core.
+    // a thread per core; it lasts to the end of the process, which does not
+    // wait for it.
     static CWorkerPool& Shared();
 
 private:
@@ -40,13 +44,15 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     std::deque<std::function<void()>> tasks_;
+    std::deque<std::function<void()>> idleTasks_;
     bool stop_ = false;
     std::vector<std::thread> threads_;
 };
 
 // Values from tasks to one QObject: Push (any thread) queues a value and,
 // when the queue was empty, asks the object (queued) to call its invokable
-// slot, which takes them with Take. After Detach nothing more is pushed, so
+// slot, which takes them with Take (unless the owner holds the calls back
+// and takes them on its own time). After Detach nothing more is pushed, so
 // a task that ends after its object has gone changes nothing.
 template <class T>
 class CResultSink {
@@ -57,13 +63,18 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         if (!target_) return false;
         values_.push_back(std::move(value));
-        if (values_.size() == 1) QMetaObject::invokeMethod(target_, slot_, Qt::QueuedConnection);
+        if (values_.size() == 1 && !held_)
+            QMetaObject::invokeMethod(target_, slot_, Qt::QueuedConnection);
         return true;
     }
-    std::vector<T> Take() {
+    // Takes what waits. With hold, the values pushed until the next Take
+    // do not call the slot: the owner takes again soon by itself (a timer),
+    // so a stream of values comes in batches rather than a call each.
+    std::vector<T> Take(bool hold = false) {
         std::lock_guard<std::mutex> lock(mutex_);
         std::vector<T> out;
         out.swap(values_);
+        held_ = hold;
         return out;
     }
     void Detach() {
@@ -77,6 +88,7 @@ private:
     QObject* target_;
     const char* slot_;
     std::vector<T> values_;
+    bool held_ = false;
 };
 
 }  // namespace pq

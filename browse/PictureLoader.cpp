@@ -2,6 +2,8 @@
 
 #include <QImageReader>
 #include <QImageWriter>
+#include <QSaveFile>
+#include <limits>
 
 namespace pq::picture {
 
@@ -13,6 +15,13 @@ qint64 PixelBudget() {
     const qint64 mb = QImageReader::allocationLimit();
     return mb <= 0 ? std::numeric_limits<qint64>::max() : mb * 1024 * 1024 / 4;
 }
+
+// Pixels a thumbnail's decode may allocate. A JPEG is decoded at a reduced
+// size (at best an eighth of each side): a header that claims a giant
+// picture would still cost its eighth, on every pool thread at once.
+qint64 ThumbnailBudget() { return PixelBudget() / 4; }
+
+qint64 Pixels(const QSize& s) { return qint64(s.width()) * s.height(); }
 
 }  // namespace
 
@@ -39,7 +48,12 @@ Thumbnail LoadThumbnail(const QString& path, const QSize& maxSize) {
     // whole picture first: a giant one is refused before it is tried.
     const bool scalesInDecoder =
         reader.supportsOption(QImageIOHandler::ScaledSize) && reader.format().toLower() == "jpeg";
-    if (!scalesInDecoder && qint64(size.width()) * size.height() > PixelBudget()) return t;
+    if (scalesInDecoder) {
+        const QSize reduced((size.width() + 7) / 8, (size.height() + 7) / 8);
+        if (Pixels(reduced.expandedTo(target)) > ThumbnailBudget()) return t;
+    } else if (Pixels(size) > PixelBudget()) {
+        return t;
+    }
     reader.setScaledSize(target.expandedTo(QSize(1, 1)));
     const bool gif = reader.format().toLower() == "gif";
     QImage image = reader.read();
@@ -65,9 +79,17 @@ Thumbnail LoadThumbnail(const QString& path, const QSize& maxSize) {
 bool ConvertToBmp(const QString& source, const QString& target) {
     const QImage image = LoadWhole(source);
     if (image.isNull()) return false;
-    QImageWriter writer(target, "bmp");
-    return writer.write(image.hasAlphaChannel() ? image.convertToFormat(QImage::Format_RGB32)
-                                                : image);
+    // Written under a temporary name and renamed into place: a failed write
+    // leaves the file as it was.
+    QSaveFile out(target);
+    if (!out.open(QIODevice::WriteOnly)) return false;
+    QImageWriter writer(&out, "bmp");
+    if (!writer.write(image.hasAlphaChannel() ? image.convertToFormat(QImage::Format_RGB32)
+                                              : image)) {
+        out.cancelWriting();
+        return false;
+    }
+    return out.commit();
 }
 
 int StoredBits(QImage::Format format) {

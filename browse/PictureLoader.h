@@ -2,7 +2,8 @@
 // a thumbnail decoded at reduced size (a JPEG is scaled inside its decoder),
 // and a copy written as BMP. Every read keeps QImageReader's allocation
 // limit (128 MB by default), so a header that claims a giant picture gives
-// an empty result rather than an allocation.
+// an empty result rather than an allocation; a thumbnail's decode, JPEG at
+// its reduced size included, keeps a quarter of it.
 // Any thread: each call uses its own reader.
 #pragma once
 
@@ -29,8 +30,9 @@ QImage LoadWhole(const QString& path);
 // The picture scaled to fit maxSize (never enlarged), read once: the size
 // and depth come from the reader's header, the pixels from one decode.
 Thumbnail LoadThumbnail(const QString& path, const QSize& maxSize);
-// Writes the picture at source as a BMP file at target; false when it
-// cannot be read or written.
+// Writes the picture at source as a BMP file at target, replaced whole
+// (through a temporary file) or not at all; false when it cannot be read or
+// written.
 bool ConvertToBmp(const QString& source, const QString& target);
 
 // Bits per pixel of a format as a picture file stores it: 24 for RGB32

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSaveFile>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -180,10 +181,16 @@ bool CWallpaper::WriteFile(const QString& picture) {
         QFile in(picture);
         if (!in.open(QIODevice::ReadOnly)) return false;
         const QByteArray bytes = in.readAll();
-        QFile out(file_);
-        // Replaced whole: a shorter picture leaves no tail of the longer one.
-        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-        return out.write(bytes) == bytes.size() && out.flush();
+        if (in.error() != QFile::NoError) return false;
+        // Replaced whole or not at all: a shorter picture leaves no tail of
+        // the longer one, and a failed write leaves the wallpaper as it was.
+        QSaveFile out(file_);
+        if (!out.open(QIODevice::WriteOnly)) return false;
+        if (out.write(bytes) != bytes.size()) {
+            out.cancelWriting();
+            return false;
+        }
+        return out.commit();
     }
     return picture::ConvertToBmp(picture, file_);
 }
@@ -197,24 +204,47 @@ void CWallpaper::SavePrevious() {
     previous_.wallpaperStyle = now.option.toStdString();
 }
 
+// A picture that cannot be written as the wallpaper file sets nothing: the
+// desktop would only be given the previous file again, as if it had worked.
 bool CWallpaper::SetTiled(const QString& picture) {
-    if (!Available()) return false;
-    WriteFile(picture);
+    problem_.clear();
+    if (!CheckAvailable() || !Write(picture)) return false;
     SavePrevious();
-    return desktop_->Set({file_, IDesktopWallpaper::kTiled});
+    return Apply({file_, IDesktopWallpaper::kTiled});
 }
 
 bool CWallpaper::SetFullScreen(const QString& picture) {
-    if (!Available()) return false;
+    problem_.clear();
+    if (!CheckAvailable()) return false;
     SavePrevious();
-    WriteFile(picture);
-    return desktop_->Set({file_, IDesktopWallpaper::kFullScreen});
+    if (!Write(picture)) return false;
+    return Apply({file_, IDesktopWallpaper::kFullScreen});
+}
+
+bool CWallpaper::CheckAvailable() {
+    if (Available()) return true;
+    problem_ = QStringLiteral("This desktop's wallpaper setting cannot be reached.");
+    return false;
+}
+
+bool CWallpaper::Write(const QString& picture) {
+    if (WriteFile(picture)) return true;
+    problem_ = QStringLiteral("%1 could not be made into the wallpaper file %2.")
+                   .arg(picture.isEmpty() ? QStringLiteral("No picture") : picture, file_);
+    return false;
+}
+
+bool CWallpaper::Apply(const IDesktopWallpaper::Value& value) {
+    if (desktop_->Set(value)) return true;
+    problem_ = QStringLiteral("%1 did not take the wallpaper.").arg(desktop_->Name());
+    return false;
 }
 
 bool CWallpaper::Restore() {
-    if (!Available()) return false;
-    return desktop_->Set({QString::fromStdString(previous_.wallpaper),
-                          QString::fromStdString(previous_.wallpaperStyle)});
+    problem_.clear();
+    if (!CheckAvailable()) return false;
+    return Apply({QString::fromStdString(previous_.wallpaper),
+                  QString::fromStdString(previous_.wallpaperStyle)});
 }
 
 }  // namespace pq

@@ -55,9 +55,12 @@ public:
     bool Available() const { return desktop_ && desktop_->Available(); }
     QString DesktopName() const;
 
+    // False when the wallpaper was not set (Problem() says why): the picture
+    // could not be written as the wallpaper file, or the desktop refused.
     bool SetTiled(const QString& picture);
     bool SetFullScreen(const QString& picture);
     bool Restore();
+    const QString& Problem() const { return problem_; }
 
     // The picture as BMP in the wallpaper file: a BMP copied byte for byte,
     // anything else converted.
@@ -67,10 +70,14 @@ public:
 private:
     // Keeps the desktop's wallpaper unless it is already this program's.
     void SavePrevious();
+    bool CheckAvailable();
+    bool Write(const QString& picture);
+    bool Apply(const IDesktopWallpaper::Value& value);
 
     IDesktopWallpaper* desktop_;
     PreviousWallpaper previous_;
     QString file_;
+    QString problem_;
 };
 
 }  // namespace pq

@@ -17,6 +17,7 @@
 #include "engine/AdmissionRules.h"
 #include "engine/CHostGate.h"
 #include "engine/CPageFetcher.h"
+#include "engine/CRecordBatch.h"
 #include "engine/CSearchState.h"
 #include "engine/CUrl.h"
 #include "engine/ISearchUi.h"
@@ -30,6 +31,7 @@ namespace pq {
 namespace {
 
 std::atomic<long> gReadTimeoutMs{CPageFetcher::kDefaultReadTimeoutMs};
+std::atomic<void (*)()> gBetweenEndReads{nullptr};
 
 using Clock = std::chrono::steady_clock;
 
@@ -43,6 +45,10 @@ bool MoveNoReplace(const std::string& from, const std::string& to) {
     if (::link(from.c_str(), to.c_str()) != 0) return false;
     ::unlink(from.c_str());
     return true;
+}
+
+bool IsRedirect(long status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
 struct Transfer {
@@ -60,6 +66,7 @@ struct Transfer {
     long long received = 0;
     long long maxBytes = -1;  // -1: no limit
     std::string retryAfter;   // of the last answer
+    long status = 0;          // of the last answer's status line
     Clock::time_point lastByte;
 };
 
@@ -99,6 +106,8 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
     t->lastByte = Clock::now();
     t->received += (long long)len;
     if (t->abort->load()) return 0;
+    // A redirect's own body ("Moved here") is no part of the picture.
+    if (IsRedirect(t->status)) return len;
     size_t pos = 0;
     if (!t->firstTested) {
         size_t need = CBallThread::kBlockSize - t->firstBlock.size();
@@ -123,6 +132,12 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     constexpr std::string_view kRetry = "retry-after:";
     if (len >= 5 && std::memcmp(data, "HTTP/", 5) == 0) {
         t->retryAfter.clear();
+        // "HTTP/1.1 302 Found": the code after the first space.
+        const char* end = data + len;
+        const char* sp = static_cast<const char*>(std::memchr(data, ' ', len));
+        t->status = 0;
+        for (const char* p = sp ? sp + 1 : end; p < end && *p >= '0' && *p <= '9'; ++p)
+            t->status = t->status * 10 + (*p - '0');
     } else if (len > kRetry.size() && EqualsNoCase(std::string_view(data, kRetry.size()), kRetry)) {
         t->retryAfter.assign(data + kRetry.size(), std::min<size_t>(len - kRetry.size(), 64));
     }
@@ -136,13 +151,44 @@ int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     return idle.count() >= gReadTimeoutMs.load() ? 1 : 0;
 }
 
+// One transfer of easy: through multi when there is one, so that an abort
+// (with curl_multi_wakeup) ends a wait at once; alone otherwise.
+CURLcode Perform(CURL* easy, CURLM* multi, const std::atomic<bool>& abort) {
+    if (!multi || curl_multi_add_handle(multi, easy) != CURLM_OK) return curl_easy_perform(easy);
+    CURLcode result = CURLE_OK;
+    for (int running = 1; running;) {
+        if (curl_multi_perform(multi, &running) != CURLM_OK) {
+            result = CURLE_FAILED_INIT;
+            break;
+        }
+        int left = 0;
+        while (CURLMsg* msg = curl_multi_info_read(multi, &left))
+            if (msg->msg == CURLMSG_DONE && msg->easy_handle == easy) result = msg->data.result;
+        if (!running) break;
+        if (abort.load()) {
+            result = CURLE_ABORTED_BY_CALLBACK;
+            break;
+        }
+        // The progress callback's read time-out is checked at least this
+        // often.
+        curl_multi_poll(multi, nullptr, 0, 100, nullptr);
+    }
+    curl_multi_remove_handle(multi, easy);
+    return result;
+}
+
 }  // namespace
 
 void CBallThread::SetReadTimeoutMs(long ms) { gReadTimeoutMs = ms; }
 
+void CBallThread::SetBetweenEndReadsHook(void (*hook)()) { gBetweenEndReads = hook; }
+
 CBallThread::CBallThread(CSearchState& state, ISearchUi& ui, std::string modeWord)
     : state_(state), ui_(ui), modeWord_(std::move(modeWord)) {
     EnsureCurlGlobalInit();
+    multi_ = curl_multi_init();
+    // The connection kept open between pictures lives in the multi handle.
+    if (multi_) curl_multi_setopt(multi_, CURLMOPT_MAXCONNECTS, 2L);
 }
 
 CBallThread::~CBallThread() {
@@ -152,11 +198,15 @@ CBallThread::~CBallThread() {
     } catch (...) {
     }
     if (easy_) curl_easy_cleanup(easy_);
+    if (multi_) curl_multi_cleanup(multi_);
 }
 
 void CBallThread::Abort() {
     abort_ = true;
     state_.gate.WakeAll();
+    // A transfer waiting for its server sees the flag now, not at curl's
+    // next progress call.
+    if (multi_) curl_multi_wakeup(multi_);
 }
 
 void CBallThread::Step() {
@@ -166,18 +216,26 @@ void CBallThread::Step() {
     }
     const int index = state_.queue.TakeNext(kCommitWindow);
     if (index < 0) {
-        if (state_.queue.Finished() >= state_.queue.Queued()) {
+        // The crawl sets the idle flag only after it queued its last
+        // picture, so the flag is read first: a queue found drained after
+        // that is drained for good. (The other order could take pictures
+        // queued between the two reads for none.)
+        const bool crawlEnded = state_.idleFlag.load();
+        if (auto hook = gBetweenEndReads.load()) hook();
+        if (crawlEnded && state_.queue.Finished() >= state_.queue.Queued()) {
             // Drained (or nothing was ever queued). The first worker to find
             // it so after the crawl ended reports the end and leaves.
             bool expected = true;
             if (state_.idleFlag.compare_exchange_strong(expected, false)) {
+                state_.batch.Flush();
                 state_.record.Close();
                 ui_.DownloadsEnded();
                 PostCommand(kStop);
                 return;
             }
         }
-        state_.queue.WaitForWork(kIdleSleepMs);
+        state_.batch.FlushIfDue();
+        state_.queue.WaitForEntries(kIdleSleepMs);
         return;
     }
     const CPictureQueue::Entry e = state_.queue.At(index);
@@ -188,7 +246,10 @@ std::string CBallThread::Download(const std::string& address, const std::string&
                                   const std::string& localName) {
     const int index = state_.queue.TakeNext(std::numeric_limits<int>::max());
     if (index < 0) return {};
-    return RunEntry(index, address, folder, localName);
+    std::string result = RunEntry(index, address, folder, localName);
+    // One picture on its own: its record is written before this returns.
+    state_.batch.Flush();
+    return result;
 }
 
 std::string CBallThread::RunEntry(int index, const std::string& address, const std::string& folder,
@@ -210,17 +271,6 @@ std::string CBallThread::RunEntry(int index, const std::string& address, const s
 }
 
 namespace {
-
-// The final name a local name asks for: '*' cannot stay in a name, and the
-// replacement comes first so that the existence test sees the name really used.
-std::string PlainName(const std::string& localName) {
-    std::string name = FitFileName(localName);
-    for (char& c : name)
-        if (c == '*') c = 'x';
-    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
-        name = "unknown.fil";
-    return name;
-}
 
 // Whether two files hold the same bytes.
 bool SameBytes(const std::string& a, const std::string& b) {
@@ -252,7 +302,7 @@ std::optional<CPictureQueue::Arrival> CBallThread::Fetch(const std::string& addr
     lastTransferBytes_ = 0;
     if (modeWord_ == "continue" && state_.IsDownloadedAddress(address)) return std::nullopt;
 
-    const std::string name = PlainName(localName);
+    const std::string name = PictureFileName(localName);
     std::string base, ext;
     SplitFileName(name, base, ext);
     std::string tempName = base + ".down";
@@ -271,8 +321,8 @@ std::optional<CPictureQueue::Arrival> CBallThread::Fetch(const std::string& addr
     }
     // Most pictures then reach the file in one or two writes (the buffer
     // outlives the fclose below).
-    std::vector<char> fileBuffer(64 * 1024);
-    std::setvbuf(file, fileBuffer.data(), _IOFBF, fileBuffer.size());
+    if (!fileBuffer_) fileBuffer_.reset(new char[kFileBufferBytes]);
+    std::setvbuf(file, fileBuffer_.get(), _IOFBF, kFileBufferBytes);
 
     const bool advanced = state_.mode == "advancedweb";
     const long long minBytes = (long long)state_.imageMinKb * 1024;
@@ -286,11 +336,20 @@ std::optional<CPictureQueue::Arrival> CBallThread::Fetch(const std::string& addr
     if (SplitUrl(address, parts)) scheme = ToLower(parts.scheme);
     if ((scheme == "http" || scheme == "https") && !easy_) easy_ = curl_easy_init();
     if ((scheme == "http" || scheme == "https") && easy_) {
-        const std::string host = HostKey(parts);
-        const std::string wire = EncodeForRequest(address);
-        // A server that asks us to come back later is asked once more, after
-        // the wait it named.
-        for (int attempt = 0; attempt < 2; ++attempt) {
+        // Redirects are followed here rather than by libcurl: each hop is a
+        // request to its own host and waits for that host's turn, so a
+        // redirect to another host never escapes its limit.
+        std::string current = address;
+        int hops = 0;
+        bool retried = false;
+        for (;;) {
+            UrlParts hop;
+            if (!SplitUrl(current, hop)) {
+                error = "Unsupported address";
+                break;
+            }
+            const std::string host = HostKey(hop);
+            const std::string wire = EncodeForRequest(current);
             t = Transfer{};
             t.abort = &abort_;
             t.png = state_.filter.png;
@@ -307,9 +366,7 @@ std::optional<CPictureQueue::Arrival> CBallThread::Fetch(const std::string& addr
             curl_easy_reset(easy_);
             curl_easy_setopt(easy_, CURLOPT_URL, wire.c_str());
             curl_easy_setopt(easy_, CURLOPT_PROTOCOLS_STR, "http,https");
-            curl_easy_setopt(easy_, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-            curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 1L);
-            curl_easy_setopt(easy_, CURLOPT_MAXREDIRS, 10L);
+            curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 0L);
             const std::string agent = state_.userAgent.empty() ? kAgentName : state_.userAgent;
             curl_easy_setopt(easy_, CURLOPT_USERAGENT, agent.c_str());
             curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
@@ -322,19 +379,38 @@ std::optional<CPictureQueue::Arrival> CBallThread::Fetch(const std::string& addr
             curl_easy_setopt(easy_, CURLOPT_NOPROGRESS, 0L);
             curl_easy_setopt(easy_, CURLOPT_XFERINFOFUNCTION, &OnProgress);
             curl_easy_setopt(easy_, CURLOPT_XFERINFODATA, &t);
-            const CURLcode rc = curl_easy_perform(easy_);
+            const CURLcode rc = Perform(easy_, multi_, abort_);
             curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &status);
+            std::string next;
+            if (rc == CURLE_OK && IsRedirect(status)) {
+                char* location = nullptr;
+                curl_easy_getinfo(easy_, CURLINFO_REDIRECT_URL, &location);
+                if (location) next = location;
+            }
             // A body shorter than one block is tested when it is complete.
-            if (rc == CURLE_OK && !t.firstTested && !t.firstBlock.empty()) TestFirstBlock(t);
+            if (rc == CURLE_OK && next.empty() && !t.firstTested && !t.firstBlock.empty())
+                TestFirstBlock(t);
             const bool ownStop = t.isPage || t.tooBig;
             if (rc != CURLE_OK && !ownStop) error = errbuf[0] ? errbuf : curl_easy_strerror(rc);
             curl_easy_setopt(easy_, CURLOPT_ERRORBUFFER, nullptr);
             lastTransferBytes_ += t.received;
-            if (attempt > 0 || (status != 429 && status != 503) || abort_.load()) break;
+            if (abort_.load()) break;
+            if (!next.empty()) {
+                UrlParts to;
+                const std::string toScheme = SplitUrl(next, to) ? ToLower(to.scheme) : "";
+                if ((toScheme != "http" && toScheme != "https") || ++hops > kMaxRedirects) {
+                    error = "Redirected too often, or to an address that is no web address";
+                    break;
+                }
+                current = next;
+                continue;  // nothing of a redirect's own body was kept
+            }
+            if (retried || (status != 429 && status != 503)) break;
             const int wait = RetryAfterSeconds(t.retryAfter);
             if (wait < 0) break;
             // The other transfers to this host wait too; those to other hosts
             // go on.
+            retried = true;
             state_.gate.HoldOff(host, Clock::now() + std::chrono::seconds(wait));
             std::fflush(file);
             if (::ftruncate(::fileno(file), 0) != 0 || std::fseek(file, 0, SEEK_SET) != 0) break;
@@ -342,15 +418,14 @@ std::optional<CPictureQueue::Arrival> CBallThread::Fetch(const std::string& addr
     } else {
         error = "Unsupported address";
     }
-    // The picture reaches the disk before it takes its final name: a crash
-    // after the rename never leaves a picture cut short under that name.
+    // The picture is whole in its file before it takes its final name, so a
+    // killed run never leaves one cut short under that name; its record
+    // line waits for the sync of its batch (CRecordBatch), which makes it
+    // durable against a power cut too.
     bool writeOk = !t.writeFailed && std::fflush(file) == 0;
     if (!writeOk && !t.writeErrno) t.writeErrno = errno;
-    if (writeOk && ::fdatasync(::fileno(file)) != 0) {
-        writeOk = false;
-        t.writeErrno = errno;
-    }
     writeOk = std::fclose(file) == 0 && writeOk;
+    if (!writeOk && !t.writeErrno) t.writeErrno = errno;
 
     auto discard = [&](std::string why) {
         ::unlink(tempPath.c_str());
@@ -384,10 +459,17 @@ void CBallThread::Commit(CPictureQueue::Arrival& a) {
     int suffix = 0;
     std::string finalName = a.localName;
     // Into place: a rename within the folder that never replaces a file; a
-    // taken name moves on to the next suffix.
+    // taken name moves on to the next suffix. The search for a free name is
+    // bounded: every later picture waits for this commit.
     while (!MoveNoReplace(a.tempPath, folder + finalName)) {
-        if (errno != EEXIST) {
+        if (errno != EEXIST || suffix >= kMaxNameSuffix) {
+            const int error = errno;
             ::unlink(a.tempPath.c_str());
+            ui_.Log("Not saved: " + a.address + ": no free name for " + a.localName + " (" +
+                    (error == EEXIST ? std::string("every suffix up to ") +
+                                           std::to_string(kMaxNameSuffix) + " is taken"
+                                     : std::string(std::strerror(error))) +
+                    ")");
             return;
         }
         // A continued project may find the picture an earlier run saved but
@@ -402,16 +484,23 @@ void CBallThread::Commit(CPictureQueue::Arrival& a) {
     }
 
     const std::string sizeText = SizeText(a.bytes);
-    store::Credit credit;
-    if (state_.CreditFor(a.address, credit))
-        store::AppendCreditLine(folder, finalName, credit, a.address);
     state_.AddDownloaded(DownloadedPicture{finalName, a.address, sizeText});
     const int count = state_.DownloadedCount();
     ui_.PictureSaved(count);
     ui_.SetPaneText(ISearchUi::kDownloadPane, "Image Download:" + std::to_string(count));
-    const std::string statusText = std::to_string(count) + "**" + state_.ElapsedText();
-    state_.SetStatusText(statusText);
-    state_.record.UpdateStatusAndAppend(folder, statusText, finalName, sizeText, a.address);
+    // The picture is in place and shown; its record waits for the batch's
+    // sync, so it never lists a picture that is not on the disk.
+    CRecordBatch::Line line;
+    line.folder = folder;
+    line.localName = finalName;
+    line.sizeText = sizeText;
+    line.address = a.address;
+    line.hasCredit = state_.CreditFor(a.address, line.credit);
+    if (state_.writesStatusLine) {
+        line.statusText = std::to_string(count) + "**" + state_.ElapsedText();
+        state_.SetStatusText(line.statusText);
+    }
+    state_.batch.Add(std::move(line));
 }
 
 void StopWorkers(std::vector<std::unique_ptr<CBallThread>>& workers) {
@@ -433,8 +522,11 @@ void StopWorkers(std::vector<std::unique_ptr<CBallThread>>& workers) {
     // if the queue was reset under the workers. Its file goes all the same.
     std::unordered_set<CSearchState*> states;
     for (auto& w : workers) states.insert(&w->State());
-    for (CSearchState* s : states)
+    for (CSearchState* s : states) {
         for (const std::string& path : s->queue.TakeWaitingArrivals()) ::unlink(path.c_str());
+        // What was saved before the stop is recorded.
+        s->batch.Flush();
+    }
     workers.clear();
 }
 

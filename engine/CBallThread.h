@@ -32,6 +32,11 @@ public:
     // How far past the oldest unfinished entry a worker may take: what
     // arrived early waits in its temporary file for its turn.
     static constexpr int kCommitWindow = 64;
+    // The suffixes a picture may try for a free name ("a_1.jpg" ...) before
+    // it is dropped.
+    static constexpr int kMaxNameSuffix = 1000;
+    // Redirects one picture may follow.
+    static constexpr int kMaxRedirects = 10;
     static constexpr const char* kAgentName = "Pelquinar";
 
     // modeWord: "continue" for a continued project, "new" otherwise.
@@ -56,6 +61,10 @@ public:
 
     // A worker that hears nothing for this long gives the picture up.
     static void SetReadTimeoutMs(long ms);
+    // For tests of the end of the downloads: called on the worker's thread
+    // between its reading of the crawl's idle flag and its test for a drained
+    // queue (nullptr: nothing).
+    static void SetBetweenEndReadsHook(void (*hook)());
 
 protected:
     void Step() override;
@@ -80,6 +89,14 @@ private:
     std::atomic<bool> abort_{false};
     std::atomic<long long> lastTransferBytes_{0};
     CURL* easy_ = nullptr;  // worker thread only
+    // The temporary file's buffer, made once for the worker's life (not
+    // cleared for every picture).
+    static constexpr size_t kFileBufferBytes = 64 * 1024;
+    std::unique_ptr<char[]> fileBuffer_;
+    // Drives easy_, so that Abort wakes a transfer that waits for a silent
+    // server at once (curl_multi_wakeup may be called from any thread);
+    // made with the object, used by the worker thread.
+    CURLM* multi_ = nullptr;
 };
 
 // Ends a set of workers: each is told to stop, every transfer in flight is

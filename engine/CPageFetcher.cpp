@@ -434,11 +434,6 @@ bool WriteFile(const std::string& path, const char* buffer, int size, bool repla
     return ok;
 }
 
-bool IsPlainFileName(std::string_view name) {
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
-           name.size() <= 255;
-}
-
 }  // namespace
 
 int CPageFetcher::SavePage(const std::string& localName, const std::string& folder,
@@ -494,10 +489,11 @@ void CPageFetcher::LocalName(std::string& address, std::string& localName,
     const size_t filePart = FilePartOf(candidate).size();
     if (filePart > kMaxFileNameBytes)
         candidate = FitFileName(candidate.substr(0, filePart)) + candidate.substr(filePart);
-    // "." and ".." would name the folder itself or its parent, and a name
-    // that is all fragment ("#.html") would name no file at all.
+    // "." and ".." would name the folder itself or its parent, a name that
+    // is all fragment ("#.html") would name no file at all, and a control
+    // byte would cut the path short.
     const std::string_view file = FilePartOf(candidate);
-    if (file.empty() || file == "." || file == "..") candidate.clear();
+    if (!IsPlainFileName(file)) candidate.clear();
 
     if (candidate.empty()) {
         candidate = isPage ? "index.htm" : "unknown.fil";

@@ -38,6 +38,7 @@ void CPelquinarDoc::EndSearch() {
         // registries and the page buffer it works on.
         stop_ = true;
         fetcher_.SetCancel(true);
+        CancelPrefetch();
         JoinCrawl();
     }
 }
@@ -51,8 +52,6 @@ void CPelquinarDoc::StartSearch(const std::string& startAddress, const std::stri
     state_.visited.clear();
     state_.visitedSet.clear();
     failedPages_.clear();
-    // Only a continued project has earlier pages; a new search starts empty.
-    if (!state_.continueFlag.load()) earlierPages_.clear();
     stop_ = false;
     fetcher_.SetCancel(false);
     state_.idleFlag = false;
@@ -68,16 +67,12 @@ void CPelquinarDoc::StartSearch(const std::string& startAddress, const std::stri
     state_.gate.SetLimits(state_.transfersAtOnce, state_.hostConnections);
     fetcher_.SetGate(&state_.gate);
     std::string modeWord = state_.continueFlag.exchange(false) ? "continue" : "new";
+    continued_ = modeWord == "continue";
     for (int i = 0; i < kWorkersPerSearch; ++i) AddDownloadWorker(modeWord);
 
     crawling_ = true;
     startPageFailed_ = false;
     crawlThread_ = std::thread([this] { CrawlThreadProc(); });
-}
-
-void CPelquinarDoc::SetEarlierPages(std::unordered_map<std::string, std::string> fileToAddress) {
-    earlierPages_.clear();
-    for (auto& [file, address] : fileToAddress) earlierPages_[file] = CItemRegistry::KeyOf(address);
 }
 
 std::string CPelquinarDoc::StartPageError() const {
@@ -101,8 +96,14 @@ void CPelquinarDoc::RemoveLeftoverTemporaryFiles(const std::string& folder) {
     }
 }
 
+void CPelquinarDoc::CancelPrefetch() {
+    std::lock_guard<std::mutex> lock(prefetchMutex_);
+    if (prefetcher_) prefetcher_->Cancel();
+}
+
 void CPelquinarDoc::OnStop() {
     fetcher_.SetCancel(true);
+    CancelPrefetch();
     stop_ = true;
     for (int timer : {ISearchUi::kClockTimer, ISearchUi::kPageTimer, ISearchUi::kFoundTimer,
                       ISearchUi::kDownloadTimer})

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -22,6 +23,7 @@
 #include "engine/CContentsPage.h"
 #include "engine/CItemRegistry.h"
 #include "engine/CPageFetcher.h"
+#include "engine/CPagePrefetcher.h"
 #include "engine/CSearchState.h"
 #include "engine/ISearchUi.h"
 #include "engine/SearchService.h"
@@ -61,6 +63,9 @@ public:
     // that six transfers at once never run dry while the next page is
     // fetched, few enough that Stop has little to throw away.
     static constexpr int kQueueAhead = 8 * kWorkersPerSearch;
+    // How far ahead the walk's next pages are listed for the pages fetched
+    // ahead: answers held for pages beyond it are dropped.
+    static constexpr size_t kMaxPagesForeseen = 32;
 
     CPelquinarDoc(CSearchState& state, ISearchUi& ui);
     ~CPelquinarDoc();
@@ -83,6 +88,8 @@ public:
     static void RemoveLeftoverTemporaryFiles(const std::string& folder);
     // The Stop command.
     void OnStop();
+    // Stops the pages fetched ahead at once. Any thread.
+    void CancelPrefetch();
     // Stop is enabled exactly while a search runs.
     bool CanStop() const { return !state_.idleFlag.load(); }
     void StopDownloads();
@@ -119,15 +126,19 @@ public:
     void AdmitScannedLinks(const std::vector<std::string>& links, LevelRecord& level);
     void AdmitScannedPictures(const std::vector<std::string>& pictures, LevelRecord& level);
 
+    // For tests: called on the crawl thread when the walk reaches a page,
+    // before it is fetched (or taken from those fetched ahead). Set before
+    // StartSearch.
+    void SetPageReachedHook(std::function<void(const std::string& address)> hook) {
+        pageReachedHook_ = std::move(hook);
+    }
+    // What fetching pages ahead did in the last crawl (zero when it was off).
+    CPagePrefetcher::Counts PrefetchCounts() const;
+
     CPageFetcher& Fetcher() { return fetcher_; }
     const std::string& PageTitle() const { return pageTitle_; }
     CSearchState& State() { return state_; }
     ISearchUi& Ui() { return ui_; }
-
-    // Pages an earlier run of this project saved (file name, address): a
-    // continued search may write such a page's file again. Set before
-    // StartSearch; StartSearch of a new search clears it.
-    void SetEarlierPages(std::unordered_map<std::string, std::string> fileToAddress);
 
 private:
     enum class PageOutcome { kFailed, kFetched, kSaved };
@@ -135,7 +146,23 @@ private:
     // Fetches, scans and saves one page. localName comes back changed when
     // its file name was taken.
     PageOutcome ProcessPage(std::string& address, std::string& localName, LevelRecord& level);
-    bool IsEarlierCopyOf(const std::string& file, const std::string& address) const;
+    // Whether a page may be written over file: only a file the project's
+    // record lists as a page (of this run or an earlier one into the
+    // folder), never the record, the contents page or a picture.
+    bool MayReplacePage(const std::string& file) const;
+    // Saves the page buffer's size bytes as localName (changed when its name
+    // was taken); true when the page is in the folder.
+    bool SavePage(std::string& localName, int size);
+    // The pages the walk visits after address, the page it is about to
+    // visit: the rest of each level's links from the deepest level up, those
+    // not visited yet.
+    std::vector<std::string> NextPages(const std::string& address, size_t most) const;
+    // Fetches address into the page buffer, or takes its answer fetched ahead.
+    int FetchPage(std::string& address, int& size);
+    // What the project's record says of earlier runs into the folder: their
+    // pages (for MayReplacePage) and, for a continued search, the credits of
+    // the pictures they saved (for the contents page).
+    void ReadEarlierRuns();
     void QueuePicture(const std::string& picture, bool& leave);
     // Queues a picture of an open service (thumbnail and, when asked, big
     // picture) with its credits.
@@ -158,7 +185,14 @@ private:
     int currentDepth_ = 0;
     std::vector<char> pageBuffer_;
     std::unordered_set<std::string> failedPages_;  // requested addresses whose fetch failed
-    std::unordered_map<std::string, std::string> earlierPages_;  // file -> address key
+    std::unordered_set<std::string> pageFiles_;    // files the record lists as pages
+    bool continued_ = false;                       // this search continues a project
+    std::string fetchFailure_;                     // why the last page fetch failed
+    std::function<void(const std::string&)> pageReachedHook_;
+    // Made and ended by the crawl thread; OnStop cancels it from the UI thread.
+    mutable std::mutex prefetchMutex_;
+    std::unique_ptr<CPagePrefetcher> prefetcher_;
+    CPagePrefetcher::Counts prefetchCounts_;
     std::string pageTitle_;
     std::string pageProblem_;                    // why the last page was unusable, or ""
     std::vector<ServiceResult> serviceResults_;  // of the last service page

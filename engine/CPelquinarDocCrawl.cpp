@@ -17,11 +17,26 @@ int CPelquinarDoc::CrawlThreadProc() {
     std::string address = startAddress_;
     fetcher_.OpenSession(state_.useProxy, state_.proxy);
     fetcher_.SetUserAgent(state_.userAgent);
+    // An open service's result pages come one after the other, spaced out
+    // as its rules ask: they are never fetched ahead.
+    if (state_.pagesAhead > 0 && state_.service == SearchService::kHtml) {
+        CPagePrefetcher::Settings settings;
+        settings.useProxy = state_.useProxy;
+        settings.proxy = state_.proxy;
+        settings.userAgent = state_.userAgent;
+        settings.gate = &state_.gate;
+        auto prefetcher =
+            std::make_unique<CPagePrefetcher>(state_.pagesAhead, 2 * state_.pagesAhead, settings);
+        std::lock_guard<std::mutex> lock(prefetchMutex_);
+        prefetcher_ = std::move(prefetcher);
+        if (stop_.load()) prefetcher_->Cancel();
+    }
     state_.SetProjectFolder(projectFolder_);
     store::CreateProjectFile(projectFolder_, state_.header);
     state_.record.Open(projectFolder_);
     contents_.Open(projectFolder_);
     RegisterPage(CContentsPage::kRegistryKey, CContentsPage::kFileName, 0);
+    ReadEarlierRuns();
 
     // The level stack grows as the walk descends: a large depth setting costs
     // nothing until a site is that deep.
@@ -33,7 +48,7 @@ int CPelquinarDoc::CrawlThreadProc() {
     while (currentDepth_ >= 0 && !stop_.load()) {
         // Keep a bounded number of pictures ahead of the download workers.
         if (state_.queue.Pending() > kQueueAhead) {
-            state_.queue.WaitForWork(30);
+            state_.queue.WaitForRoom(30);
             continue;
         }
         int d = currentDepth_;
@@ -44,6 +59,8 @@ int CPelquinarDoc::CrawlThreadProc() {
         }
         std::string localName;
         fetcher_.LocalName(address, localName, pages_, true);
+        if (prefetcher_) prefetcher_->Want(NextPages(address, kMaxPagesForeseen));
+        if (pageReachedHook_) pageReachedHook_(address);
         const std::string before = address;
         int n = 0;
         const PageOutcome outcome = ProcessPage(address, localName, levels_[size_t(currentDepth_)]);
@@ -81,7 +98,7 @@ int CPelquinarDoc::CrawlThreadProc() {
                     ui_.StopActivityTimer(timer);
                 {
                     std::lock_guard<std::mutex> lock(errorMutex_);
-                    startPageError_ = pageProblem_.empty() ? fetcher_.FailureText() : pageProblem_;
+                    startPageError_ = pageProblem_.empty() ? fetchFailure_ : pageProblem_;
                     if (startPageError_.empty()) startPageError_ = "the page could not be fetched";
                 }
                 stop_ = true;
@@ -108,6 +125,21 @@ int CPelquinarDoc::CrawlThreadProc() {
         }
     }
 
+    {
+        // Answers still under way or waiting are dropped at once.
+        std::unique_ptr<CPagePrefetcher> prefetcher;
+        {
+            std::lock_guard<std::mutex> lock(prefetchMutex_);
+            prefetcher.swap(prefetcher_);
+        }
+        if (prefetcher) {
+            prefetcher->Stop();
+            const CPagePrefetcher::Counts counts = prefetcher->Stats();
+            prefetcher.reset();
+            std::lock_guard<std::mutex> lock(prefetchMutex_);
+            prefetchCounts_ = counts;
+        }
+    }
     contents_.Close();
     ClearRegistries();
     fetcher_.CloseSession();
@@ -124,9 +156,7 @@ int CPelquinarDoc::CrawlThreadProc() {
 std::string CPelquinarDoc::UniquePictureName(const std::string& wanted) {
     // The file name rules of every picture: one file of the project folder,
     // short enough, and not the name of another picture of the search.
-    std::string name = FitFileName(wanted);
-    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
-        name = "unknown.fil";
+    std::string name = PictureFileName(wanted);
     std::string base, ext;
     SplitFileName(name, base, ext);
     for (int n = 1; pictures_.HasLocalName(name); ++n) name = base + "__" + std::to_string(n) + ext;
@@ -237,7 +267,7 @@ CPelquinarDoc::PageOutcome CPelquinarDoc::ProcessPage(std::string& address, std:
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         lastServicePage_ = std::chrono::steady_clock::now();
     }
-    int rc = fetcher_.Fetch(address, pageBuffer_.data(), size, true);
+    int rc = FetchPage(address, size);
     if (rc == CPageFetcher::kCancelled) {
         failedPages_.insert(requested);
         return PageOutcome::kFailed;
@@ -262,10 +292,7 @@ CPelquinarDoc::PageOutcome CPelquinarDoc::ProcessPage(std::string& address, std:
             pageTitle_ = ServiceTitle(state_.service) + ": " + keywords_ + " (page " +
                          std::to_string(state_.visited.size()) + ")";
             localName = "results" + std::to_string(state_.visited.size()) + ".json";
-            saved = fetcher_.SaveNewPage(localName, projectFolder_, pageBuffer_.data(), size,
-                                         pages_, [this, &address](const std::string& file) {
-                                             return IsEarlierCopyOf(file, address);
-                                         }) == CPageFetcher::kSuccess;
+            saved = SavePage(localName, size);
             if (!page.next.empty() && AdmitLink(page.next)) level.AddLink(page.next);
             serviceResults_ = std::move(page.results);
         }
@@ -281,12 +308,7 @@ CPelquinarDoc::PageOutcome CPelquinarDoc::ProcessPage(std::string& address, std:
         scanner.SetExtraPictureTypes(state_.filter.png, state_.filter.webp);
         scanner.Scan(pageBuffer_.data(), size);
         pageTitle_ = scanner.Title();
-        // A page never replaces a file it did not make: its name is taken
-        // anew when another file holds it.
-        saved = fetcher_.SaveNewPage(localName, projectFolder_, pageBuffer_.data(), size, pages_,
-                                     [this, &address](const std::string& file) {
-                                         return IsEarlierCopyOf(file, address);
-                                     }) == CPageFetcher::kSuccess;
+        saved = SavePage(localName, size);
         AdmitScannedLinks(scanner.Links(), level);
         AdmitScannedPictures(scanner.Pictures(), level);
     } else {
@@ -300,15 +322,89 @@ CPelquinarDoc::PageOutcome CPelquinarDoc::ProcessPage(std::string& address, std:
     return saved ? PageOutcome::kSaved : PageOutcome::kFetched;
 }
 
-bool CPelquinarDoc::IsEarlierCopyOf(const std::string& file, const std::string& address) const {
+std::vector<std::string> CPelquinarDoc::NextPages(const std::string& address, size_t most) const {
+    // A page visited before is not fetched again (the walk only looks it
+    // up); a known page is fetched under its key, as the walk does.
+    std::vector<std::string> next;
+    if (!state_.visitedSet.count(address)) next.push_back(address);
+    for (int k = currentDepth_ - 1; k >= 0 && next.size() < most; --k) {
+        const LevelRecord& level = levels_[size_t(k)];
+        for (size_t i = size_t(level.cursor) + 1; i < level.links.size() && next.size() < most;
+             ++i) {
+            const std::string& link = level.links[i];
+            const bool upper =
+                std::any_of(link.begin(), link.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+            if (upper) {
+                std::string key = ToLower(link);
+                if (pages_.Find(key)) {
+                    if (!state_.visitedSet.count(key)) next.push_back(std::move(key));
+                    continue;
+                }
+            }
+            if (!state_.visitedSet.count(link)) next.push_back(link);
+        }
+    }
+    return next;
+}
+
+int CPelquinarDoc::FetchPage(std::string& address, int& size) {
+    CPagePrefetcher::Page ahead;
+    if (prefetcher_ && prefetcher_->Take(address, ahead)) {
+        address = ahead.address;
+        fetchFailure_ = ahead.failure;
+        size = int(ahead.body.size());
+        std::copy(ahead.body.begin(), ahead.body.end(), pageBuffer_.begin());
+        pageBuffer_[size_t(size)] = '\0';
+        return ahead.rc;
+    }
+    const int rc = fetcher_.Fetch(address, pageBuffer_.data(), size, true);
+    fetchFailure_ = fetcher_.FailureText();
+    return rc;
+}
+
+CPagePrefetcher::Counts CPelquinarDoc::PrefetchCounts() const {
+    std::lock_guard<std::mutex> lock(prefetchMutex_);
+    return prefetchCounts_;
+}
+
+bool CPelquinarDoc::SavePage(std::string& localName, int size) {
+    // A page never replaces a file the project did not make as a page: its
+    // name is taken anew when another file holds it. A page reached under a
+    // second address (an alias, a redirect), or again by a later run, writes
+    // over its own copy.
+    const bool saved = fetcher_.SaveNewPage(localName, projectFolder_, pageBuffer_.data(), size,
+                                            pages_, [this](const std::string& file) {
+                                                return MayReplacePage(file);
+                                            }) == CPageFetcher::kSuccess;
+    if (saved) pageFiles_.insert(std::string(FilePartOf(localName)));
+    return saved;
+}
+
+bool CPelquinarDoc::MayReplacePage(const std::string& file) const {
     // The record and the contents page are never a page's copy, whatever an
     // earlier run wrote about them.
     if (file == store::kProjectFileName || EqualsNoCase(file, CContentsPage::kFileName))
         return false;
     std::string ext = ToLower(file.substr(std::min(file.size(), file.rfind('.'))));
     if (ext != ".htm" && ext != ".html" && ext != ".json") return false;
-    auto it = earlierPages_.find(file);
-    return it != earlierPages_.end() && it->second == CItemRegistry::KeyOf(address);
+    if (pictures_.HasLocalName(file) || state_.IsDownloadedName(file)) return false;
+    return pageFiles_.count(file) != 0;
+}
+
+void CPelquinarDoc::ReadEarlierRuns() {
+    pageFiles_.clear();
+    const store::BrowsedProject earlier = store::ReadProjectForBrowsing(projectFolder_);
+    for (const auto& page : earlier.pages)
+        pageFiles_.insert(page.localName.substr(0, page.localName.find('#')));
+    if (!continued_) return;
+    // The contents page is written anew by every run: the credits of the
+    // pictures earlier runs saved go in again (credits.txt keeps them), in
+    // the order they were saved. Pictures queued again by this run get
+    // theirs as they are queued.
+    std::unordered_set<std::string> listed;
+    for (const auto& [name, credit] : store::ReadCreditLines(projectFolder_))
+        if (state_.IsDownloadedName(name) && listed.insert(name).second)
+            contents_.AddCreditEntry(name, credit);
 }
 
 }  // namespace pq

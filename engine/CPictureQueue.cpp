@@ -34,7 +34,7 @@ void CPictureQueue::Append(const std::string& localName, const std::string& addr
     addresses_.insert(EncodeForRequest(address));
     // The entry is complete before the count shows it.
     queued_.fetch_add(1);
-    changed_.notify_all();
+    entriesCv_.notify_one();
 }
 
 void CPictureQueue::AppendTaken(const std::string& localName, const std::string& address) {
@@ -52,6 +52,7 @@ int CPictureQueue::TakeNext(int window) {
     const int next = taken_.load();
     if (next >= queued_.load() || next - finished_.load() >= window) return -1;
     taken_.fetch_add(1);
+    roomCv_.notify_one();
     return next;
 }
 
@@ -65,14 +66,24 @@ void CPictureQueue::Finish(int index, std::optional<Arrival> arrival, const Comm
         finished_.fetch_add(1);
     }
     std::lock_guard<std::mutex> listLock(mutex_);
-    changed_.notify_all();
+    // One worker may now take an entry the commit window held back, or find
+    // the queue drained; the crawl may queue more.
+    entriesCv_.notify_one();
+    roomCv_.notify_one();
 }
 
-void CPictureQueue::WaitForWork(int ms) {
+void CPictureQueue::WaitForEntries(int ms) {
     std::unique_lock<std::mutex> lock(mutex_);
     const int queued = queued_.load(), finished = finished_.load();
-    changed_.wait_for(lock, std::chrono::milliseconds(ms),
-                      [&] { return queued_.load() != queued || finished_.load() != finished; });
+    entriesCv_.wait_for(lock, std::chrono::milliseconds(ms),
+                        [&] { return queued_.load() != queued || finished_.load() != finished; });
+}
+
+void CPictureQueue::WaitForRoom(int ms) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    const int taken = taken_.load(), finished = finished_.load();
+    roomCv_.wait_for(lock, std::chrono::milliseconds(ms),
+                     [&] { return taken_.load() != taken || finished_.load() != finished; });
 }
 
 std::vector<std::string> CPictureQueue::TakeWaitingArrivals() {

@@ -78,8 +78,12 @@ public:
     // Entries finished so far, from the first on: once it equals Queued(),
     // nothing is in flight or waiting.
     int Finished() const { return finished_.load(); }
-    // Waits up to ms for an entry to be queued or finished.
-    void WaitForWork(int ms);
+    // Workers: waits up to ms for an entry to be queued or finished. One
+    // worker is woken per entry queued or finished, not all of them.
+    void WaitForEntries(int ms);
+    // The crawl: waits up to ms for an entry to be taken or finished (the
+    // pictures waiting have become fewer).
+    void WaitForRoom(int ms);
     // The temporary files of arrivals still waiting for an earlier entry.
     // Left only when workers were stopped mid-way: the caller removes them.
     std::vector<std::string> TakeWaitingArrivals();
@@ -88,7 +92,8 @@ private:
     void MakeRoomLocked();
 
     mutable std::mutex mutex_;
-    std::condition_variable changed_;  // an entry was queued or finished
+    std::condition_variable entriesCv_;  // workers: an entry was queued or finished
+    std::condition_variable roomCv_;     // the crawl: an entry was taken or finished
     std::vector<Entry> entries_;
     std::unordered_set<std::string> addresses_;
     std::atomic<int> queued_{0};

@@ -16,6 +16,7 @@
 
 #include "engine/CHostGate.h"
 #include "engine/CPictureQueue.h"
+#include "engine/CRecordBatch.h"
 #include "engine/SearchService.h"
 #include "store/Credits.h"
 #include "store/ProjectFile.h"
@@ -78,8 +79,16 @@ public:
     // to one host, pages included.
     int transfersAtOnce = 6;
     int hostConnections = CHostGate::kDefaultPerHost;
+    // Pages fetched ahead of the walk (0: one page at a time). Four leave
+    // room among a host's six connections for the pictures.
+    static constexpr int kDefaultPagesAhead = 4;
+    int pagesAhead = kDefaultPagesAhead;
     // The header of a new project.inf.
     store::ProjectHeader header;
+    // Whether a saved picture writes the search's count and clock over line 1
+    // of project.inf. Get Big Pictures adds to a project whose line 1 tells
+    // its own search, and only appends.
+    bool writesStatusLine = true;
 
     // ------------------------------------------------------------------
     std::atomic<bool> keywordFlag{false};
@@ -94,6 +103,8 @@ public:
     // the downloads end (not opened for Get Big Pictures: lines then go
     // through the per-line functions).
     store::ProjectRecord record;
+    // The saved pictures' lines on their way into the record.
+    CRecordBatch batch{record};
 
     // Project folder, copied from the job at crawl start.
     void SetProjectFolder(const std::string& folder);

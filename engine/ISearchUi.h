@@ -33,6 +33,9 @@ public:
     virtual void DownloadsEnded() = 0;
     // An error for the user to see (a worker that could not be started).
     virtual void ReportError(const std::string& message) = 0;
+    // A line for the search's log: something the search left out and why,
+    // worth reading but no reason to interrupt the user.
+    virtual void Log(const std::string& line) = 0;
 };
 
 }  // namespace pq

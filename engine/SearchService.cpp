@@ -186,11 +186,11 @@ void ReadOpenverse(const Json& doc, const std::string& pageAddress, const Pictur
             ++page.skipped;
             continue;
         }
-        std::string name = LastSegment(out.full);
+        std::string name = CleanFileName(LastSegment(out.full));
         if (Lower(ExtensionOf(name)) != ext &&
             !(ext == ".jpg" && Lower(ExtensionOf(name)) == ".jpeg")) {
             const std::string id = Text(r, "id");
-            name = (id.empty() ? std::string("picture") : id) + ext;
+            name = (id.empty() ? std::string("picture") : CleanFileName(id)) + ext;
         }
         out.fileName = name;
         out.credit.title = Text(r, "title");
@@ -247,8 +247,11 @@ void ReadCommons(const Json& doc, const std::string& pageAddress, const PictureT
         }
         std::string title = Text(*p, "title");
         const size_t colon = title.find(':');
-        std::string name = colon == std::string::npos ? title : title.substr(colon + 1);
-        if (name.empty()) name = LastSegment(out.full);
+        // A title may hold any text, a "/" or a NUL among it: the file keeps
+        // its words, never a path or a cut-short name.
+        std::string name =
+            CleanFileName(colon == std::string::npos ? title : title.substr(colon + 1));
+        if (name.empty()) name = CleanFileName(LastSegment(out.full));
         if (Lower(ExtensionOf(name)) != Lower(ext) &&
             !(ext == ".jpg" && Lower(ExtensionOf(name)) == ".jpeg"))
             name += ext;

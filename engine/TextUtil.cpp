@@ -35,6 +35,34 @@ std::string FitFileName(std::string_view name, size_t maxBytes) {
 
 namespace {
 
+bool IsControlByte(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }
+
+}  // namespace
+
+bool IsPlainFileName(std::string_view name) {
+    if (name.empty() || name == "." || name == ".." || name.size() > 255) return false;
+    for (char c : name)
+        if (c == '/' || IsControlByte(c)) return false;
+    return true;
+}
+
+std::string PictureFileName(std::string_view wanted) {
+    std::string name = FitFileName(wanted);
+    for (char& c : name)
+        if (c == '*') c = 'x';
+    if (!IsPlainFileName(name) || name.find('\\') != std::string::npos) name = "unknown.fil";
+    return name;
+}
+
+std::string CleanFileName(std::string_view title) {
+    std::string out(title);
+    for (char& c : out)
+        if (c == '/' || c == '\\' || IsControlByte(c)) c = '_';
+    return out;
+}
+
+namespace {
+
 bool IsAlnum(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }

@@ -71,6 +71,20 @@ inline constexpr size_t kMaxFileNameBytes = 200;
 // they are.
 std::string FitFileName(std::string_view name, size_t maxBytes = kMaxFileNameBytes);
 
+// Whether a name can stand as one file of a project folder: not empty, not
+// "." or "..", no "/", no control byte (a NUL would cut every path made from
+// it short) and no longer than the file system allows.
+bool IsPlainFileName(std::string_view name);
+
+// The name a picture is saved under: fitted to kMaxFileNameBytes, "*" made
+// "x", and "unknown.fil" for a name that cannot be one plain file (a "\" is
+// refused too, since the project's record never lists such a name as a picture).
+std::string PictureFileName(std::string_view wanted);
+
+// A readable file name made of a title: every "/", "\" and control byte
+// becomes "_", so the words around them are kept.
+std::string CleanFileName(std::string_view title);
+
 // Text for an HTML page: markup characters become character references.
 // keepEntities leaves a character reference already in the text ("&amp;",
 // "&#38;") as it is, for text taken from a page's own markup.

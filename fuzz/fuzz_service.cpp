@@ -1,6 +1,6 @@
 // The open services' result pages: any answer is read without a crash, and
-// whatever comes out is usable (web addresses, a file name, a next page of
-// the same service).
+// whatever comes out is usable (web addresses, a plain file name, a next
+// page of the same service).
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
@@ -27,6 +27,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 if (!a->empty() && scheme != "http") std::abort();
             }
             if (r.fileName.empty()) std::abort();
+            // A title becomes one plain file name: no path, nothing that
+            // cuts a path short.
+            for (unsigned char c : r.fileName)
+                if (c == '/' || c == '\\' || c < 0x20 || c == 0x7f) std::abort();
         }
         if (!page.next.empty() && page.next.rfind("http://h/", 0) != 0) std::abort();
     }

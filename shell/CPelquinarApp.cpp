@@ -133,6 +133,11 @@ void CPelquinarApp::Load(const QString& path) {
     if (transfers <= 0 || transfers > kMaxTransfers) transfers = kMaxTransfers;
     hostConnections = ToInt(ReadText(key, "hostconnections"));
     if (hostConnections <= 0 || hostConnections > kMaxHostConnections) hostConnections = 6;
+    {
+        const std::string ahead = ReadText(key, "pagesahead");
+        pagesAhead = ahead.empty() ? 4 : ToInt(ahead);
+        if (pagesAhead < 0 || pagesAhead > kMaxPagesAhead) pagesAhead = 4;
+    }
     maxPages = ToInt(ReadText(key, "maxpages"));
     if (maxPages == 0) maxPages = 1;
     limit = ToInt(ReadText(key, "limit"));
@@ -147,6 +152,7 @@ void CPelquinarApp::Load(const QString& path) {
     contact = ReadText(key, "contact");
     bPng = ReadText(key, "bPng") == "1";
     bWebp = ReadText(key, "bWebp") == "1";
+    bThumbCache = ReadText(key, "bThumbCache") != "0";
     prevWallpaper = ReadText(key, "PrevWallpaper");
     prevTileWallpaper = ReadText(key, "PrevTileWallpaper");
     prevWallpaperStyle = ReadText(key, "PrevWallpaperStyle");
@@ -179,6 +185,7 @@ void CPelquinarApp::Save() {
     key.Write("picturelimit", std::to_string(pictureLimitMb));
     key.Write("transfers", std::to_string(transfers));
     key.Write("hostconnections", std::to_string(hostConnections));
+    key.Write("pagesahead", std::to_string(pagesAhead));
     key.Write("maxpages", std::to_string(maxPages));
     key.Write("limit", std::to_string(limit));
     key.Write("useproxy", useProxy);
@@ -192,6 +199,7 @@ void CPelquinarApp::Save() {
     key.Write("contact", contact);
     key.Write("bPng", bPng ? "1" : "0");
     key.Write("bWebp", bWebp ? "1" : "0");
+    key.Write("bThumbCache", bThumbCache ? "1" : "0");
     key.Write("startdir", startDirSetting);
     key.Write("PrevWallpaper", prevWallpaper);
     key.Write("PrevTileWallpaper", prevTileWallpaper);

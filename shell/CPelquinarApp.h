@@ -40,6 +40,10 @@ public:
     int hostConnections = 6;
     static constexpr int kMaxTransfers = 6;
     static constexpr int kMaxHostConnections = 16;
+    // Pages fetched ahead of the walk, 0 (one page at a time) to 16
+    // ("pagesahead").
+    int pagesAhead = 4;
+    static constexpr int kMaxPagesAhead = 16;
     int maxPages = 0;
     int limit = 0;
     std::string useProxy;
@@ -75,6 +79,9 @@ public:
     // keeps what it always kept).
     bool bPng = false;
     bool bWebp = false;
+    // Thumbnails are looked up in and written to the desktop's shared
+    // thumbnail cache ("bThumbCache", default on; "0" turns it off).
+    bool bThumbCache = true;
 
     std::vector<std::string> items;     // destination folders
     std::vector<std::string> keywords;  // past keyword searches, newest first

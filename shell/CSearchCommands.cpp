@@ -181,6 +181,7 @@ void CSearchCommands::PrepareJob(const std::string& mode) {
     state_.pictureLimitBytes = (long long)std::max(app_.pictureLimitMb, 1) * 1024 * 1024;
     state_.transfersAtOnce = app_.transfers;
     state_.hostConnections = app_.hostConnections;
+    state_.pagesAhead = app_.pagesAhead;
     state_.useProxy = app_.UsesProxy();
     state_.proxy = app_.proxy;
     state_.imageMinKb = app_.imageMinSize;
@@ -383,12 +384,6 @@ SearchStart CSearchCommands::Continue(const std::string& folderIn) {
     }
     state_.SetElapsedText(p.elapsed.empty() ? "00:00:00" : p.elapsed);
     state_.continueFlag = true;
-    // The pages its earlier runs saved are its own: fetched again, they are
-    // written over their old copies rather than beside them.
-    std::unordered_map<std::string, std::string> earlier;
-    for (const auto& page : p.pages)
-        earlier[page.localName.substr(0, page.localName.find('#'))] = page.address;
-    doc_.SetEarlierPages(std::move(earlier));
     s.elapsedSeconds = SecondsOf(p.elapsed);
     s.startAddress = p.url;
     s.keywords = TrimTrailing(p.keywords);

@@ -86,8 +86,8 @@ bool AppendCreditLine(const std::string& folder, const std::string& localName, c
     return (::close(fd) == 0) && ok;
 }
 
-std::map<std::string, Credit> ReadCredits(const std::string& folder) {
-    std::map<std::string, Credit> credits;
+std::vector<std::pair<std::string, Credit>> ReadCreditLines(const std::string& folder) {
+    std::vector<std::pair<std::string, Credit>> credits;
     std::ifstream in(folder + kCreditsFileName, std::ios::binary);
     if (!in) return credits;
     std::string text(kMaxCreditsBytes, '\0');
@@ -102,8 +102,14 @@ std::map<std::string, Credit> ReadCredits(const std::string& folder) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         const std::vector<std::string> f = SplitTabs(line);
         if (f.size() != 9 || f[0].empty()) continue;
-        credits[f[0]] = Credit{f[1], f[2], f[3], f[4], f[5], f[6], f[8]};
+        credits.emplace_back(f[0], Credit{f[1], f[2], f[3], f[4], f[5], f[6], f[8]});
     }
+    return credits;
+}
+
+std::map<std::string, Credit> ReadCredits(const std::string& folder) {
+    std::map<std::string, Credit> credits;
+    for (auto& [name, credit] : ReadCreditLines(folder)) credits[name] = std::move(credit);
     return credits;
 }
 

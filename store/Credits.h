@@ -10,6 +10,8 @@
 
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace pq::store {
 
@@ -42,5 +44,8 @@ bool AppendCreditLine(const std::string& folder, const std::string& localName, c
 // The credits of a folder by file name; empty when there is no file. Lines
 // that do not have nine fields are skipped; at most 4 MB are read.
 std::map<std::string, Credit> ReadCredits(const std::string& folder);
+// The same lines in the order they were written (a name written twice
+// appears twice).
+std::vector<std::pair<std::string, Credit>> ReadCreditLines(const std::string& folder);
 
 }  // namespace pq::store

@@ -122,10 +122,22 @@ std::vector<HistoryEntry> ProjectsOf(const DateGroups& groups, const std::string
 }
 
 bool RemoveProject(const std::string& folder) {
+    // A folder is held with its trailing "/", and "linked/" names what the
+    // link points to: every call below gets the path without it, so a
+    // project that is a link loses the link only.
+    std::string path = folder;
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    if (path.empty()) return false;
     std::error_code ec;
-    // remove_all removes a symbolic link itself, never what it points to.
-    fs::remove_all(folder, ec);
-    return !ec && !fs::exists(fs::symlink_status(folder, ec));
+    const fs::file_status self = fs::symlink_status(path, ec);
+    if (ec) return false;
+    if (fs::is_symlink(self)) {
+        fs::remove(path, ec);
+    } else {
+        // remove_all never follows a link inside: it removes the link.
+        fs::remove_all(path, ec);
+    }
+    return !ec && !fs::exists(fs::symlink_status(path, ec));
 }
 
 }  // namespace pq::store

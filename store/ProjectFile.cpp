@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <fstream>
 #include <mutex>
 
@@ -54,6 +55,39 @@ std::string LowerExtension(const std::string& name) {
 bool FileExists(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// A name an item line may hold: one plain file of the project folder (a
+// page's "#fragment" aside), never a path.
+bool IsOwnFileName(const std::string& name) {
+    if (name.empty() || name == "." || name == "..") return false;
+    for (unsigned char c : name)
+        if (c == '/' || c == '\\' || c < 0x20 || c == 0x7f) return false;
+    return true;
+}
+
+// A page's name without its fragment: the file it was saved as.
+std::string FileOf(const std::string& name) { return name.substr(0, name.find('#')); }
+
+// Whether folder + name is a regular file that stays inside the folder: the
+// program never makes links, so a link there leads out only when its target
+// lies elsewhere.
+bool IsInFolder(const std::string& folder, const std::string& name) {
+    const std::string path = folder + name;
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) return false;
+    if (S_ISREG(st.st_mode)) return true;
+    if (!S_ISLNK(st.st_mode) || !FileExists(path)) return false;
+    char* real = ::realpath(path.c_str(), nullptr);
+    char* base = ::realpath(folder.c_str(), nullptr);
+    bool inside = false;
+    if (real && base) {
+        const std::string r(real), b = std::string(base) + "/";
+        inside = r.compare(0, b.size(), b) == 0 && r.find('/', b.size()) == std::string::npos;
+    }
+    std::free(real);
+    std::free(base);
+    return inside;
 }
 
 // Reads a text file line by line; a line keeps no "\n" and no final "\r".
@@ -128,12 +162,27 @@ ssize_t FirstLineLength(int fd) {
     return -1;
 }
 
+// What goes over line 1 of lineLength bytes for a status: the status filled
+// with spaces to the whole line, so a shorter status leaves no tail of the
+// longer one before it ("1**00:00:00" over "37**01:02:03"). Empty when it
+// does not fit: a longer text (a damaged or foreign line 1) would run into
+// line 2.
+std::string StatusOverLine1(const std::string& statusText, long lineLength) {
+    std::string status = EncodeControls(statusText);
+    if (lineLength < 0 || long(status.size()) > lineLength) return {};
+    status.resize(size_t(lineLength), ' ');
+    return status;
+}
+
 }  // namespace
 
 std::string EncodeControls(std::string_view text) { return PercentEncode(text, IsControl); }
 
 std::string EncodeField(std::string_view text) {
-    return PercentEncode(text, [](unsigned char c) { return c == ' ' || IsControl(c); });
+    // "%" itself too: a name or address holding "%20" of its own must not
+    // read back as a space.
+    return PercentEncode(text,
+                         [](unsigned char c) { return c == ' ' || c == '%' || IsControl(c); });
 }
 
 std::string DecodeField(std::string_view text) {
@@ -144,7 +193,7 @@ std::string DecodeField(std::string_view text) {
             int hi = HexValue(text[i + 1]), lo = HexValue(text[i + 2]);
             if (hi >= 0 && lo >= 0) {
                 unsigned char c = static_cast<unsigned char>(hi * 16 + lo);
-                if (c == ' ' || IsControl(c)) {
+                if (c == ' ' || c == '%' || IsControl(c)) {
                     out += char(c);
                     i += 2;
                     continue;
@@ -228,9 +277,9 @@ bool UpdateStatusAndAppend(const std::string& folder, const std::string& statusT
     // The status goes over the start of line 1 only when it fits there: a
     // longer text (a damaged or foreign line 1) would run into line 2. Such
     // a status is skipped; the item line is still appended.
-    const std::string status = EncodeControls(statusText);
+    const std::string status = StatusOverLine1(statusText, FirstLineLength(fd));
     bool ok = true;
-    if (ssize_t(status.size()) <= FirstLineLength(fd))
+    if (!status.empty())
         ok = ::pwrite(fd, status.data(), status.size(), 0) == ssize_t(status.size());
     ok = ::lseek(fd, 0, SEEK_END) >= 0 && ok;
     ok = ok && WriteAll(fd, line);
@@ -288,14 +337,46 @@ bool ProjectRecord::UpdateStatusAndAppend(const std::string& folder, const std::
         std::lock_guard<std::mutex> lock(mutex_);
         if (appendFd_ >= 0 && folder_ == folder) {
             const std::string line = FormatItemLine("OK", localName, sizeText, address) + "\r\n";
-            const std::string status = EncodeControls(statusText);
+            const std::string status = StatusOverLine1(statusText, firstLineLength_);
             bool ok = true;
-            if (long(status.size()) <= firstLineLength_)
+            if (!status.empty())
                 ok = ::pwrite(statusFd_, status.data(), status.size(), 0) == ssize_t(status.size());
             return WriteAll(appendFd_, line) && ok;
         }
     }
     return store::UpdateStatusAndAppend(folder, statusText, localName, sizeText, address);
+}
+
+bool ProjectRecord::AppendPictureLines(const std::string& folder,
+                                       const std::vector<PictureLine>& lines,
+                                       const std::string& statusText) {
+    std::string text;
+    for (const PictureLine& l : lines)
+        text += FormatItemLine("OK", l.localName, l.sizeText, l.address) + "\r\n";
+    std::lock_guard<std::mutex> lock(mutex_);
+    const bool open = appendFd_ >= 0 && folder_ == folder;
+    int appendFd = appendFd_, statusFd = statusFd_;
+    long firstLine = firstLineLength_;
+    std::unique_lock<std::mutex> writeLock(WriteMutex(), std::defer_lock);
+    if (!open) {
+        writeLock.lock();
+        appendFd = ::open((folder + kProjectFileName).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        statusFd =
+            appendFd >= 0 ? ::open((folder + kProjectFileName).c_str(), O_RDWR | O_CLOEXEC) : -1;
+        firstLine = statusFd >= 0 ? long(FirstLineLength(statusFd)) : -1;
+    }
+    // The lines first: a status never counts a picture whose line is not there.
+    bool ok = appendFd >= 0 && WriteAll(appendFd, text);
+    if (ok && !statusText.empty()) {
+        const std::string status = StatusOverLine1(statusText, firstLine);
+        if (!status.empty())
+            ok = ::pwrite(statusFd, status.data(), status.size(), 0) == ssize_t(status.size());
+    }
+    if (!open) {
+        if (appendFd >= 0) ok = ::close(appendFd) == 0 && ok;
+        if (statusFd >= 0) ::close(statusFd);
+    }
+    return ok;
 }
 
 BrowsedProject ReadProjectForBrowsing(const std::string& folder) {
@@ -329,19 +410,22 @@ BrowsedProject ReadProjectForBrowsing(const std::string& folder) {
             size_t s3 = s2 == std::string::npos ? std::string::npos : line.find(' ', s2 + 1);
             const std::string address =
                 s3 == std::string::npos ? std::string() : DecodeField(line.substr(s3 + 1));
+            // A project's files are plain names in its own folder: a damaged
+            // or foreign line naming anything else is no file of it.
+            if (!IsOwnFileName(name) || !IsOwnFileName(written)) continue;
+            // Lines of older versions hold names unencoded: a name with "%20"
+            // of its own is found as written.
+            const std::string file = FileOf(name);
+            if (!FileExists(folder + file) && FileExists(folder + FileOf(written))) name = written;
             std::string ext = LowerExtension(name);
             // Pages, and the result pages of an open search service.
-            if (ext == ".html" || ext == ".htm" || ext == ".json") {
-                if (line.compare(0, s1, "OK") == 0 && !name.empty())
-                    p.pages.push_back(BrowsedPage{name, address});
+            if (ext == ".html" || ext == ".htm" || ext == ".json" ||
+                ext.find('#') != std::string::npos) {
+                if (line.compare(0, s1, "OK") == 0) p.pages.push_back(BrowsedPage{name, address});
                 continue;
             }
             if (line.compare(0, s1, "**") == 0) continue;
-            // Lines of older versions hold names unencoded: a name with "%20"
-            // of its own is found as written.
-            if (!name.empty() && !FileExists(folder + name) && FileExists(folder + written))
-                name = written;
-            if (name.empty() || !FileExists(folder + name)) continue;
+            if (!IsInFolder(folder, name)) continue;
             BrowsedPicture pic;
             pic.localName = name;
             if (ext == ".jpeg" || ext == ".jpg")

@@ -76,6 +76,15 @@ public:
     bool UpdateStatusAndAppend(const std::string& folder, const std::string& statusText,
                                const std::string& localName, const std::string& sizeText,
                                const std::string& address);
+    // Several "OK" lines of saved pictures at once, appended in one write,
+    // then statusText over line 1 ("" leaves line 1 alone).
+    struct PictureLine {
+        std::string localName;
+        std::string sizeText;
+        std::string address;
+    };
+    bool AppendPictureLines(const std::string& folder, const std::vector<PictureLine>& lines,
+                            const std::string& statusText);
 
 private:
     mutable std::mutex mutex_;

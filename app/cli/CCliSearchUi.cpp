@@ -37,6 +37,13 @@ void CCliSearchUi::ReportError(const std::string& message) {
     std::fprintf(out_, "error: %s\n", message.c_str());
 }
 
+void CCliSearchUi::Log(const std::string& line) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (lineOpen_) std::fputc('\n', out_);
+    lineOpen_ = false;
+    std::fprintf(out_, "note: %s\n", line.c_str());
+}
+
 void CCliSearchUi::PrintProgress(const std::string& elapsed, bool force) {
     std::lock_guard<std::mutex> lock(mutex_);
     std::string counters = panes_[0] + "  " + panes_[1] + "  " + panes_[2];

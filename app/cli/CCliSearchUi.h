@@ -27,6 +27,7 @@ public:
     void PictureSaved(int) override {}
     void DownloadsEnded() override;
     void ReportError(const std::string& message) override;
+    void Log(const std::string& line) override;
 
     // Prints the progress line now (with the elapsed time), if it changed or
     // force is set.

@@ -52,6 +52,10 @@ const char kUsage[] =
     "  --engine google|openverse|commons  (key, advanced-key) the search service (default google)\n"
     "  --transfers N                   pictures fetched at once, 1 to 6 (default: the setting\n"
     "                                  transfers, 6)\n"
+    "  --pages-ahead N                 pages fetched ahead of the walk, 0 to 16; 0 fetches one\n"
+    "                                  page at a time (default: the setting pagesahead, 4)\n"
+    "  --host-connections N            requests to one site at once, 1 to 16 (default: the\n"
+    "                                  setting hostconnections, 6)\n"
     "\n"
     "Settings are read from $PELQUINAR_CONFIG, or $XDG_CONFIG_HOME/Pelquinar/Pelquinar.conf.\n"
     "Exit codes: 0 the search ran, 1 the start page failed, 2 bad usage, 3 no project folder.\n";
@@ -117,8 +121,9 @@ bool Parse(const std::vector<std::string>& args, Command& c, std::string& why) {
         {"advanced-key", {"--engine"}},
         {"continue", {}},
     };
-    static const std::set<std::string> kCommon = {"--start-dir", "--depth", "--search-host",
-                                                  "--transfers"};
+    static const std::set<std::string> kCommon = {"--start-dir",   "--depth",
+                                                  "--search-host", "--transfers",
+                                                  "--pages-ahead", "--host-connections"};
     c.name = args[0];
     auto known = kValueOptions.find(c.name);
     if (known == kValueOptions.end()) {
@@ -176,9 +181,13 @@ void Follow(pq::CPelquinarDoc& doc, pq::CSearchState& state, pq::cli::CCliSearch
     ui.FinishProgress();
 }
 
-void PrintSummary(const pq::CSearchState& state, const std::string& elapsed, bool stopped,
-                  const std::string& folder) {
+void PrintSummary(const pq::CPelquinarDoc& doc, const pq::CSearchState& state,
+                  const std::string& elapsed, bool stopped, const std::string& folder) {
     std::printf("Pages searched: %zu\n", state.visited.size());
+    const pq::CPagePrefetcher::Counts ahead = doc.PrefetchCounts();
+    if (ahead.fetched > 0)
+        std::printf("Pages fetched ahead: %d (%d used, %d dropped)\n", ahead.fetched, ahead.used,
+                    ahead.wasted);
     std::printf("Pictures found: %d\n", state.queue.Queued());
     std::printf("Pictures saved: %d\n", state.DownloadedCount());
     std::printf("Elapsed: %s\n", elapsed.c_str());
@@ -232,7 +241,7 @@ int RunDemo() {
     Follow(doc, state, ui, 0, stopped, elapsed);
     app.Save();
     server.Stop();
-    PrintSummary(state, elapsed, stopped, s.projectFolder);
+    PrintSummary(doc, state, elapsed, stopped, s.projectFolder);
     std::printf("Open %sHalvCon1.htm for the pages, and project.inf for the record.\n",
                 s.projectFolder.c_str());
     return Outcome(doc);
@@ -298,6 +307,17 @@ int main(int argc, char** argv) {
         (!ParseNumber(cmd.values["--transfers"], transfers) || transfers < 1 ||
          transfers > pq::CPelquinarApp::kMaxTransfers))
         return Usage("--transfers takes 1 to " + std::to_string(pq::CPelquinarApp::kMaxTransfers));
+    int pagesAhead = -1, hostConnections = -1;
+    if (cmd.values.count("--pages-ahead") &&
+        (!ParseNumber(cmd.values["--pages-ahead"], pagesAhead) || pagesAhead < 0 ||
+         pagesAhead > pq::CPelquinarApp::kMaxPagesAhead))
+        return Usage("--pages-ahead takes 0 to " +
+                     std::to_string(pq::CPelquinarApp::kMaxPagesAhead));
+    if (cmd.values.count("--host-connections") &&
+        (!ParseNumber(cmd.values["--host-connections"], hostConnections) || hostConnections < 1 ||
+         hostConnections > pq::CPelquinarApp::kMaxHostConnections))
+        return Usage("--host-connections takes 1 to " +
+                     std::to_string(pq::CPelquinarApp::kMaxHostConnections));
     std::string searchHost = cmd.values.count("--search-host") ? cmd.values["--search-host"] : "";
     if (cmd.values.count("--search-host") &&
         (searchHost.empty() || searchHost.find_first_of(" /?#@") != std::string::npos))
@@ -318,7 +338,10 @@ int main(int argc, char** argv) {
     // Overrides for this run only; the saved settings keep their values.
     const int savedLevels = app.maxLevels;
     const int savedTransfers = app.transfers;
+    const int savedAhead = app.pagesAhead, savedConnections = app.hostConnections;
     if (transfers > 0) app.transfers = transfers;
+    if (pagesAhead >= 0) app.pagesAhead = pagesAhead;
+    if (hostConnections > 0) app.hostConnections = hostConnections;
     const std::string savedHost = app.searchHost;
     if (depth >= 0) app.maxLevels = depth;
     if (!searchHost.empty()) app.searchHost = app.serviceHostOverride = searchHost;
@@ -423,7 +446,9 @@ int main(int argc, char** argv) {
     if (cmd.name != "advanced-web") app.maxLevels = savedLevels;
     app.searchHost = savedHost;
     app.transfers = savedTransfers;
+    app.pagesAhead = savedAhead;
+    app.hostConnections = savedConnections;
     app.Save();
-    PrintSummary(state, elapsed, stopped, s.projectFolder);
+    PrintSummary(doc, state, elapsed, stopped, s.projectFolder);
     return Outcome(doc);
 }

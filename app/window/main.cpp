@@ -1,17 +1,26 @@
 // pelquinar: the desktop program. Settings are loaded before the window
-// opens and written after it has closed.
+// opens and written after it has closed. "pelquinar PATH..." shows a folder
+// or a picture's folder; while a window runs, a later start hands its paths
+// to it over the session bus and ends.
 #include <stdlib.h>
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDBusConnection>
 #include <QDir>
 #include <QMessageBox>
+#include <QTimer>
+#include <QWindow>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "app/demo/CDemoServer.h"
 #include "shell/CPelquinarApp.h"
+#include "shell/OpenRequest.h"
+#include "shell/window/CDesktopService.h"
 #include "shell/window/CMainFrame.h"
+#include "shell/window/CPathOpener.h"
 #include "shell/window/CSearchBar.h"
 
 namespace {
@@ -21,6 +30,30 @@ std::string FolderPath(const QString& path) {
     if (f.empty() || f.back() != '/') f += '/';
     return f;
 }
+
+// With PELQUINAR_REPORT_FIRST_FRAME set, "pelquinar: first frame" goes to
+// the standard output once the window's first frame is painted (the start
+// benchmark waits for it).
+class FirstFrameReport : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        auto* window = qobject_cast<QWindow*>(watched);
+        if (e->type() == QEvent::Expose && window && window->isExposed() && !done_) {
+            done_ = true;
+            // The expose is painted and flushed before the next turn of the
+            // event loop.
+            QTimer::singleShot(0, [] {
+                std::printf("pelquinar: first frame\n");
+                std::fflush(stdout);
+            });
+        }
+        return false;
+    }
+
+private:
+    bool done_ = false;
+};
 
 }  // namespace
 
@@ -34,8 +67,11 @@ int main(int argc, char** argv) {
         }
         if (a == "--help" || a == "-h") {
             std::printf(
-                "Usage: pelquinar [--start-dir DIR] [--demo]\n"
+                "Usage: pelquinar [--start-dir DIR] [--demo] [PATH...]\n"
                 "Finds and collects pictures on the web.\n\n"
+                "  PATH             a folder to show in the browsing list, or a picture to show\n"
+                "                   in its folder, selected and previewed; a window that runs\n"
+                "                   already is given the paths and brought to the front\n"
                 "  --start-dir DIR  where \"My Search\" and \"My Pictures\" lie, for this run\n"
                 "                   (default: the setting startdir, else ~/Pictures/Pelquinar/)\n"
                 "  --demo           serve a sample site on 127.0.0.1 and put its address in the\n"
@@ -66,7 +102,29 @@ int main(int argc, char** argv) {
                                            "folder."));
     parser.addOption(startDir);
     parser.addOption(demo);
+    parser.addPositionalArgument(QStringLiteral("paths"),
+                                 QStringLiteral("Folders or pictures to show."),
+                                 QStringLiteral("[PATH...]"));
     parser.process(qapp);
+    const QStringList paths = parser.positionalArguments();
+    const QString here = QDir::currentPath();
+
+    // One window for the desktop: a start while one runs gives it the
+    // paths. A demo or another start folder is a window of its own.
+    std::unique_ptr<pq::CDesktopService> service;
+    if (!parser.isSet(demo) && !parser.isSet(startDir)) {
+        service = std::make_unique<pq::CDesktopService>();
+        QString why;
+        const auto start = service->Claim(pq::OpenRequest::UrisOf(paths, here),
+                                          pq::CDesktopService::PlatformData(), &why);
+        if (start == pq::CDesktopService::Start::kHandedOver) return 0;
+        if (start == pq::CDesktopService::Start::kAlone &&
+            QDBusConnection::sessionBus().isConnected())
+            std::fprintf(stderr,
+                         "pelquinar: the running window did not take the request (%s); this "
+                         "one opens a window of its own\n",
+                         qPrintable(why));
+    }
 
     pq::CPelquinarApp app;
     pq::CDemoServer server;
@@ -103,8 +161,21 @@ int main(int argc, char** argv) {
         if (parser.isSet(demo)) {
             frame.SearchBar()->SetAddressText(server.Url("/index.html"));
         }
+        FirstFrameReport report;
+        if (qEnvironmentVariableIsSet("PELQUINAR_REPORT_FIRST_FRAME")) {
+            frame.winId();
+            frame.windowHandle()->installEventFilter(&report);
+        }
         frame.show();
+        pq::CPathOpener opener(frame);
+        if (service && service->Owner())
+            service->SetHandler([&](const QStringList& uris, const QVariantMap& platformData) {
+                opener.Raise(platformData);
+                if (!uris.isEmpty()) opener.Open(pq::OpenRequest::FromArguments(uris, here));
+            });
+        if (!paths.isEmpty()) opener.Open(pq::OpenRequest::FromArguments(paths, here));
         rc = qapp.exec();
+        if (service) service->SetHandler(nullptr);
     }
     app.Save();
     server.Stop();

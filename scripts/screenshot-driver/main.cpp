@@ -21,10 +21,12 @@
 #include "browse/Chistorylist.h"
 #include "browse/Ctreemanage.h"
 #include "shell/CPelquinarApp.h"
+#include "shell/OpenRequest.h"
 #include "shell/window/CAdvancedSearchDialogs.h"
 #include "shell/window/CFrameFiles.h"
 #include "shell/window/CMainFrame.h"
 #include "shell/window/COptionsSheet.h"
+#include "shell/window/CPathOpener.h"
 #include "shell/window/CSearchBar.h"
 #include "shell/window/CommandIds.h"
 
@@ -189,6 +191,20 @@ int main(int argc, char** argv) {
         ok = Save(&frame, out, "manage-date-group") && ok;
         frame.Tree()->setCurrentItem(frame.Tree()->MyPictures()->child(0));
         ok = Save(&frame, out, "manage-category") && ok;
+
+        // "pelquinar PICTURE": its folder in the browsing list, the picture
+        // selected and previewed.
+        {
+            pq::CPathOpener opener(frame);
+            const QString project = QString::fromStdString(frame.State().ProjectFolder());
+            const QStringList jpegs =
+                QDir(project).entryList({"*.jpg", "*.jpeg"}, QDir::Files, QDir::Name);
+            if (!jpegs.isEmpty()) {
+                opener.Open(pq::OpenRequest::FromArguments({jpegs.last()}, project));
+                Settle(900);
+                ok = Save(&frame, out, "opened-picture") && ok;
+            }
+        }
 
         frame.Run(pq::cmd::kKeywordsMode);
         frame.SearchBar()->SetKeywordText("red cars");

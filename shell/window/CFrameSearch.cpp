@@ -1,6 +1,7 @@
 #include "shell/window/CFrameSearch.h"
 
 #include <QMainWindow>
+#include <QStatusBar>
 #include <QTimer>
 
 #include "browse/CFrameSearchUi.h"
@@ -113,6 +114,11 @@ void CFrameSearch::Connect(CFrameSearchUi& ui) {
     connect(&ui, &CFrameSearchUi::DownloadsDone, this, &CFrameSearch::OnDownloadsEnded, q);
     connect(
         &ui, &CFrameSearchUi::Error, this, [this](const QString& m) { p_.Message(m); }, q);
+    // What a search left out is no reason for a message box: it shows in the
+    // status bar for a while (its whole text in the tool tip).
+    connect(
+        &ui, &CFrameSearchUi::LogLine, this,
+        [this](const QString& line) { p_.window->statusBar()->showMessage(line, 10000); }, q);
 }
 
 void CFrameSearch::OnStatusMessage(const QString& text) {

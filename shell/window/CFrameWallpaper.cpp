@@ -19,13 +19,14 @@ bool CFrameWallpaper::Run(int id) {
     const QString picture = p_.preview->Picture()->Path();
     switch (id) {
         case cmd::kWallpaperTiled:
-            if (wallpaper_) wallpaper_->SetTiled(picture);
+            if (wallpaper_ && !wallpaper_->SetTiled(picture)) p_.Message(wallpaper_->Problem());
             return true;
         case cmd::kWallpaperFull:
-            if (wallpaper_) wallpaper_->SetFullScreen(picture);
+            if (wallpaper_ && !wallpaper_->SetFullScreen(picture))
+                p_.Message(wallpaper_->Problem());
             return true;
         case cmd::kWallpaperRestore:
-            if (wallpaper_) wallpaper_->Restore();
+            if (wallpaper_ && !wallpaper_->Restore()) p_.Message(wallpaper_->Problem());
             return true;
         case cmd::kWallpaperButton:
             return true;  // its menu does the work

@@ -129,6 +129,7 @@ void CMainFrame::ConnectViews() {
     for (CPictureListView* v : {static_cast<CPictureListView*>(parts_.imageList),
                                 static_cast<CPictureListView*>(parts_.searchList)}) {
         v->SetThumbSize(QSize(app_.thumbWidth, app_.thumbHeight));
+        v->SetThumbnailCache(app_.bThumbCache);
         connect(v, &CPictureListView::PictureChosen, this,
                 [this, v](const QString&, int row, int) {
                     if (v == ActiveList()) preview_->ShowRow(row);
@@ -269,10 +270,22 @@ void CMainFrame::ShowMessage(const QString& text) {
     QMessageBox::information(this, QLatin1String("Pelquinar"), text);
 }
 
+void CMainFrame::ShowBrowsingList() {
+    if (parts_.layout->FullView()) preview_->SetFullView(false);
+    if (parts_.layout->CurrentLayout() != CPaneLayout::Layout::kManage) layout_->SetManageLayout();
+    parts_.layout->SetManageList(false);
+    // The tree's highlight would name another list than the one shown.
+    parts_.tree->clearSelection();
+    parts_.tree->setCurrentItem(nullptr);
+    UpdateCommands();
+}
+
 void CMainFrame::ShowOptions() {
     COptionsSheet sheet(app_, this);
-    if (sheet.exec() == QDialog::Accepted)
-        emit ThumbnailSizeChanged(app_.thumbWidth, app_.thumbHeight);
+    if (sheet.exec() != QDialog::Accepted) return;
+    parts_.imageList->SetThumbnailCache(app_.bThumbCache);
+    parts_.searchList->SetThumbnailCache(app_.bThumbCache);
+    emit ThumbnailSizeChanged(app_.thumbWidth, app_.thumbHeight);
 }
 
 QString CMainFrame::HelpPage() {

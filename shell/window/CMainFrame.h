@@ -57,6 +57,13 @@ public:
     // The placement and splitters go to the settings file; closing does it.
     void SavePlacement();
 
+    // The manage layout with the browsing list in front, for a folder the
+    // user asked to open.
+    void ShowBrowsingList();
+    // A message box (none when PELQUINAR_NO_MESSAGE_BOXES is set); its text
+    // also goes out as MessageShown.
+    void ShowMessage(const QString& text);
+
     // Runs a command by its id, as its menu item would.
     void Run(int id);
     QAction* Action(int id) const;
@@ -117,7 +124,6 @@ protected:
 private:
     void MakeViews();
     void ConnectViews();
-    void ShowMessage(const QString& text);
     void ShowOptions();
     void OpenHelp();
     void About();

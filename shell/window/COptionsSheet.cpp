@@ -157,8 +157,15 @@ QWidget* COptionsSheet::MakeThumbnailsPage() {
     grid->addWidget(borderSlider_, 2, 1);
     grid->addWidget(borderSpin_, 2, 2);
     grid->setColumnStretch(1, 1);
+    // Thumbnails shared with the file manager and the other picture
+    // programs, kept from one visit of a folder to the next.
+    cacheCheck_ = new QCheckBox(tr("&Keep thumbnails in the shared thumbnail cache"), page);
+    cacheCheck_->setObjectName("thumbnailCacheCheck");
+    cacheCheck_->setAccessibleName(tr("Keep thumbnails in the shared thumbnail cache"));
+    cacheCheck_->setChecked(app_.bThumbCache);
     auto* v = new QVBoxLayout(page);
     v->addWidget(group);
+    v->addWidget(cacheCheck_);
     return page;
 }
 
@@ -240,6 +247,7 @@ void COptionsSheet::accept() {
     app_.thumbWidth = widthSpin_->value();
     app_.thumbHeight = heightSpin_->value();
     app_.thumbBorder = borderSpin_->value();
+    app_.bThumbCache = cacheCheck_->isChecked();
     app_.slideDelay = delaySpin_->value();
     app_.maxLevels = std::min(depthSpin_->value(), int(CPelquinarApp::kMaxDepth));
     app_.transfers = transfersSpin_->value();

@@ -56,6 +56,7 @@ private:
     QSpinBox* heightSpin_;
     QSpinBox* borderSpin_;
     CThumbCellPreview* preview_;
+    QCheckBox* cacheCheck_;
     QSlider* delaySlider_;
     QSpinBox* delaySpin_;
     QSpinBox* depthSpin_;

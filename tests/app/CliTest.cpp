@@ -404,6 +404,20 @@ TEST_F(CliServices, OpenverseSearchCollectsThumbnailsBigPicturesAndCreditsAndCon
     EXPECT_EQ(server.Count("/v1/images/?q=red%20cat&extension=jpg%2Cgif&page=1&page_size=20"), 2);
     EXPECT_EQ(Pictures(folder), (std::vector<std::string>{"kitten.gif", "kittenbig.gif",
                                                           "red-cat.jpg", "red-catbig.jpg"}));
+    // The contents page, written anew, credits every picture of the project
+    // once: those saved before as well as the one fetched again. So does a
+    // second Continue.
+    for (int run = 0; run < 2; ++run) {
+        if (run == 1) ASSERT_EQ(RunCli("continue " + Quote(folder)).exitCode, 0);
+        const std::string contents = ReadAll(folder + "HalvCon1.htm");
+        for (const std::string name :
+             {"kitten.gif", "kittenbig.gif", "red-cat.jpg", "red-catbig.jpg"}) {
+            const std::string link = "<a href=\"" + name + "\">" + name + "</a>";
+            const size_t at = contents.find(link);
+            EXPECT_NE(at, std::string::npos) << name << " after run " << run << "\n" << contents;
+            EXPECT_EQ(contents.find(link, at + 1), std::string::npos) << name << " twice";
+        }
+    }
 }
 
 TEST_F(CliServices, CommonsKeywordSearchAndTheServicesRefusals) {

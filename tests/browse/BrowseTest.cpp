@@ -99,6 +99,13 @@ TEST(PictureLoader, UnreadableAndHostilePicturesGiveNothing) {
         jpeg[sof + i + 1] = char(0xE8);
     }
     WriteBytes(dir.Path() + "giant.jpg", jpeg.toStdString());
+    // 45000 × 45000: its eighth (5625 × 5625, 120 MB) once passed for a
+    // thumbnail's decode.
+    for (int i : {5, 7}) {
+        jpeg[sof + i] = char(0xAF);
+        jpeg[sof + i + 1] = char(0xC8);
+    }
+    WriteBytes(dir.Path() + "giant45.jpg", jpeg.toStdString());
     // A BMP header that claims 100000 × 100000 pixels of 24 bits.
     std::string bmp = "BM";
     auto u32 = [&bmp](quint32 v) {
@@ -131,7 +138,7 @@ TEST(PictureLoader, UnreadableAndHostilePicturesGiveNothing) {
     png.fill(Qt::blue);
     png.save(QString::fromStdString(dir.Path() + "png-named.jpg"), "PNG");
 
-    for (const char* name : {"giant.jpg", "giant.bmp", "empty.jpg", "page.gif"}) {
+    for (const char* name : {"giant.jpg", "giant45.jpg", "giant.bmp", "empty.jpg", "page.gif"}) {
         picture::Thumbnail t =
             picture::LoadThumbnail(QString::fromStdString(dir.Path() + name), QSize(80, 80));
         EXPECT_FALSE(t.valid) << name;
@@ -345,7 +352,7 @@ TEST_F(Lists, GetBigPicturesDownloadsIntoTheFolderShown) {
     pic.body = test::PictureBytes(3000, 'B');
     server.Set("/big/one.gif", pic);
     const std::string inf =
-        "0**00:00:01   \r\nVersion=1.1\r\nFILTER=910000 0 900\r\nKEYWORDS=cats\r\n"
+        "37**01:02:03            \r\nVersion=1.1\r\nFILTER=910000 0 900\r\nKEYWORDS=cats\r\n"
         "SEARCHENGINE=g\r\nURL=http://h/images?q=cats\r\n             \r\n"
         "OK one.gif 1KB http://h/images?q=tbn:abc:" +
         server.HostPort() + "/big/one.gif\r\n";
@@ -366,6 +373,10 @@ TEST_F(Lists, GetBigPicturesDownloadsIntoTheFolderShown) {
     EXPECT_EQ(view.List().Model().At(1).address.toStdString(), server.Url("/big/one.gif"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !view.JobsRunning(); }, 20000));
     EXPECT_EQ(server.Requests().back().userAgent, "Pelquinar/1.10 (contact: tests@example.org)");
+    // The project's count and clock are its search's: the big picture's
+    // line is appended and line 1 is left alone.
+    EXPECT_EQ(ReadBytes(dir.Path() + "project.inf"),
+              inf + "OK onebig.gif 3KB " + server.Url("/big/one.gif") + "\r\n");
 }
 
 TEST_F(Lists, RowsArriveDuringASearchInOrderAndOnce) {

@@ -119,6 +119,57 @@ TEST_F(FileOps, AMoveToAnotherFileSystemCopiesBeforeItRemoves) {
     fs::remove_all(other);
 }
 
+TEST_F(FileOps, ReplacingALinkReplacesTheLinkNeverWhatItPointsTo) {
+    const auto replace = [](const QString&) {
+        return Ops::CollisionAnswer{Ops::Collision::kReplace, true};
+    };
+    // A link at the target to a file outside the destination: that file is
+    // untouched, the link gives way to the copy.
+    Write(src.Path() + "thesis.odt", "years of work");
+    fs::create_symlink(src.Path() + "thesis.odt", to + "a.jpg");
+    auto r = Ops::Copy(Files({"a.jpg"}), QString::fromStdString(to), false, replace);
+    EXPECT_TRUE(r.Ok()) << r.reason.toStdString();
+    EXPECT_EQ(Read(src.Path() + "thesis.odt"), "years of work");
+    EXPECT_FALSE(fs::is_symlink(to + "a.jpg"));
+    EXPECT_EQ(Read(to + "a.jpg"), "data of a.jpg");
+
+    // A link at the target to the source itself, on the same file system and
+    // across: the source is left alone, and said so, never lost.
+    std::vector<std::string> folders = {to};
+    const fs::path shm = "/dev/shm";
+    std::error_code ec;
+    if (fs::is_directory(shm, ec) && fs::space(shm, ec).available > (1 << 20))
+        folders.push_back(shm.string() + "/pq-link-" + std::to_string(::getpid()) + "/");
+    for (const std::string& folder : folders) {
+        fs::create_directories(folder);
+        fs::remove(folder + "b.gif", ec);
+        fs::create_symlink(from + "b.gif", folder + "b.gif");
+        r = Ops::Copy(Files({"b.gif"}), QString::fromStdString(folder), true, replace);
+        EXPECT_TRUE(r.Ok()) << folder;
+        EXPECT_EQ(r.sameFile, Files({"b.gif"})) << folder;
+        EXPECT_TRUE(r.handled.isEmpty()) << folder;
+        EXPECT_EQ(Read(from + "b.gif"), "data of b.gif") << folder;
+        if (folder != to) fs::remove_all(folder);
+    }
+    // A link whose target is gone still takes the name: it is asked about.
+    fs::create_symlink(src.Path() + "gone.jpg", to + "c.bmp");
+    int asked = 0;
+    r = Ops::Copy(Files({"c.bmp"}), QString::fromStdString(to), false, [&](const QString&) {
+        ++asked;
+        return Ops::CollisionAnswer{Ops::Collision::kKeepBoth, false};
+    });
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(Read(to + "c (2).bmp"), "data of c.bmp");
+    EXPECT_FALSE(fs::exists(src.Path() + "gone.jpg"));
+}
+
+TEST_F(FileOps, ACopyKeepsTheModificationTime) {
+    const auto old = fs::file_time_type::clock::now() - std::chrono::hours(24 * 400);
+    fs::last_write_time(from + "a.jpg", old);
+    ASSERT_TRUE(Ops::Copy(Files({"a.jpg"}), QString::fromStdString(to), false, {}).Ok());
+    EXPECT_EQ(fs::last_write_time(to + "a.jpg"), old);
+}
+
 TEST_F(FileOps, DeleteGoesToTheTrash) {
     auto r = Ops::Delete(Files({"a.jpg"}), {});
     ASSERT_TRUE(r.Ok());

@@ -53,6 +53,40 @@ TEST_F(WallpaperRules, SettingTwiceThenRestoreBringsBackTheFirst) {
     EXPECT_EQ(desktop.Current().option, "zoom");
 }
 
+TEST_F(WallpaperRules, APictureThatCannotBeWrittenSetsNothingAndSaysWhy) {
+    ASSERT_TRUE(wallpaper.SetTiled(Picture("good.jpg", 40, 30, "JPEG")));
+    const std::string before = Read(File().toStdString());
+    desktop.calls.clear();
+    // A JPEG cut short after its first bytes, a missing file, a BMP that
+    // cannot be read.
+    const std::string whole = Read(Picture("cut.jpg", 40, 30, "JPEG").toStdString());
+    std::ofstream(dir.Path() + "cut.jpg", std::ios::binary) << whole.substr(0, 20);
+    const QString bad[] = {QString::fromStdString(dir.Path() + "cut.jpg"),
+                           QString::fromStdString(dir.Path() + "none.jpg"),
+                           QString::fromStdString(dir.Path() + "none.bmp")};
+    for (const QString& picture : bad) {
+        EXPECT_FALSE(wallpaper.SetTiled(picture)) << picture.toStdString();
+        EXPECT_FALSE(wallpaper.Problem().isEmpty());
+        EXPECT_FALSE(wallpaper.SetFullScreen(picture)) << picture.toStdString();
+        EXPECT_NE(wallpaper.Problem().indexOf(picture), -1) << wallpaper.Problem().toStdString();
+    }
+    EXPECT_TRUE(desktop.calls.isEmpty()) << "the desktop is not set again to the old file";
+    EXPECT_EQ(Read(File().toStdString()), before) << "the wallpaper file is left as it was";
+    for (const auto& e : std::filesystem::directory_iterator(dir.Path() + "data"))
+        EXPECT_EQ(e.path().filename(), "PQ wallpage.bmp") << "no temporary file left";
+
+    // A wallpaper file that cannot be written: a folder stands in its place.
+    CWallpaper blocked{&desktop, PreviousWallpaper{prev, prevTile, prevStyle},
+                       QString::fromStdString(dir.Path() + "data")};
+    EXPECT_FALSE(blocked.SetTiled(Picture("fine.bmp", 20, 10, "BMP")));
+    EXPECT_FALSE(blocked.SetTiled(Picture("fine.png", 20, 10, "PNG")));
+    EXPECT_TRUE(desktop.calls.isEmpty());
+
+    desktop.available = false;
+    EXPECT_FALSE(wallpaper.Restore());
+    EXPECT_FALSE(wallpaper.Problem().isEmpty());
+}
+
 TEST_F(WallpaperRules, ABmpIsCopiedByteForByteAnythingElseConverted) {
     std::filesystem::create_directories(dir.Path() + "data");
     std::ofstream(File().toStdString(), std::ios::binary) << std::string(200000, 'L');

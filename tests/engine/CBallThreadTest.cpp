@@ -116,6 +116,34 @@ TEST_F(Worker, NamesNeverOverwriteExistingFiles) {
     EXPECT_EQ(ItemLines().back(), "OK axb_1.gif 300bytes " + server.Url("/star.gif"));
 }
 
+TEST_F(Worker, NamesThatCannotBeOneFileAreRefusedAndTheSearchForAFreeNameEnds) {
+    CBallThread w(state, ui, "new");
+    Serve("/n.jpg", PictureBytes(300, 'n'));
+    for (const std::string bad : {std::string("x\0y.jpg", 7), std::string("x\ny.jpg"),
+                                  std::string("a\\b.jpg"), std::string("..")}) {
+        EXPECT_EQ(DownloadOne(w, "/n.jpg", bad), "YES");
+        EXPECT_FALSE(std::filesystem::exists(dir.Path() + "x")) << "cut short at the NUL";
+    }
+    EXPECT_EQ(dir.ReadFile("unknown.fil"), PictureBytes(300, 'n'));
+    EXPECT_TRUE(std::filesystem::exists(dir.Path() + "unknown_3.fil"));
+
+    // Every name a picture may take is taken: it is dropped, its temporary
+    // file goes, the log says why, and the next picture is saved.
+    std::ofstream(dir.Path() + "b.jpg") << "mine";
+    for (int k = 1; k <= CBallThread::kMaxNameSuffix; ++k)
+        std::ofstream(dir.Path() + "b_" + std::to_string(k) + ".jpg") << "mine";
+    const int before = state.DownloadedCount();
+    Serve("/b.jpg", PictureBytes(300, 'b'));
+    DownloadOne(w, "/b.jpg", "b.jpg");
+    EXPECT_EQ(state.DownloadedCount(), before);
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() + "b.down"));
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() + "b_1001.jpg"));
+    ASSERT_EQ(ui.LogLines().size(), 1u);
+    EXPECT_NE(ui.LogLines()[0].find(server.Url("/b.jpg")), std::string::npos) << ui.LogLines()[0];
+    EXPECT_EQ(DownloadOne(w, "/n.jpg", "next.jpg"), "YES");
+    EXPECT_EQ(dir.ReadFile("next.jpg"), PictureBytes(300, 'n'));
+}
+
 TEST_F(Worker, AdvancedWebSizeLimits) {
     state.mode = "advancedweb";
     state.imageMinKb = 10;
@@ -246,6 +274,33 @@ TEST_F(Search, DownloadsEndOnceEvenWithoutPictures) {
     EXPECT_TRUE(ui.WaitDownloadsEnded(5000));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(ui.DownloadsEndedCount(), 1);
+}
+
+// The crawl queues its last picture and ends between a worker's two reads of
+// the end: the worker must not take the downloads for ended.
+CSearchState* gEndingState = nullptr;
+std::atomic<bool> gEndingDone{false};
+void QueueLastPictureAndEnd() {
+    if (!gEndingState || gEndingDone.exchange(true)) return;
+    gEndingState->queue.MakeRoom();
+    gEndingState->queue.Append("last.gif", gEndingState->header.urlLine.substr(4) + "last.gif");
+    gEndingState->idleFlag = true;
+}
+
+TEST_F(Worker, TheEndOfTheDownloadsWaitsForAPictureQueuedAsTheCrawlEnds) {
+    Serve("/last.gif", PictureBytes(400, 'l'));
+    gEndingState = &state;
+    gEndingDone = false;
+    CBallThread::SetBetweenEndReadsHook(&QueueLastPictureAndEnd);
+    CBallThread w(state, ui, "new");
+    w.Start();
+    ASSERT_TRUE(ui.WaitDownloadsEnded(20000));
+    w.Kill(0, true);
+    CBallThread::SetBetweenEndReadsHook(nullptr);
+    gEndingState = nullptr;
+    EXPECT_TRUE(gEndingDone.load());
+    EXPECT_EQ(state.DownloadedCount(), 1) << "the last picture was saved before the end was told";
+    EXPECT_EQ(dir.ReadFile("last.gif"), PictureBytes(400, 'l'));
 }
 
 TEST_F(Search, TheCrawlWaitsWhileTooManyPicturesAreWaiting) {

@@ -41,6 +41,9 @@ TEST_F(Crawl, WalksDepthFirstDownToMaxLevels) {
         size_t before = server.Requests().size();
         doc.SetProjectFolder(fresh.Path());
         Prepare("web", server.Url("/index.html"), c.maxLevels);
+        // Requests go out in the walk's own order only one page at a time;
+        // with pages fetched ahead only the decisions keep it.
+        state.pagesAhead = 0;
         doc.SetProjectFolder(fresh.Path());
         doc.StartSearch(server.Url("/index.html"), "");
         doc.WaitForCrawl();

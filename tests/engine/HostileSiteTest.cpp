@@ -63,6 +63,37 @@ TEST_F(HostileSite, AFetchedPageNeverReplacesAFileTheSearchDidNotMakeForIt) {
     ExpectOkLinesNameFiles();
 }
 
+TEST_F(HostileSite, APageReachedUnderTwoAddressesKeepsItsOneNameAndSoDoesASecondSearch) {
+    // "/" redirects to the start page that the others link to directly, and
+    // an old address redirects to a page linked under its own name too.
+    server.Redirect("/", "/index.html");
+    server.Page("/index.html",
+                "<a href=/old/page.html>o</a><a href=/moved/new.html>n</a><a href=/>home</a>"
+                "<img src=/p.gif>");
+    server.Redirect("/old/page.html", "/moved/new.html");
+    server.Page("/moved/new.html", "<a href=/index.html>back</a><img src=/q.gif>");
+    Serve("/p.gif", test::PictureBytes(300, 'p'));
+    Serve("/q.gif", test::PictureBytes(300, 'q'));
+    WriteFile("notes.html", "the user's own");
+    std::vector<std::string> firstFiles;
+    for (int run = 0; run < 2; ++run) {
+        Run("web", server.Url("/"), 2);
+        std::vector<std::string> pages;
+        for (const auto& e : fs::directory_iterator(dir.Path())) {
+            const std::string name = e.path().filename().string();
+            EXPECT_EQ(name.find("__"), std::string::npos) << "run " << run << ": " << name;
+            if (name.size() > 5 && name.substr(name.size() - 5) == ".html") pages.push_back(name);
+        }
+        std::sort(pages.begin(), pages.end());
+        if (run == 0) firstFiles = pages;
+        EXPECT_EQ(pages, firstFiles) << "run " << run;
+        ExpectOkLinesNameFiles();
+    }
+    EXPECT_EQ(dir.ReadFile("notes.html"), "the user's own");
+    EXPECT_TRUE(fs::exists(dir.Path() + "index.htm"));
+    EXPECT_TRUE(fs::exists(dir.Path() + "page.html"));
+}
+
 TEST_F(HostileSite, ControlBytesAndMarkupInAddressesStayOutOfTheRecords) {
     test::RawHttpServer raw([](const std::string& target) {
         test::RawHttpServer::Answer a;

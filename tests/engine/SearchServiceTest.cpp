@@ -125,6 +125,24 @@ TEST(Services, ACommonsPageGivesPicturesInRankOrderWithPlainCredits) {
         << "two pages wanted, two read";
 }
 
+TEST(Services, NamesMadeOfIdsAndTitlesAreOnePlainFile) {
+    const std::string openverse =
+        R"({"page_count":1,"results":[{"id":"a/b\u0000c","url":"http://h/x.gif","filetype":"jpg"}]})";
+    const std::string commons =
+        R"({"query":{"pages":[{"title":"File:Map of A/B.jpg","imageinfo":[{"url":"http://h/m.jpg","mime":"image/jpeg"}]}]}})";
+    const struct {
+        SearchService service;
+        std::string body;
+        std::string name;
+    } cases[] = {{SearchService::kOpenverse, openverse, "a_b_c.jpg"},
+                 {SearchService::kCommons, commons, "Map of A_B.jpg"}};
+    for (const auto& c : cases) {
+        ServicePage p = ParseResultPage(c.service, "http://h/x?page=1", c.body, PictureTypes{}, 5);
+        ASSERT_EQ(p.results.size(), 1u) << c.body;
+        EXPECT_EQ(p.results[0].fileName, c.name);
+    }
+}
+
 TEST(Services, EmptyBrokenAndErrorAnswersSayWhyAndNeverCrash) {
     struct Case {
         SearchService service;
@@ -231,6 +249,32 @@ TEST_F(ServiceSearch, CommonsThumbnailsOnlyAndAPictureWithoutOne) {
     EXPECT_FALSE(fs::exists(dir.Path() + "Tabby cat in snowbig.jpg"));
     EXPECT_EQ(server.Count("/upload/Tabby_cat_in_snow.jpg"), 0);
     EXPECT_EQ(store::ReadCredits(dir.Path()).at("Tabby cat in snow.jpg").creator, "Example & Co");
+}
+
+TEST_F(ServiceSearch, TitlesHoldingANulOrASlashGiveReadableNamesAndTheSearchEnds) {
+    // A NUL in a title once cut every path made from the name short: the
+    // rename could never succeed and the search never ended.
+    const std::string host = server.HostPort();
+    const std::string first =
+        FirstResultPage(SearchService::kCommons, "http://" + host, "cat", PictureTypes{});
+    auto entry = [&](int index, const std::string& title, const std::string& file) {
+        return "{\"title\":\"" + title + "\",\"index\":" + std::to_string(index) +
+               ",\"imageinfo\":[{\"url\":\"http://" + host + "/upload/" + file +
+               "\",\"mime\":\"image/jpeg\"}]}";
+    };
+    server.Page(first.substr(first.find("/w/")),
+                "{\"query\":{\"pages\":[" + entry(1, "File:x\\u0000y.jpg", "a.jpg") + "," +
+                    entry(2, "File:Map of A/B region.jpg", "b.jpg") + "," +
+                    entry(3, "File:tab\\there.jpg", "c.jpg") + "]}}");
+    Serve("/upload/a.jpg", PictureBytes(900, 'a'));
+    Serve("/upload/b.jpg", PictureBytes(900, 'b'));
+    Serve("/upload/c.jpg", PictureBytes(900, 'c'));
+    RunService(SearchService::kCommons, "key", 1);
+    EXPECT_EQ(dir.ReadFile("x_y.jpg"), PictureBytes(900, 'a'));
+    EXPECT_EQ(dir.ReadFile("Map of A_B region.jpg"), PictureBytes(900, 'b'));
+    EXPECT_EQ(dir.ReadFile("tab_here.jpg"), PictureBytes(900, 'c'));
+    EXPECT_FALSE(fs::exists(dir.Path() + "x")) << "no file cut short at the NUL";
+    EXPECT_EQ(state.DownloadedCount(), 3);
 }
 
 TEST_F(ServiceSearch, AnAnswerThatIsNotJsonFailsTheStartPageWithItsReason) {

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <thread>
 
 #include "engine/CBallThread.h"
 #include "engine/CHostGate.h"
@@ -142,6 +143,47 @@ TEST(Transfers, AtMostTheSetNumberOfRequestsGoToOneHost) {
     ASSERT_TRUE(doc.WaitForDownloads(60000));
     EXPECT_EQ(state.DownloadedCount(), 24);
     EXPECT_EQ(state.gate.PeakPerHost(), 2);
+}
+
+TEST(Transfers, ARedirectToAnotherHostWaitsForThatHostsTurn) {
+    // Three sites whose pictures all live on one picture host: the limit of
+    // that host holds for what reaches it through redirects.
+    test::TestHttpServer pictures;
+    std::atomic<int> inFlight{0}, peak{0};
+    for (int i = 0; i < 12; ++i) {
+        Route r;
+        r.contentType = "image/gif";
+        r.body = PictureBytes(1500, char('a' + i));
+        r.onRequest = [&] {
+            const int now = ++inFlight;
+            for (int seen = peak.load(); now > seen && !peak.compare_exchange_weak(seen, now);) {
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            --inFlight;
+        };
+        pictures.Set("/p" + std::to_string(i) + ".gif", r);
+    }
+    test::TestHttpServer sites[3];
+    std::string index = "<title>Sites</title>";
+    for (int i = 0; i < 12; ++i) {
+        const std::string target = "/p" + std::to_string(i) + ".gif";
+        sites[i % 3].Redirect(target, pictures.Url(target));
+        index += "<img src=" + sites[i % 3].Url(target) + ">";
+    }
+    sites[0].Page("/index.html", index);
+    test::RecordingUi ui;
+    CSearchState state;
+    state.hostConnections = 1;
+    state.idleFlag = false;
+    test::TempDir dir;
+    CPelquinarDoc doc(state, ui);
+    doc.SetProjectFolder(dir.Path());
+    doc.StartSearch(sites[0].Url("/index.html"), "");
+    doc.WaitForCrawl();
+    ASSERT_TRUE(doc.WaitForDownloads(60000));
+    EXPECT_EQ(state.DownloadedCount(), 12);
+    EXPECT_EQ(peak.load(), 1) << "one request at a time reaches the picture host";
+    EXPECT_EQ(dir.ReadFile("p5.gif"), PictureBytes(1500, 'f'));
 }
 
 // A server that answers the first request for each target with 429 and

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "shell/CSearchCommands.h"
+#include "store/ProjectFile.h"
 #include "tests/engine/CrawlFixture.h"
 #include "tests/support/RecordingUi.h"
 #include "tests/support/TempDir.h"
@@ -291,6 +292,48 @@ TEST_F(Commands, ContinueFetchesOnlyWhatTheStoppedSearchHadNot) {
     SearchStart none = commands.Continue(empty.Path());
     EXPECT_FALSE(none.started);
     EXPECT_FALSE(none.message.empty());
+}
+
+TEST_F(Commands, ContinueWritesAPageWithAPercentInItsAddressOverItsOwnCopy) {
+    // Every result page of an open service has "%20" in its address; so do
+    // many pages of the web.
+    Serve("/my%20page.html", "<img src=a%20b.gif><a href=\"next%2520x.html\">");
+    Serve("/next%2520x.html", "end");
+    Serve("/a%20b.gif", test::PictureBytes(400, 'a'));
+    app.searchMode = "searchweb";
+    app.maxLevels = 1;
+    SearchStart first = commands.WebSearch(SearchBarText{server.Url("/my%20page.html"), "", ""});
+    ASSERT_TRUE(first.started);
+    Finish();
+    const std::string folder = first.projectFolder;
+    // A line of an older version, which wrote "%" as it stood.
+    {
+        std::ofstream(folder + "old%20one.html") << "older";
+        store::AppendItemLine(folder, "OK", "placeholder", "5bytes", "http://h/old%20one.html");
+        std::string inf = Read(folder + "project.inf");
+        inf.replace(inf.find("placeholder"), 11, "old%20one.html");
+        std::ofstream(folder + "project.inf", std::ios::binary) << inf;
+    }
+    for (int run = 0; run < 2; ++run) {
+        ASSERT_TRUE(commands.Continue(folder).started) << run;
+        Finish();
+    }
+    std::vector<std::string> files;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        files.push_back(e.path().filename().string());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files,
+              (std::vector<std::string>{"HalvCon1.htm", "a%20b.gif", "my%20page.html",
+                                        "next%2520x.html", "old%20one.html", "project.inf"}));
+    const auto p = store::ReadProjectForBrowsing(folder);
+    ASSERT_EQ(p.pictures.size(), 1u);
+    EXPECT_EQ(p.pictures[0].localName, "a%20b.gif");
+    EXPECT_EQ(p.pictures[0].address, server.Url("/a%20b.gif"));
+    ASSERT_GE(p.pages.size(), 3u);
+    EXPECT_EQ(p.pages[0].localName, "my%20page.html");
+    EXPECT_EQ(p.pages[0].address, server.Url("/my%20page.html"));
+    EXPECT_EQ(p.pages[2].localName, "old%20one.html") << "an older line read as written";
+    EXPECT_EQ(server.Count("/a%20b.gif"), 1) << "not fetched again";
 }
 
 TEST_F(Commands, ContinueTakesTheKindFromTheProjectNotFromTheSearchBar) {

@@ -17,6 +17,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <filesystem>
@@ -28,6 +29,7 @@
 #include "browse/CSearchimagelist.h"
 #include "browse/Chistorylist.h"
 #include "browse/Ctreemanage.h"
+#include "browse/ThumbnailCache.h"
 #include "browse/Wallpaper.h"
 #include "shell/CPelquinarApp.h"
 #include "shell/window/CAdvancedSearchDialogs.h"
@@ -334,6 +336,55 @@ TEST_F(Window, OptionsSheetRules) {
     }
     EXPECT_EQ(app.useProxy, "1");
     EXPECT_EQ(app.proxy, "proxy.local:3128");
+}
+
+TEST_F(Window, ThumbnailsGoToTheSharedCacheUntilTheOptionTurnsItOff) {
+    const std::string pics = dir.Path() + "cached/";
+    fs::create_directories(pics);
+    QImage img(300, 200, QImage::Format_RGB32);
+    img.fill(Qt::darkGreen);
+    ASSERT_TRUE(img.save(QString::fromStdString(pics + "one.jpg")));
+    ASSERT_TRUE(img.save(QString::fromStdString(pics + "two.jpg")));
+    const auto thumbnailOf = [&](const char* name) {
+        return qEnvironmentVariable("XDG_CACHE_HOME").toStdString() + "/thumbnails/normal/" +
+               ThumbnailCache::NameOf(ThumbnailCache::UriOf(QString::fromStdString(pics + name)))
+                   .toStdString();
+    };
+    ASSERT_TRUE(app.bThumbCache);
+    CMainFrame f(app);
+    f.resize(900, 700);
+    f.show();
+    f.ImageList()->ShowFolder(QString::fromStdString(pics));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return fs::exists(thumbnailOf("one.jpg")) && fs::exists(thumbnailOf("two.jpg")); },
+        10000));
+
+    // Off in the options: the next folder's thumbnails are made, not kept.
+    QTimer::singleShot(0, [] {
+        auto* sheet = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(sheet, nullptr);
+        auto* box = sheet->findChild<QCheckBox*>("thumbnailCacheCheck");
+        ASSERT_NE(box, nullptr);
+        EXPECT_TRUE(box->isChecked());
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+        sheet->accept();
+    });
+    f.Run(cmd::kOptions);
+    EXPECT_FALSE(app.bThumbCache);
+    fs::remove(thumbnailOf("one.jpg"));
+    fs::remove(thumbnailOf("two.jpg"));
+    f.ImageList()->ShowFolder(QString::fromStdString(dir.Path()));
+    f.ImageList()->ShowFolder(QString::fromStdString(pics));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            auto& m = f.ImageList()->List().Model();
+            return m.rowCount() == 2 && m.At(0).state == CThumbListModel::ThumbState::kDone &&
+                   m.At(1).state == CThumbListModel::ThumbState::kDone;
+        },
+        10000));
+    EXPECT_TRUE(f.ImageList()->List().Model().At(0).thumb.valid);
+    EXPECT_FALSE(fs::exists(thumbnailOf("one.jpg")));
+    EXPECT_FALSE(fs::exists(thumbnailOf("two.jpg")));
 }
 
 TEST_F(Window, AdvancedDialogsGiveBackWhatTheyShow) {

@@ -112,7 +112,9 @@ TEST_F(Menus, CommandTextsAndToolTips) {
         QAction* a = frame->Action(c.id);
         ASSERT_NE(a, nullptr) << c.id;
         EXPECT_EQ(a->text(), QString::fromUtf8(c.text)) << c.id;
-        if (c.toolTip) EXPECT_EQ(a->toolTip(), QString::fromUtf8(c.toolTip)) << c.id;
+        if (c.toolTip) {
+            EXPECT_EQ(a->toolTip(), QString::fromUtf8(c.toolTip)) << c.id;
+        }
     }
     // Only Left and Right carry a check mark.
     EXPECT_TRUE(frame->Action(cmd::kPreviewLeft)->isCheckable());

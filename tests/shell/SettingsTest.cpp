@@ -243,6 +243,22 @@ TEST_F(Settings, TheFileComesFromTheEnvironment) {
     EXPECT_TRUE(dir.Exists("Pelquinar/Pelquinar.conf"));
 }
 
+TEST_F(Settings, TheSharedThumbnailCacheIsOnUnlessTurnedOff) {
+    EXPECT_TRUE(Loaded().bThumbCache) << "absent";
+    const std::pair<const char*, bool> cases[] = {{"0", false}, {"1", true}, {"", true}, {"no", true}};
+    for (auto [text, on] : cases) {
+        WriteIni(std::string("[General]\nwinmode=left\nbThumbCache=") + text + "\n");
+        EXPECT_EQ(Loaded().bThumbCache, on) << text;
+    }
+    CPelquinarApp app = Loaded();
+    app.bThumbCache = false;
+    app.Save();
+    EXPECT_FALSE(Loaded().bThumbCache);
+    std::ifstream in(dir.Path() + "Pelquinar.conf");
+    std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(file.find("bThumbCache=0"), std::string::npos);
+}
+
 TEST(HistoryRule, NewEntriesGoFirstWithoutDuplicates) {
     std::vector<std::string> list = {"b", "a", "c"};
     CPelquinarApp::AddToHistory(list, "a");

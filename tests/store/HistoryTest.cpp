@@ -132,6 +132,20 @@ TEST_F(History, RemovingAProjectLeavesWhatItsLinksPointAt) {
     EXPECT_TRUE(fs::exists(dir.Path() + "outside.jpg"));
 }
 
+TEST_F(History, RemovingAProjectThatIsALinkRemovesTheLinkOnly) {
+    // The history lists a linked folder like any other, with its "/".
+    fs::create_directories(dir.Path() + "elsewhere/sub");
+    fs::create_directories(Web());
+    std::ofstream(dir.Path() + "elsewhere/thesis.odt") << "years of work";
+    std::ofstream(dir.Path() + "elsewhere/sub/notes.txt") << "notes";
+    fs::create_directory_symlink(dir.Path() + "elsewhere", Web() + "linked");
+    EXPECT_TRUE(RemoveProject(Web() + "linked/"));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(Web() + "linked")));
+    EXPECT_EQ(dir.ReadFile("elsewhere/thesis.odt"), "years of work");
+    EXPECT_TRUE(fs::exists(dir.Path() + "elsewhere/sub/notes.txt"));
+    EXPECT_FALSE(RemoveProject(Web() + "gone/")) << "nothing there is no success";
+}
+
 TEST(Categories, SkeletonOnFirstStartOnlyAndNames) {
     test::TempDir dir;
     std::string dirCreate = "-1";

@@ -62,14 +62,15 @@ TEST(ProjectFile, StatusRewriteKeepsTheRestOfLineOne) {
     std::string text = dir.ReadFile("project.inf");
     EXPECT_EQ(text.substr(0, 25), "3**00:01:05            \r\n");
     EXPECT_EQ(text.substr(text.size() - 29), "OK a.jpg 3KB http://h/a.jpg\r\n");
-    // A shorter text leaves the tail of the longer one in place.
+    // A shorter text fills the line: no tail of the longer one is left.
     ProjectHeader adv;
     adv.statusText = "0 00:00:00";
     test::TempDir dir2;
     CreateProjectFile(dir2.Path(), adv);
     UpdateStatusAndAppend(dir2.Path(), "12**00:00:09", "b.gif", "1KB", "u");
     UpdateStatusAndAppend(dir2.Path(), "3**00:01:05", "c.gif", "1KB", "u");
-    EXPECT_EQ(dir2.ReadFile("project.inf").substr(0, 24), "3**00:01:059          \r\n");
+    EXPECT_EQ(dir2.ReadFile("project.inf").substr(0, 24), "3**00:01:05           \r\n");
+    EXPECT_EQ(ReadProjectSummary(dir2.Path(), 7).pictures, "3");
     EXPECT_FALSE(UpdateStatusAndAppend(dir.Path() + "nope/", "1**00:00:01", "x", "1KB", "u"));
     EXPECT_FALSE(AppendItemLine(dir.Path() + "nope/", "OK", "x", "1KB", "u"));
 }
@@ -145,13 +146,16 @@ TEST(ProjectFile, ItemFieldsEncodeSpacesAndControlBytes) {
         {"my pic.jpg", "my%20pic.jpg"},
         {"a\rb\nc\td\x7f", "a%0Db%0Ac%09d%7F"},
         {"caf\xC3\xA9 x", "caf\xC3\xA9%20x"},
+        // A "%" of the text's own: "%20" must not read back as a space.
+        {"my%20page.html", "my%2520page.html"},
+        {"100%", "100%25"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(EncodeField(c.plain), c.written) << c.plain;
         EXPECT_EQ(DecodeField(c.written), c.plain) << c.written;
     }
     // Other escapes an address held read back as they were.
-    for (const char* kept : {"a%41b", "%2520", "100%", "%zz", "%4"})
+    for (const char* kept : {"a%41b", "100%", "%zz", "%4", "%2"})
         EXPECT_EQ(DecodeField(kept), kept);
     EXPECT_EQ(FormatItemLine("**", "a b.htm", "", "http://h/a b.htm\r\nOK x"),
               "** a%20b.htm  http://h/a%20b.htm%0D%0AOK%20x");
@@ -181,6 +185,40 @@ TEST(ProjectFile, BrowsingReaderDecodesNamesAndKeepsOlderLinesReadable) {
     ASSERT_EQ(p.pages.size(), 1u);
     EXPECT_EQ(p.pages[0].localName, "my page.htm");
     EXPECT_EQ(p.pages[0].address, "http://site/my page.htm");
+}
+
+TEST(ProjectFile, TheBrowsingReaderListsOnlyFilesOfTheProjectsOwnFolder) {
+    // A damaged or foreign record naming files elsewhere: the browsing list
+    // would show them, and Select All, Delete would trash them.
+    test::TempDir home;
+    const std::string folder = home.Path() + "My Search/Websearch/p/";
+    std::filesystem::create_directories(folder);
+    std::filesystem::create_directories(home.Path() + "Documents");
+    WriteFile(home.Path() + "Documents/thesis.odt", "years of work");
+    WriteFile(home.Path() + "outside.gif", "GIF89a");
+    WriteFile(folder + "mine.gif", "GIF89a");
+    WriteFile(folder + "back\\slash.gif", "GIF89a");
+    std::filesystem::create_symlink(home.Path() + "outside.gif", folder + "link.gif");
+    std::filesystem::create_symlink(folder + "mine.gif", folder + "inner.gif");
+    WriteFile(folder + "project.inf",
+              "1**00:00:01   \r\nVersion=1.10\r\nFILTER=000000 0 900\r\nKEYWORDS=\r\n"
+              "SEARCHENGINE=\r\nURL=http://x/\r\n             \r\n"
+              "OK ../../../Documents/thesis.odt 1KB http://x/b.gif\r\n"
+              "OK " +
+                  home.Path() +
+                  "outside.gif 1KB http://x/c.gif\r\n"
+                  "OK back\\slash.gif 1KB http://x/d.gif\r\n"
+                  "OK .. 1KB http://x/e.gif\r\n"
+                  "OK link.gif 1KB http://x/f.gif\r\n"
+                  "OK ../p/mine.gif 1KB http://x/g.gif\r\n"
+                  "OK ../../x.html 1KB http://x/h.html\r\n"
+                  "OK inner.gif 1KB http://x/i.gif\r\n"
+                  "OK mine.gif 1KB http://x/a.gif\r\n");
+    const BrowsedProject p = ReadProjectForBrowsing(folder);
+    std::vector<std::string> names;
+    for (const auto& pic : p.pictures) names.push_back(pic.localName);
+    EXPECT_EQ(names, (std::vector<std::string>{"inner.gif", "mine.gif"}));
+    EXPECT_TRUE(p.pages.empty());
 }
 
 TEST(ProjectFile, ConcurrentWritersNeverTearLines) {

@@ -56,6 +56,10 @@ public:
         std::lock_guard<std::mutex> l(m_);
         errors_.push_back(message);
     }
+    void Log(const std::string& line) override {
+        std::lock_guard<std::mutex> l(m_);
+        log_.push_back(line);
+    }
 
     std::string Pane(int pane) const {
         std::lock_guard<std::mutex> l(m_);
@@ -90,6 +94,10 @@ public:
         std::lock_guard<std::mutex> l(m_);
         return errors_;
     }
+    std::vector<std::string> LogLines() const {
+        std::lock_guard<std::mutex> l(m_);
+        return log_;
+    }
     std::string StatusMessage() const {
         std::lock_guard<std::mutex> l(m_);
         return status_;
@@ -113,6 +121,7 @@ private:
     std::vector<std::string> history_;
     std::vector<int> saved_;
     std::vector<std::string> errors_;
+    std::vector<std::string> log_;
 };
 
 }  // namespace pq::test
