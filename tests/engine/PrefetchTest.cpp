@@ -162,7 +162,8 @@ TEST(PagesAhead, StopEndsTheFetchesAheadAtOnce) {
     doc.WaitForCrawl();
     EXPECT_FALSE(doc.IsCrawling());
     const CPagePrefetcher::Counts counts = doc.PrefetchCounts();
-    EXPECT_EQ(counts.used, 0);
+    // The start page may have come through a fetcher too; no slow one did.
+    EXPECT_LE(counts.used, 1);
     EXPECT_GE(counts.wasted, 3) << "what was under way was dropped";
     server.Stop();
 }
