@@ -134,7 +134,16 @@ void CPictureWnd::UpdateScrollBars() {
 void CPictureWnd::paintEvent(QPaintEvent*) {
     QPainter p(viewport());
     p.fillRect(viewport()->rect(), background_);
-    if (size_.isEmpty()) return;
+    if (size_.isEmpty()) {
+        // An empty pane says why it is empty.
+        if (loading_) return;
+        p.setPen(palette().color(QPalette::PlaceholderText));
+        p.drawText(viewport()->rect().adjusted(8, 8, -8, -8),
+                   Qt::AlignCenter | Qt::TextWordWrap,
+                   path_.isEmpty() ? tr("No picture selected")
+                                   : tr("This picture cannot be shown"));
+        return;
+    }
     const QRect d = DestinationRect();
     // A one-pixel frame just outside the picture: grey above and left,
     // white below and right.

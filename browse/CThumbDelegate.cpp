@@ -73,7 +73,11 @@ CThumbDelegate::CellLines CThumbDelegate::CellText(const QString& label, const Q
 }
 
 QSize CThumbDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
-    if (!thumbnails_) return QStyledItemDelegate::sizeHint(option, index);
+    if (!thumbnails_) {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        if (rowWidth_ > 0) size.setWidth(rowWidth_);
+        return size;
+    }
     return CellSize(thumbSize_, option.fontMetrics.height()) - QSize(4, 4);
 }
 
@@ -87,7 +91,7 @@ void CThumbDelegate::paint(QPainter* p, const QStyleOptionViewItem& option,
             const QStyle* style = opt.widget ? opt.widget->style() : QApplication::style();
             const QRect textRect =
                 style->subElementRect(QStyle::SE_ItemViewItemText, &opt, opt.widget);
-            const int room = textRect.width() - 2;
+            const int room = textRect.width();
             if (room > 0 && opt.fontMetrics.horizontalAdvance(opt.text) > room) {
                 opt.text = ElideName(opt.text, opt.fontMetrics, room);
                 opt.textElideMode = Qt::ElideNone;

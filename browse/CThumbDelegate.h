@@ -21,6 +21,9 @@ public:
     void SetThumbnailDisplay(bool on) { thumbnails_ = on; }
     bool ThumbnailDisplay() const { return thumbnails_; }
     void SetThumbSize(const QSize& s) { thumbSize_ = s; }
+    // The width of a row in the List and Small Icon modes: the list's rows
+    // all have one size, so every row is as wide as its column.
+    void SetRowWidth(int width) { rowWidth_ = width; }
     // The cell of the thumbnail display: (W + 20) × (H + 2 × text + 8).
     static QSize CellSize(const QSize& thumb, int textHeight);
 
@@ -46,6 +49,7 @@ public:
 
 private:
     bool thumbnails_ = false;
+    int rowWidth_ = 0;
     QSize thumbSize_{80, 80};
 };
 

@@ -156,6 +156,7 @@ void CThumbList::SetMode(const std::string& wanted) {
 
 void CThumbList::ApplyGrid() {
     const int text = list_->fontMetrics().height();
+    delegate_->SetRowWidth(0);
     if (mode_ == "smallbmp") {
         delegate_->SetThumbSize(model_->ThumbSize());
         list_->setGridSize(CThumbDelegate::CellSize(model_->ThumbSize(), text));
@@ -173,6 +174,7 @@ void CThumbList::ApplyGrid() {
         // The icon, its gap and the item's margins beside the name.
         const int width = std::min(port, textWidth_ + 16 + 40);
         list_->setGridSize(QSize(std::max(48, width), std::max(fm.height(), 16) + 6));
+        delegate_->SetRowWidth(std::max(48, width) - 2);
         list_->setSpacing(0);
     }
     list_->doItemsLayout();

@@ -103,6 +103,7 @@ int main(int argc, char** argv) {
         // The browsing list on the finished project: the thumbnail cells
         // with their labels, then the list modes.
         frame.Run(pq::cmd::kLayoutManage);
+        frame.ShowBrowsingList();
         frame.Files()->ShowFolder(QString::fromStdString(frame.State().ProjectFolder()));
         frame.Run(pq::cmd::kViewThumbnails);
         Settle(1200);
@@ -157,6 +158,7 @@ int main(int argc, char** argv) {
         Settle(300);
 
         // The preview moved beside and below the list.
+        frame.ShowBrowsingList();
         frame.Files()->ShowFolder(QString::fromStdString(frame.State().ProjectFolder()));
         Settle(800);
         frame.ImageList()->SelectRow(2);

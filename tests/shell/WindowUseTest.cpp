@@ -434,12 +434,21 @@ TEST(Labels, NamesKeepTheirExtensionAndCellsWrapBeforeCutting) {
 
 TEST_F(Use, ListColumnsAndTreeNamesHaveTheirRoom) {
     const std::string pics = dir.Path() + "pics/";
-    Pictures(pics, {"a.jpg", "harbour_at_night_from_the_pier.jpg", "b.jpg"});
+    Pictures(pics, {"a.jpg", "harbour_at_night_from_the_pier.jpg", "zz.jpg"});
     for (const char* mode : {"list", "smallicon"}) {
         Open(pics, mode);
         const int need =
             View()->fontMetrics().horizontalAdvance("harbour_at_night_from_the_pier.jpg");
-        EXPECT_GE(frame->ImageList()->List().ListView()->gridSize().width(), need) << mode;
+        QListView* view = frame->ImageList()->List().ListView();
+        EXPECT_GE(view->gridSize().width(), need) << mode;
+        // The rows share one size: the long name's row has room for its icon
+        // and its whole name, whichever row set that size.
+        const QModelIndexList found = view->model()->match(
+            view->model()->index(0, 0), Qt::DisplayRole, "harbour_at_night_from_the_pier.jpg",
+            1, Qt::MatchExactly);
+        ASSERT_EQ(found.size(), 1);
+        const QModelIndex longRow = found.first();
+        EXPECT_GE(view->visualRect(longRow).width(), need + 16) << mode;
         frame.reset();
     }
     Open(pics);
