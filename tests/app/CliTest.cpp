@@ -408,7 +408,9 @@ TEST_F(CliServices, OpenverseSearchCollectsThumbnailsBigPicturesAndCreditsAndCon
     // once: those saved before as well as the one fetched again. So does a
     // second Continue.
     for (int run = 0; run < 2; ++run) {
-        if (run == 1) ASSERT_EQ(RunCli("continue " + Quote(folder)).exitCode, 0);
+        if (run == 1) {
+            ASSERT_EQ(RunCli("continue " + Quote(folder)).exitCode, 0);
+        }
         const std::string contents = ReadAll(folder + "HalvCon1.htm");
         for (const std::string name :
              {"kitten.gif", "kittenbig.gif", "red-cat.jpg", "red-catbig.jpg"}) {
