@@ -138,10 +138,9 @@ void CPictureWnd::paintEvent(QPaintEvent*) {
         // An empty pane says why it is empty.
         if (loading_) return;
         p.setPen(palette().color(QPalette::PlaceholderText));
-        p.drawText(viewport()->rect().adjusted(8, 8, -8, -8),
-                   Qt::AlignCenter | Qt::TextWordWrap,
-                   path_.isEmpty() ? tr("No picture selected")
-                                   : tr("This picture cannot be shown"));
+        p.drawText(
+            viewport()->rect().adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap,
+            path_.isEmpty() ? tr("No picture selected") : tr("This picture cannot be shown"));
         return;
     }
     const QRect d = DestinationRect();

@@ -204,6 +204,10 @@ QWidget* COptionsSheet::MakeConnectionPage() {
     hostSpin_ = Spin(page, "hostConnectionsSpin", tr("Connections to one site at once"), 1,
                      CPelquinarApp::kMaxHostConnections,
                      std::clamp(app_.hostConnections, 1, int(CPelquinarApp::kMaxHostConnections)));
+    // Pages of a site fetched while the walk works on the one before them.
+    aheadSpin_ =
+        Spin(page, "pagesAheadSpin", tr("Pages fetched ahead"), 0, CPelquinarApp::kMaxPagesAhead,
+             std::clamp(app_.pagesAhead, 0, int(CPelquinarApp::kMaxPagesAhead)));
     proxyCheck_ = new QCheckBox(tr("&Use Proxy Server"), page);
     proxyCheck_->setObjectName("proxyCheck");
     proxyCheck_->setChecked(app_.UsesProxy());
@@ -227,6 +231,7 @@ QWidget* COptionsSheet::MakeConnectionPage() {
     form->addRow(depthLabel, depthBox);
     form->addRow(tr("Pictures &at Once:"), transfersSpin_);
     form->addRow(tr("Connections per &Site:"), hostSpin_);
+    form->addRow(tr("Pages Fetched A&head:"), aheadSpin_);
     form->addRow(proxyCheck_);
     form->addRow(tr("Proxy &Server:"), proxy_);
     form->addRow(tr("&Port:"), port_);
@@ -252,6 +257,7 @@ void COptionsSheet::accept() {
     app_.maxLevels = std::min(depthSpin_->value(), int(CPelquinarApp::kMaxDepth));
     app_.transfers = transfersSpin_->value();
     app_.hostConnections = hostSpin_->value();
+    app_.pagesAhead = aheadSpin_->value();
     app_.useProxy = proxyCheck_->isChecked() ? "1" : "0";
     // With the proxy off, the stored texts stay as they were.
     if (proxyCheck_->isChecked()) {

@@ -62,6 +62,7 @@ private:
     QSpinBox* depthSpin_;
     QSpinBox* transfersSpin_;
     QSpinBox* hostSpin_;
+    QSpinBox* aheadSpin_;
     QCheckBox* proxyCheck_;
     QLineEdit* proxy_;
     QLineEdit* port_;

@@ -320,10 +320,20 @@ TEST_F(Window, OptionsSheetRules) {
         EXPECT_EQ(sheet.findChild<QSpinBox*>("transfersSpin")->value(), 6);
         sheet.findChild<QSpinBox*>("transfersSpin")->setValue(2);
         sheet.findChild<QSpinBox*>("hostConnectionsSpin")->setValue(3);
+        auto* ahead = sheet.findChild<QSpinBox*>("pagesAheadSpin");
+        ASSERT_NE(ahead, nullptr);
+        EXPECT_EQ(ahead->value(), 4);
+        ahead->setValue(16);
+        QTest::keyClick(ahead, Qt::Key_Up);
+        EXPECT_EQ(ahead->value(), 16) << "no step past the largest";
+        ahead->setValue(0);
+        QTest::keyClick(ahead, Qt::Key_Down);
+        EXPECT_EQ(ahead->value(), 0) << "0 fetches one page at a time";
         sheet.accept();
     }
     EXPECT_EQ(app.transfers, 2);
     EXPECT_EQ(app.hostConnections, 3);
+    EXPECT_EQ(app.pagesAhead, 0);
     EXPECT_EQ(app.maxLevels, 20);
     EXPECT_EQ(app.proxy, "kept:8080") << "proxy texts are stored only with the box on";
     EXPECT_EQ(app.thumbHeight, 300);

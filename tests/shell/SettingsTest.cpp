@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -17,8 +18,18 @@ class Settings : public ::testing::Test {
 protected:
     QString Path() const { return QString::fromStdString(dir.Path() + "Pelquinar.conf"); }
     void WriteIni(const std::string& text) {
-        std::ofstream out(dir.Path() + "Pelquinar.conf", std::ios::binary);
-        out << text;
+        const std::string path = dir.Path() + "Pelquinar.conf";
+        {
+            std::ofstream out(path, std::ios::binary);
+            out << text;
+        }
+        // QSettings keeps a file it has read and reads it again only when its
+        // size or time changed: two texts of one length written within the
+        // same millisecond would read as the first. Each write gets a time
+        // of its own.
+        static int writes = 0;
+        std::filesystem::last_write_time(
+            path, std::filesystem::file_time_type::clock::now() + std::chrono::seconds(++writes));
     }
     CPelquinarApp Loaded() {
         CPelquinarApp app;
@@ -245,7 +256,8 @@ TEST_F(Settings, TheFileComesFromTheEnvironment) {
 
 TEST_F(Settings, TheSharedThumbnailCacheIsOnUnlessTurnedOff) {
     EXPECT_TRUE(Loaded().bThumbCache) << "absent";
-    const std::pair<const char*, bool> cases[] = {{"0", false}, {"1", true}, {"", true}, {"no", true}};
+    const std::pair<const char*, bool> cases[] = {
+        {"0", false}, {"1", true}, {"", true}, {"no", true}};
     for (auto [text, on] : cases) {
         WriteIni(std::string("[General]\nwinmode=left\nbThumbCache=") + text + "\n");
         EXPECT_EQ(Loaded().bThumbCache, on) << text;

@@ -443,9 +443,9 @@ TEST_F(Use, ListColumnsAndTreeNamesHaveTheirRoom) {
         EXPECT_GE(view->gridSize().width(), need) << mode;
         // The rows share one size: the long name's row has room for its icon
         // and its whole name, whichever row set that size.
-        const QModelIndexList found = view->model()->match(
-            view->model()->index(0, 0), Qt::DisplayRole, "harbour_at_night_from_the_pier.jpg",
-            1, Qt::MatchExactly);
+        const QModelIndexList found =
+            view->model()->match(view->model()->index(0, 0), Qt::DisplayRole,
+                                 "harbour_at_night_from_the_pier.jpg", 1, Qt::MatchExactly);
         ASSERT_EQ(found.size(), 1);
         const QModelIndex longRow = found.first();
         EXPECT_GE(view->visualRect(longRow).width(), need + 16) << mode;
