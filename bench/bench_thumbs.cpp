@@ -25,6 +25,7 @@
 #include <QThread>
 #include <QTimer>
 #include <atomic>
+#include <limits>
 #include <cstdio>
 #include <thread>
 #include <vector>
@@ -140,6 +141,9 @@ ListRun RunList(const QString& folder, const std::shared_ptr<const pq::Thumbnail
     list.resize(1000, 700);
     list.SetThumbSize(kCell);
     list.Thumbnailer().SetCache(cache);
+    // The fill rate of every row: all of them keep their thumbnails here
+    // (the list itself keeps those near the visible rows only).
+    list.Thumbnailer().SetKeptBytes(std::numeric_limits<qint64>::max() / 2);
     list.show();
     QApplication::processEvents();
 

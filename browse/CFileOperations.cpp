@@ -127,6 +127,11 @@ CFileOperations::Result CFileOperations::Copy(const QStringList& files, const QS
     }
     bool haveAll = false;
     CollisionAnswer all;
+    // Whether a source folder is the destination, asked once for each
+    // folder: the answer resolves both paths, which costs more than the
+    // rename itself when thousands of pictures of one folder move.
+    QString lastFolder;
+    bool lastSame = false;
     for (int i = 0; i < files.size(); ++i) {
         if (progress && !progress(i, int(files.size()))) {
             r.cancelled = true;
@@ -136,7 +141,11 @@ CFileOperations::Result CFileOperations::Copy(const QStringList& files, const QS
         const QFileInfo info(source);
         QString name = info.fileName();
         QString target = dest + name;
-        if (SameFolder(info.absolutePath(), dest)) continue;  // onto itself: nothing
+        if (const QString folder = info.absolutePath(); folder != lastFolder || i == 0) {
+            lastFolder = folder;
+            lastSame = SameFolder(folder, dest);
+        }
+        if (lastSame) continue;  // onto itself: nothing
         if (Taken(target)) {
             CollisionAnswer a = haveAll ? all : (ask ? ask(name) : CollisionAnswer{});
             if (a.forAll && !haveAll) {

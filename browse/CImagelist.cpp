@@ -118,12 +118,8 @@ bool CImagelist::CopyFiles(const QStringList& files, const QString& destination,
             return answer;
         },
         [&](int done, int) { return progress.Step(done); });
-    if (move) {
-        // Rows of the files that went, from the last to the first.
-        auto& model = list_->Model();
-        for (int r = model.rowCount() - 1; r >= 0; --r)
-            if (result.handled.contains(model.PathOf(r))) model.RemoveRow(r);
-    }
+    // The rows of the files that went leave together.
+    if (move) list_->Model().RemoveRows(list_->Model().RowsOfPaths(result.handled));
     for (const QString& same : result.sameFile)
         Report(tr("%1 was left alone: the file it would replace in the destination is the "
                   "picture itself.")
@@ -161,8 +157,10 @@ bool CImagelist::DeleteSelection() {
             return answer;
         },
         [&](int done, int) { return progress.Step(done); });
-    for (int i = int(rows.size()) - 1; i >= 0; --i)
-        if (!QFileInfo::exists(files[i])) list_->Model().RemoveRow(rows[i]);
+    std::vector<int> gone;
+    for (int i = 0; i < int(rows.size()); ++i)
+        if (!QFileInfo::exists(files[i])) gone.push_back(rows[i]);
+    list_->Model().RemoveRows(std::move(gone));
     if (result.failedFile.isEmpty()) return true;
     Report(tr("%1 could not be deleted: %2").arg(result.failedFile, result.reason));
     return false;

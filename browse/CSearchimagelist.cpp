@@ -11,10 +11,14 @@ CSearchimagelist::CSearchimagelist(std::string& modeSetting, CSearchState& state
 }
 
 void CSearchimagelist::StartSearch(const QString& projectFolder, bool continuing) {
+    // What the search saves from now on comes row by row, counted from
+    // before the folder is read: a picture saved while it is read is in the
+    // listing or comes as a row (once; AddOne skips a file listed already),
+    // where counting after the read lost it.
+    const int before = state_.DownloadedCount();
     // Read at once: the search adds its rows right after.
     list_->ShowFolderNow(projectFolder, continuing);
-    // What the search saves from now on comes row by row.
-    shown_ = state_.DownloadedCount();
+    shown_ = before;
 }
 
 void CSearchimagelist::OnPicturesSaved() {

@@ -89,6 +89,10 @@ CThumbList::CThumbList(QWidget* parent)
     connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CThumbList::SelectionChanged);
     connect(model_, &QAbstractItemModel::rowsRemoved, this, &CThumbList::SelectionChanged);
+    // Many rows leave as one change of the layout.
+    connect(model_, &QAbstractItemModel::layoutChanged, this, &CThumbList::SelectionChanged);
+    connect(model_, &QAbstractItemModel::layoutChanged, this,
+            [this] { QTimer::singleShot(0, this, &CThumbList::UpdateVisibleRange); });
     connect(model_, &QAbstractItemModel::modelReset, this, &CThumbList::SelectionChanged);
     connect(model_, &QAbstractItemModel::rowsInserted, this, &CThumbList::UpdateVisibleRange);
     connect(model_, &QAbstractItemModel::modelReset, this,
@@ -199,6 +203,7 @@ void CThumbList::ShowFolder(const QString& folderIn, bool fromFile, bool force) 
     if (!force && folder.compare(folder_, Qt::CaseInsensitive) == 0) return;
     folder_ = folder;
     ready_ = false;
+    unreadable_ = 0;
     shown_.clear();
     model_->Clear();
     // A large folder takes a while to list and stat: that happens on a pool
@@ -206,14 +211,17 @@ void CThumbList::ShowFolder(const QString& folderIn, bool fromFile, bool force) 
     // is dropped.
     const quint64 fill = ++fill_;
     CWorkerPool::Shared().Post([sink = sink_, fill, folder, fromFile] {
-        sink->Push(Read{fill, fromFile ? CThumbListModel::ReadProject(folder)
-                                       : CThumbListModel::ReadFolder(folder)});
+        Read read{fill, {}, 0};
+        read.entries = fromFile ? CThumbListModel::ReadProject(folder)
+                                : CThumbListModel::ReadFolder(folder, &read.unreadable);
+        sink->Push(std::move(read));
     });
 }
 
 void CThumbList::DrainResults() {
     for (Read& r : sink_->Take()) {
         if (r.fill != fill_) continue;  // overtaken by another read
+        unreadable_ = r.unreadable;
         model_->SetRows(r.entries);
         ready_ = true;
         UpdateVisibleRange();
@@ -227,15 +235,23 @@ void CThumbList::ShowFolderNow(const QString& folderIn, bool fromFile) {
     ++fill_;
     folder_ = folder;
     shown_.clear();
+    unreadable_ = 0;
     model_->SetRows(fromFile ? CThumbListModel::ReadProject(folder)
-                             : CThumbListModel::ReadFolder(folder));
+                             : CThumbListModel::ReadFolder(folder, &unreadable_));
     ready_ = true;
     UpdateVisibleRange();
     emit Filled(model_->rowCount());
 }
 
+QString CThumbList::UnreadableNamesText(int count) {
+    if (count <= 0) return {};
+    return count == 1 ? tr("1 picture was left out: its name cannot be read.")
+                      : tr("%1 pictures were left out: their names cannot be read.").arg(count);
+}
+
 void CThumbList::Clear() {
     ++fill_;
+    unreadable_ = 0;
     folder_.clear();
     shown_.clear();
     model_->Clear();

@@ -56,6 +56,11 @@ public:
     void ShowFolderNow(const QString& folder, bool fromFile);
     const QString& Folder() const { return folder_; }
     bool Ready() const { return ready_; }
+    // Pictures of the folder shown that were left out: their names are not
+    // in the file system's encoding, so no path reaches them.
+    int UnreadableNames() const { return unreadable_; }
+    // What the status bar says of them; empty when there are none.
+    static QString UnreadableNamesText(int count);
     void Clear();
 
     QList<int> SelectedRows() const;
@@ -93,11 +98,13 @@ private:
     QString folder_;
     bool ready_ = false;
     int textWidth_ = 0;  // the widest name's pixels
+    int unreadable_ = 0;
     QString shown_;
     quint64 fill_ = 0;  // the folder read whose rows are awaited
     struct Read {
         quint64 fill;
         std::vector<CThumbListModel::Entry> entries;
+        int unreadable = 0;
     };
     std::shared_ptr<CResultSink<Read>> sink_;
 };

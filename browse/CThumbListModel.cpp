@@ -1,6 +1,11 @@
 #include "browse/CThumbListModel.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QSet>
@@ -121,12 +126,14 @@ void CThumbListModel::Clear() {
     rows_.clear();
     idToRow_.clear();
     pathToRow_.clear();
+    indexStale_ = false;
     ++generation_;
     endResetModel();
     emit ThumbnailsReset();
 }
 
 void CThumbListModel::Append(const CFileRecord& record, const QString& address) {
+    EnsureIndex();
     Row r;
     r.id = nextId_++;
     r.record = record;
@@ -136,23 +143,45 @@ void CThumbListModel::Append(const CFileRecord& record, const QString& address) 
     rows_.push_back(std::move(r));
 }
 
-std::vector<CThumbListModel::Entry> CThumbListModel::ReadFolder(const QString& folder) {
+std::vector<CThumbListModel::Entry> CThumbListModel::ReadFolder(const QString& folder,
+                                                                int* unreadableNames) {
     QString f = folder;
     if (!f.endsWith('/')) f += '/';
-    QDir dir(f);
-    // Names are filtered before anything is asked of the file system, and
-    // sorted here by plain comparison: the locale-aware sort of QDir costs
-    // more than the listing in a large folder.
-    dir.setNameFilters(CFileRecord::ListedNameFilters());
-    const QFileInfoList files =
-        dir.entryInfoList(QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Unsorted);
+    if (unreadableNames) *unreadableNames = 0;
     std::vector<Entry> entries;
-    entries.reserve(size_t(files.size()));
-    for (const QFileInfo& info : files)
-        if (CFileRecord::IsListedPicture(info.fileName())) {
-            entries.push_back(Entry{CFileRecord::FromInfo(info), QString(), QString(), QString()});
-            entries.back().record.path = f + info.fileName();
+    // The folder is read with readdir, which hands over every name as the
+    // bytes it is, where a Qt listing passes over names it cannot decode.
+    // Names are filtered before anything is asked of the file system, and
+    // sorted here by plain comparison: a locale-aware sort costs more than
+    // the listing in a large folder.
+    const QByteArray encodedFolder = QFile::encodeName(f);
+    DIR* dir = opendir(encodedFolder.constData());
+    if (!dir) return entries;
+    const int fd = dirfd(dir);
+    while (const dirent* e = readdir(dir)) {
+        const QByteArray bytes(e->d_name);
+        if (bytes == "." || bytes == "..") continue;
+        const QString name = QFile::decodeName(bytes);
+        if (!CFileRecord::IsListedPicture(name)) continue;
+        if (e->d_type != DT_REG && e->d_type != DT_LNK && e->d_type != DT_UNKNOWN) continue;
+        struct stat st;
+        if (fstatat(fd, e->d_name, &st, 0) != 0 || !S_ISREG(st.st_mode)) continue;
+        if (QFile::encodeName(name) != bytes) {
+            // No path made of the decoded name reaches this file.
+            if (unreadableNames) ++*unreadableNames;
+            continue;
         }
+        CFileRecord r;
+        r.path = f + name;
+        r.name = name;
+        const int dot = name.lastIndexOf('.');
+        r.extension = dot < 0 ? QString() : name.mid(dot);
+        r.size = qint64(st.st_size);
+        r.modified = QDateTime::fromMSecsSinceEpoch(qint64(st.st_mtim.tv_sec) * 1000 +
+                                                    st.st_mtim.tv_nsec / 1000000);
+        entries.push_back(Entry{std::move(r), QString(), QString(), QString()});
+    }
+    closedir(dir);
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
         const int c = a.record.name.compare(b.record.name, Qt::CaseInsensitive);
         return c != 0 ? c < 0 : a.record.name < b.record.name;
@@ -186,6 +215,7 @@ void CThumbListModel::SetRows(const std::vector<Entry>& entries) {
     rows_.clear();
     idToRow_.clear();
     pathToRow_.clear();
+    indexStale_ = false;
     ++generation_;
     rows_.reserve(entries.size());
     for (const Entry& e : entries) {
@@ -211,7 +241,7 @@ bool CThumbListModel::AddOne(const QString& folder, const QString& name, const Q
     QString f = folder;
     if (!f.endsWith('/')) f += '/';
     const QString path = f + name;
-    if (pathToRow_.contains(path)) return false;
+    if (RowOfPath(path) >= 0) return false;
     const int row = int(rows_.size());
     beginInsertRows({}, row, row);
     Append(CFileRecord::FromPath(path), address);
@@ -219,17 +249,82 @@ bool CThumbListModel::AddOne(const QString& folder, const QString& name, const Q
     return true;
 }
 
-void CThumbListModel::RemoveRow(int row) {
-    if (row < 0 || row >= int(rows_.size())) return;
-    beginRemoveRows({}, row, row);
-    rows_.erase(rows_.begin() + row);
-    RebuildIndex();
-    endRemoveRows();
+void CThumbListModel::RemoveRow(int row) { RemoveRows({row}); }
+
+int CThumbListModel::RemoveRows(std::vector<int> rows) {
+    const int count = int(rows_.size());
+    rows.erase(
+        std::remove_if(rows.begin(), rows.end(), [count](int r) { return r < 0 || r >= count; }),
+        rows.end());
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    if (rows.empty()) return 0;
+    // Runs of neighbouring rows, [first, last].
+    std::vector<std::pair<int, int>> runs;
+    for (int r : rows) {
+        if (!runs.empty() && runs.back().second + 1 == r)
+            runs.back().second = r;
+        else
+            runs.emplace_back(r, r);
+    }
+    if (int(runs.size()) <= kRunsRemovedOneByOne) {
+        // From the last run up, so the rows of the runs still to go keep
+        // their numbers.
+        for (auto it = runs.rbegin(); it != runs.rend(); ++it) {
+            beginRemoveRows({}, it->first, it->second);
+            rows_.erase(rows_.begin() + it->first, rows_.begin() + it->second + 1);
+            indexStale_ = true;
+            endRemoveRows();
+        }
+        return int(rows.size());
+    }
+    // Many runs (every other row of a large selection): one change of the
+    // layout. Each view lays its rows out once and every persistent index
+    // (the selection's among them) moves once, where a removal per run
+    // would have them go through all of theirs each time.
+    emit layoutAboutToBeChanged();
+    std::vector<int> newRow(size_t(count), -1);
+    std::vector<Row> kept;
+    kept.reserve(size_t(count) - rows.size());
+    size_t next = 0;
+    for (int r = 0; r < count; ++r) {
+        if (next < rows.size() && rows[next] == r) {
+            ++next;
+            continue;
+        }
+        newRow[size_t(r)] = int(kept.size());
+        kept.push_back(std::move(rows_[size_t(r)]));
+    }
+    rows_ = std::move(kept);
+    indexStale_ = true;
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex& i : before) {
+        const int to = i.row() >= 0 && i.row() < count ? newRow[size_t(i.row())] : -1;
+        after.append(to < 0 ? QModelIndex() : index(to, i.column()));
+    }
+    changePersistentIndexList(before, after);
+    emit layoutChanged();
+    return int(rows.size());
 }
 
-void CThumbListModel::RebuildIndex() {
+std::vector<int> CThumbListModel::RowsOfPaths(const QStringList& paths) const {
+    std::vector<int> rows;
+    rows.reserve(size_t(paths.size()));
+    for (const QString& p : paths)
+        if (const int r = RowOfPath(p); r >= 0) rows.push_back(r);
+    return rows;
+}
+
+void CThumbListModel::EnsureIndex() const {
+    if (!indexStale_) return;
+    indexStale_ = false;
+    ++indexRebuilds_;
     idToRow_.clear();
     pathToRow_.clear();
+    idToRow_.reserve(qsizetype(rows_.size()));
+    pathToRow_.reserve(qsizetype(rows_.size()));
     for (int i = 0; i < int(rows_.size()); ++i) {
         idToRow_.insert(rows_[size_t(i)].id, i);
         pathToRow_.insert(rows_[size_t(i)].record.path, i);
@@ -254,6 +349,15 @@ void CThumbListModel::SetThumbSize(const QSize& size) {
 
 void CThumbListModel::MarkQueued(int row) {
     if (row >= 0 && row < int(rows_.size())) rows_[size_t(row)].state = ThumbState::kQueued;
+}
+
+void CThumbListModel::DropThumbnail(int row) {
+    if (row < 0 || row >= int(rows_.size())) return;
+    Row& r = rows_[size_t(row)];
+    if (r.state != ThumbState::kDone) return;
+    r.thumb = {};
+    r.state = ThumbState::kNone;
+    // Out of view: nothing to repaint.
 }
 
 bool CThumbListModel::Unqueue(quint64 id, quint64 generation) {

@@ -64,7 +64,7 @@ public:
         QString credit;
         QString bigAddress;
     };
-    static std::vector<Entry> ReadFolder(const QString& folder);
+    static std::vector<Entry> ReadFolder(const QString& folder, int* unreadableNames = nullptr);
     static std::vector<Entry> ReadProject(const QString& folder);
     // Replaces every row.
     void SetRows(const std::vector<Entry>& entries);
@@ -72,7 +72,11 @@ public:
     // Drops every row and every thumbnail (made or on its way).
     void Clear();
     // Rows for the listed pictures of folder (".jpg", ".jpeg", ".gif",
-    // ".bmp", any case), in name order; returns their count.
+    // ".bmp", any case), in name order; returns their count. ReadFolder
+    // sees every name the folder holds: a picture whose name is not in the
+    // file system's encoding (an old Latin-1 "caf\xe9.jpg" where names are
+    // UTF-8) cannot be opened by its decoded name, and is counted in
+    // unreadableNames instead of being left out without a word.
     int FillFromFolder(const QString& folder);
     // Rows for the pictures project.inf lists whose files exist, in its
     // order, with their addresses; returns their count.
@@ -80,10 +84,28 @@ public:
     // One row for folder + name, unless a row for that file is there.
     bool AddOne(const QString& folder, const QString& name, const QString& address);
     void RemoveRow(int row);
+    // Removes the rows at once (any order, repeats ignored): a few runs of
+    // neighbouring rows each in one step, many runs as one change of the
+    // layout, so that neither the views nor the selection go through the
+    // rows once per row; returns how many went.
+    int RemoveRows(std::vector<int> rows);
+    // The rows whose files are among paths.
+    std::vector<int> RowsOfPaths(const QStringList& paths) const;
+    // Up to this many runs are removed one by one.
+    static constexpr int kRunsRemovedOneByOne = 8;
+    // How often the row lookups were rebuilt (they are rebuilt when next
+    // asked for after rows went).
+    int IndexRebuilds() const { return indexRebuilds_; }
 
     const Row& At(int row) const { return rows_[size_t(row)]; }
-    int RowOfId(quint64 id) const { return idToRow_.value(id, -1); }
-    int RowOfPath(const QString& path) const { return pathToRow_.value(path, -1); }
+    int RowOfId(quint64 id) const {
+        EnsureIndex();
+        return idToRow_.value(id, -1);
+    }
+    int RowOfPath(const QString& path) const {
+        EnsureIndex();
+        return pathToRow_.value(path, -1);
+    }
     QString PathOf(int row) const;
 
     // Thumbnails: the size they are made at; a new size drops all made.
@@ -93,6 +115,8 @@ public:
     // are dropped.
     quint64 Generation() const { return generation_; }
     void MarkQueued(int row);
+    // The row gives its thumbnail up, to be made again when asked.
+    void DropThumbnail(int row);
     // A request given back unmade: the row is to be asked again. False when
     // the row has gone or changed since.
     bool Unqueue(quint64 id, quint64 generation);
@@ -106,11 +130,14 @@ signals:
 
 private:
     void Append(const CFileRecord& record, const QString& address);
-    void RebuildIndex();
+    void EnsureIndex() const;
 
     std::vector<Row> rows_;
-    QHash<quint64, int> idToRow_;
-    QHash<QString, int> pathToRow_;
+    // Lookups by id and by path; stale after rows went, until next asked.
+    mutable QHash<quint64, int> idToRow_;
+    mutable QHash<QString, int> pathToRow_;
+    mutable bool indexStale_ = false;
+    mutable int indexRebuilds_ = 0;
     quint64 nextId_ = 1;
     quint64 generation_ = 1;
     QSize thumbSize_{80, 80};

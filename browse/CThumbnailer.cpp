@@ -23,11 +23,13 @@ CThumbnailer::CThumbnailer(CThumbListModel& model, QObject* parent)
     batch_->setInterval(kBatchMs);
     connect(batch_, &QTimer::timeout, this, &CThumbnailer::DrainResults);
     connect(&model_, &CThumbListModel::ThumbnailsReset, this, [this] {
+        held_.clear();  // every thumbnail went with the rows or the size
         ResetCursors();
         Kick();
     });
     connect(&model_, &QAbstractItemModel::rowsInserted, this, [this] { Kick(); });
     connect(&model_, &QAbstractItemModel::rowsRemoved, this, [this] { ResetCursors(); });
+    connect(&model_, &QAbstractItemModel::layoutChanged, this, [this] { ResetCursors(); });
 }
 
 CThumbnailer::~CThumbnailer() {
@@ -53,7 +55,39 @@ void CThumbnailer::SetVisibleRange(int first, int last) {
     // What waits in the pool's queue is asked again in the new order.
     ++*order_;
     ResetCursors();
+    Evict();
     Kick();
+}
+
+std::pair<int, int> CThumbnailer::KeptWindow() const {
+    const int rows = model_.rowCount();
+    if (rows == 0) return {0, -1};
+    const QSize size = model_.ThumbSize();
+    const qint64 perThumb = std::max<qint64>(1, qint64(size.width()) * size.height() * 4);
+    const int visible = std::max(1, last_ - first_ + 1);
+    const int window = int(std::max<qint64>(keptBytes_ / perThumb, 3ll * visible));
+    // Most of what is beyond the visible rows lies below them, where a
+    // reader goes next.
+    const int spare = std::max(0, window - visible);
+    int lo = std::max(0, first_ - spare / 3);
+    int hi = std::min(rows - 1, lo + window - 1);
+    lo = std::max(0, std::min(lo, hi - window + 1));
+    return {lo, hi};
+}
+
+void CThumbnailer::Evict() {
+    const auto [lo, hi] = KeptWindow();
+    for (auto it = held_.begin(); it != held_.end();) {
+        const int row = model_.RowOfId(*it);
+        if (row < 0) {
+            it = held_.erase(it);
+        } else if (row < lo || row > hi) {
+            model_.DropThumbnail(row);
+            it = held_.erase(it);
+        } else {
+            ++it;
+        }
+    }
 }
 
 void CThumbnailer::ResetCursors() {
@@ -65,13 +99,14 @@ void CThumbnailer::ResetCursors() {
 
 int CThumbnailer::NextRow() {
     const int rows = model_.rowCount();
-    // Visible rows and those below them, in order...
-    while (below_ < rows) {
+    const auto [lo, hi] = KeptWindow();
+    // Visible rows and those below them, in order, as far as the window...
+    while (below_ < rows && below_ <= hi) {
         const int r = below_++;
         if (model_.At(r).state == CThumbListModel::ThumbState::kNone) return r;
     }
     // ...then those above, nearest first.
-    while (above_ >= 0) {
+    while (above_ >= lo) {
         const int r = above_--;
         if (r < rows && model_.At(r).state == CThumbListModel::ThumbState::kNone) return r;
     }
@@ -131,9 +166,13 @@ void CThumbnailer::DrainResults() {
             skipped = model_.Unqueue(r.id, r.generation) || skipped;
             continue;
         }
-        if (model_.Deliver(r.id, r.generation, r.path, r.thumb))
+        if (model_.Deliver(r.id, r.generation, r.path, r.thumb)) {
+            held_.insert(r.id);
             emit Delivered(model_.RowOfId(r.id));
+        }
     }
+    // Rows scrolled past while their thumbnails were on the way.
+    if (held_.size() > qsizetype(KeptWindow().second - KeptWindow().first + 1)) Evict();
     // Rows given back lie anywhere: the cursors look again from the top of
     // the visible rows.
     if (skipped) ResetCursors();

@@ -8,15 +8,23 @@
 // written into the cache waits until no request does: thumbnails first,
 // the cache when there is time (at once only when too much waits). Each
 // result comes back to the user-interface thread queued and is kept only if
-// its row is still there (CThumbListModel::Deliver). Nothing is made while
+// its row is still there (CThumbListModel::Deliver). Only the rows near the
+// visible ones hold thumbnails: a window of rows around them, as many as
+// kKeptBytes of thumbnails take (and at least three screens), is made and
+// kept; a row that leaves the window gives its thumbnail up and has it made
+// again (from the shared cache when there is one) when scrolled back to, so
+// memory does not grow with the folder. Nothing is made while
 // disabled; what waits is dropped when the list goes.
 // User-interface thread, except the decodes.
 #pragma once
 
 #include <QObject>
+#include <QSet>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
 #include <memory>
+#include <utility>
 
 #include "browse/CWorkerPool.h"
 #include "browse/PictureLoader.h"
@@ -52,6 +60,14 @@ public:
     bool Enabled() const { return enabled_; }
     // The rows the view shows now, [first, last]; -1 when none.
     void SetVisibleRange(int first, int last);
+    // Bytes of thumbnails the rows around the visible ones may hold.
+    static constexpr qint64 kKeptBytes = 48ll << 20;
+    void SetKeptBytes(qint64 bytes) { keptBytes_ = std::max<qint64>(1, bytes); }
+    qint64 KeptBytes() const { return keptBytes_; }
+    // The rows that may hold thumbnails now, [first, last].
+    std::pair<int, int> KeptWindow() const;
+    // Rows holding a thumbnail now.
+    int Held() const { return int(held_.size()); }
     // Starts as many decodes as may run.
     void Kick();
     int InFlight() const { return inFlight_; }
@@ -78,6 +94,8 @@ private:
     };
     int NextRow();
     void ResetCursors();
+    // Rows outside the kept window give their thumbnails up.
+    void Evict();
 
     CThumbListModel& model_;
     std::shared_ptr<CResultSink<Result>> sink_;
@@ -98,6 +116,9 @@ private:
     int first_ = 0, last_ = -1;
     int below_ = 0;   // next row to look at from the first visible one down
     int above_ = -1;  // next row to look at from above the first visible one up
+    qint64 keptBytes_ = kKeptBytes;
+    // Ids of the rows holding a thumbnail.
+    QSet<quint64> held_;
 };
 
 }  // namespace pq

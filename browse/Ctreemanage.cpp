@@ -1,15 +1,23 @@
 #include "browse/Ctreemanage.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QDragEnterEvent>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QSet>
 #include <QStyle>
+#include <QThread>
 #include <QUrl>
 
 #include "browse/Trash.h"
@@ -28,7 +36,9 @@ QString WithSlash(QString f) {
 }  // namespace
 
 Ctreemanage::Ctreemanage(const std::string& startDirectory, std::string& dirCreate, QWidget* parent)
-    : QTreeWidget(parent), start_(WithSlash(QString::fromStdString(startDirectory))) {
+    : QTreeWidget(parent),
+      start_(WithSlash(QString::fromStdString(startDirectory))),
+      sink_(std::make_shared<CResultSink<LevelRead>>(this, "DrainLevels")) {
     setObjectName("treeView");
     setAccessibleName(tr("Projects and categories"));
     setHeaderHidden(true);
@@ -66,8 +76,13 @@ Ctreemanage::Ctreemanage(const std::string& startDirectory, std::string& dirCrea
     myPictures_->setData(0, kKindRole, kCategory);
     myPictures_->setData(0, kPathRole, start_ + store::kMyPictures + "/");
     myPictures_->setIcon(0, folderIcon);
-    ReadSubtree(myPictures_);
-    expandAll();
+    mySearch_->setExpanded(true);
+    myPictures_->setExpanded(true);
+    ReadLevel(myPictures_);
+    // An opened category shows what it holds.
+    connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) {
+        if (IsCategory(item)) ReadLevel(item);
+    });
 
     connect(this, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* item) { OnCurrentChanged(item); });
@@ -78,6 +93,8 @@ Ctreemanage::Ctreemanage(const std::string& startDirectory, std::string& dirCrea
         if (item && item == currentBeforePress_) OnCurrentChanged(item);
     });
 }
+
+Ctreemanage::~Ctreemanage() { sink_->Detach(); }
 
 void Ctreemanage::mousePressEvent(QMouseEvent* e) {
     currentBeforePress_ = currentItem();
@@ -109,32 +126,138 @@ QTreeWidgetItem* Ctreemanage::FindCategory(const QString& path) const {
     return nullptr;
 }
 
-QTreeWidgetItem* Ctreemanage::AddCategory(QTreeWidgetItem* parent, const QString& name) {
-    for (int i = 0; i < parent->childCount(); ++i)
-        if (parent->child(i)->text(0) == name) return parent->child(i);
-    auto* item = new QTreeWidgetItem(parent, {name});
+QTreeWidgetItem* Ctreemanage::MakeCategoryItem(QTreeWidgetItem* parent, const QString& name) {
+    auto* item = new QTreeWidgetItem({name});
     item->setData(0, kKindRole, kCategory);
     item->setData(0, kPathRole, parent->data(0, kPathRole).toString() + name + "/");
     item->setIcon(0, parent->icon(0));
     return item;
 }
 
-void Ctreemanage::ReadSubtree(QTreeWidgetItem* item) {
-    if (!IsCategory(item)) return;
-    const QDir dir(item->data(0, kPathRole).toString());
+QTreeWidgetItem* Ctreemanage::AddCategory(QTreeWidgetItem* parent, const QString& name) {
+    for (int i = 0; i < parent->childCount(); ++i)
+        if (parent->child(i)->text(0) == name) return parent->child(i);
+    QTreeWidgetItem* item = MakeCategoryItem(parent, name);
+    parent->addChild(item);
+    item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
+    return item;
+}
+
+namespace {
+
+// Whether folder holds a folder (not a link to one): the first found ends
+// the look.
+bool HasSubfolder(const QByteArray& folder) {
+    DIR* dir = opendir(folder.constData());
+    if (!dir) return false;
+    bool found = false;
+    while (const dirent* e = readdir(dir)) {
+        if (e->d_name[0] == '.' &&
+            (e->d_name[1] == 0 || (e->d_name[1] == '.' && e->d_name[2] == 0)))
+            continue;
+        if (e->d_type == DT_DIR) {
+            found = true;
+        } else if (e->d_type == DT_UNKNOWN) {
+            struct stat st;
+            found = fstatat(dirfd(dir), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                    S_ISDIR(st.st_mode);
+        }
+        if (found) break;
+    }
+    closedir(dir);
+    return found;
+}
+
+}  // namespace
+
+Ctreemanage::Level Ctreemanage::ReadFolderLevel(const QString& folder) {
+    Level level;
+    const QDir dir(folder);
     // Links to folders are not followed: a loop of links would never end.
-    const QStringList subs =
-        dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name);
-    for (const QString& s : subs) ReadSubtree(AddCategory(item, s));
-    // Items whose folders went meanwhile go too.
+    level.names = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name);
+    level.hasSubfolders.reserve(size_t(level.names.size()));
+    const QString base = WithSlash(folder);
+    for (const QString& name : level.names)
+        level.hasSubfolders.push_back(HasSubfolder(QFile::encodeName(base + name)));
+    return level;
+}
+
+void Ctreemanage::ReadLevel(QTreeWidgetItem* item) {
+    if (!IsCategory(item)) return;
+    const QString folder = item->data(0, kPathRole).toString();
+    // One read at a time for a folder: a click that expands asks twice.
+    if (pending_.contains(folder)) return;
+    const quint64 ticket = ++nextTicket_;
+    pending_.insert(folder, ticket);
+    CWorkerPool::Shared().Post([sink = sink_, ticket, folder] {
+        sink->Push(LevelRead{ticket, folder, ReadFolderLevel(folder)});
+    });
+}
+
+void Ctreemanage::DrainLevels() {
+    for (LevelRead& r : sink_->Take()) {
+        if (pending_.value(r.folder) != r.ticket) continue;
+        pending_.remove(r.folder);
+        ++levelsRead_;
+        if (QTreeWidgetItem* item = FindCategory(r.folder)) ApplyLevel(item, r.level);
+    }
+}
+
+void Ctreemanage::ApplyLevel(QTreeWidgetItem* item, const Level& level) {
+    // Items whose folders went meanwhile go; the others stay where they
+    // are, with what was read below them.
+    const QSet<QString> wanted(level.names.begin(), level.names.end());
     for (int i = item->childCount() - 1; i >= 0; --i)
-        if (!subs.contains(item->child(i)->text(0))) delete item->takeChild(i);
+        if (!wanted.contains(item->child(i)->text(0))) delete item->takeChild(i);
+    // Where each child stood before anything was added.
+    QHash<QString, std::pair<QTreeWidgetItem*, int>> have;
+    have.reserve(item->childCount());
+    for (int i = 0; i < item->childCount(); ++i)
+        have.insert(item->child(i)->text(0), {item->child(i), i});
+    // New folders are placed in name order among those already there: at
+    // the cursor, which follows the children met so far.
+    QList<QTreeWidgetItem*> made;
+    int at = 0, inserted = 0;
+    for (qsizetype n = 0; n < level.names.size(); ++n) {
+        const QString& name = level.names[n];
+        const auto found = have.constFind(name);
+        QTreeWidgetItem* child = nullptr;
+        if (found != have.cend()) {
+            child = found->first;
+            at = std::min(int(item->childCount()), std::max(at, found->second + inserted + 1));
+        } else {
+            child = MakeCategoryItem(item, name);
+            if (at < item->childCount()) {
+                item->insertChild(at++, child);
+                ++inserted;
+            } else {
+                made.append(child);  // added together at the end
+            }
+        }
+        if (child->childCount() == 0)
+            child->setChildIndicatorPolicy(level.hasSubfolders[size_t(n)]
+                                               ? QTreeWidgetItem::ShowIndicator
+                                               : QTreeWidgetItem::DontShowIndicatorWhenChildless);
+    }
+    item->addChildren(made);
+    item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
+}
+
+bool Ctreemanage::WaitForReads(int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (Reading()) {
+        if (timer.elapsed() > timeoutMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        if (Reading()) QThread::msleep(1);
+    }
+    return true;
 }
 
 void Ctreemanage::OnCurrentChanged(QTreeWidgetItem* item) {
     if (!item) return;
     if (IsCategory(item)) {
-        ReadSubtree(item);
+        ReadLevel(item);
         item->setExpanded(true);
         emit FolderChosen(item->data(0, kPathRole).toString());
     } else if (item->data(0, kKindRole).toInt() == kHistory) {

@@ -1,13 +1,19 @@
 // The tree of the program's folders: "My Search" with the two search
 // histories and the three date groups, "My Pictures" with the categories on
 // disk. Categories are made and deleted here, and pictures dropped on one
-// are copied (Ctrl) or moved into it.
+// are copied (Ctrl) or moved into it. A category's subfolders are read one
+// level at a time, off this thread, when it is opened or chosen: a folder
+// of thousands of categories costs no wait at start or on a click.
 // User-interface thread only.
 #pragma once
 
+#include <QHash>
 #include <QTreeWidget>
 #include <functional>
+#include <memory>
 #include <string>
+
+#include "browse/CWorkerPool.h"
 
 namespace pq {
 
@@ -24,6 +30,7 @@ public:
     // "-1") and the items.
     Ctreemanage(const std::string& startDirectory, std::string& dirCreate,
                 QWidget* parent = nullptr);
+    ~Ctreemanage() override;
 
     QTreeWidgetItem* MyPictures() const { return myPictures_; }
     QTreeWidgetItem* HistoryItem(const QString& key) const;
@@ -42,8 +49,28 @@ public:
     // Files dropped on target: FilesDropped when it is a category below "My
     // Pictures"; false (nothing) otherwise.
     bool Drop(QTreeWidgetItem* target, const QStringList& files, bool copy);
-    // Reads the item's subfolders from disk into the tree, depth first.
-    void ReadSubtree(QTreeWidgetItem* item);
+    // Reads the item's subfolders from disk into the tree (one level, on a
+    // pool thread; the items change when the names arrive).
+    void ReadLevel(QTreeWidgetItem* item);
+    // Levels still being read.
+    bool Reading() const { return !pending_.isEmpty(); }
+    // Levels read since the tree was made.
+    int LevelsRead() const { return levelsRead_; }
+    // For tests and tools: takes the levels read as they arrive until none
+    // is being read.
+    bool WaitForReads(int timeoutMs);
+
+    // The subfolder names of folder (links not followed, so a loop of
+    // links never ends), each with whether it has subfolders itself, in
+    // name order. Any thread.
+    struct Level {
+        QStringList names;
+        std::vector<bool> hasSubfolders;
+    };
+    static Level ReadFolderLevel(const QString& folder);
+
+    // Takes the levels read (queued from the pool).
+    Q_INVOKABLE void DrainLevels();
 
     // Questions and messages; message boxes unless replaced (tests).
     std::function<bool(const QString& question)> confirm;
@@ -70,12 +97,23 @@ private:
     void OnCurrentChanged(QTreeWidgetItem* item);
     void ShowMenu(const QPoint& pos);
     QTreeWidgetItem* AddCategory(QTreeWidgetItem* parent, const QString& name);
+    QTreeWidgetItem* MakeCategoryItem(QTreeWidgetItem* parent, const QString& name);
+    void ApplyLevel(QTreeWidgetItem* item, const Level& level);
     bool AcceptDrag(QDropEvent* e);
 
     QString start_;
     QTreeWidgetItem* mySearch_;
     QTreeWidgetItem* myPictures_;
     QTreeWidgetItem* currentBeforePress_ = nullptr;
+    struct LevelRead {
+        quint64 ticket;
+        QString folder;
+        Level level;
+    };
+    std::shared_ptr<CResultSink<LevelRead>> sink_;
+    QHash<QString, quint64> pending_;  // folder -> the read awaited for it
+    quint64 nextTicket_ = 0;
+    int levelsRead_ = 0;
 };
 
 }  // namespace pq

@@ -4,6 +4,7 @@
 #include <QStandardPaths>
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 
 #include "shell/SettingsKey.h"
 
@@ -12,8 +13,14 @@ namespace pq {
 namespace {
 
 // A decimal number the way the settings have always been read: leading
-// digits count, anything that is not a number reads as 0.
-int ToInt(const std::string& text) { return std::atoi(text.c_str()); }
+// digits count, anything that is not a number reads as 0. Digits beyond
+// what an int holds give its largest (or smallest) value, which the
+// corrections then bring into range.
+int ToInt(const std::string& text) {
+    const long long v = std::strtoll(text.c_str(), nullptr, 10);
+    return int(
+        std::clamp<long long>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
 
 // Reads a value into text, emptying it first, so a value that cannot be
 // read counts as empty text.
@@ -95,14 +102,16 @@ void CPelquinarApp::Load(const QString& path) {
             if (comma == std::string::npos) break;
             pos = comma + 1;
         }
-        thumbWidth = parts[0] < 40 ? 80 : parts[0];
-        thumbHeight = parts[1] < 40 ? 80 : parts[1];
-        thumbBorder = parts[2] < 5 ? 15 : parts[2];
+        thumbWidth = parts[0] < kThumbMin ? 80 : std::min(parts[0], int(kThumbMax));
+        thumbHeight = parts[1] < kThumbMin ? 80 : std::min(parts[1], int(kThumbMax));
+        thumbBorder = parts[2] < 5 ? 15 : std::min(parts[2], int(kBorderMax));
         slideDelay = ToInt(ReadText(key, "slidedelay"));
         if (slideDelay == 0) slideDelay = 1;
-        imageMinSize = ToInt(ReadText(key, "imageminsize"));
+        slideDelay = std::clamp(slideDelay, int(kDelayMin), int(kDelayMax));
+        imageMinSize = std::clamp(ToInt(ReadText(key, "imageminsize")), 0, int(kMaxSizeKb));
         imageMaxSize = ToInt(ReadText(key, "imagemaxsize"));
         if (imageMaxSize <= 2) imageMaxSize = 900;
+        imageMaxSize = std::min(imageMaxSize, int(kMaxSizeKb));
         bGif = ReadText(key, "bGif") == "1";
         bJpg = ReadText(key, "bJpg") == "1";
         bBmp = ReadText(key, "bBmp") == "1";

@@ -19,6 +19,15 @@ public:
     // given depth is brought down to it.
     static constexpr int kMaxDepth = 20;
 
+    // What the options offer: thumbnail width and height, the border, the
+    // slide show's seconds, and the picture size bounds in KB. A stored
+    // value beyond them is brought into them when loaded: a hand-edited
+    // 100000 x 100000 thumbnail would take gigabytes, a delay of millions of
+    // seconds overflows the timer.
+    static constexpr int kThumbMin = 40, kThumbMax = 180, kBorderMax = 20;
+    static constexpr int kDelayMin = 1, kDelayMax = 60;
+    static constexpr int kMaxSizeKb = 1000000;
+
     // Thumbnail size and border, in pixels.
     int thumbWidth = 60;
     int thumbHeight = 60;

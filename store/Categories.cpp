@@ -41,9 +41,12 @@ bool MakeCategory(const std::string& parentIn, const std::string& name, std::str
     if (!reason.empty()) return false;
     std::string parent = parentIn;
     if (parent.empty() || parent.back() != '/') parent += '/';
-    std::error_code ec;
-    fs::create_directory(parent + name, ec);
-    if (!fs::is_directory(parent + name)) {
+    // Every call takes an error code: a parent that cannot be read makes
+    // the check fail as the making did, and the user is told why.
+    std::error_code made, checked;
+    fs::create_directory(parent + name, made);
+    if (!fs::is_directory(parent + name, checked)) {
+        const std::error_code& ec = made ? made : checked;
         reason = ec ? ec.message() : "The folder could not be made.";
         return false;
     }

@@ -122,6 +122,7 @@ int main(int argc, char** argv) {
             QFile::copy(QString::fromStdString(frame.State().ProjectFolder()) +
                             project[i % project.size()],
                         scenic + longNames[i]);
+        frame.Tree()->WaitForReads(5000);
         frame.Tree()->setCurrentItem(frame.Tree()->FindCategory(scenic));
         Settle(1200);
         ok = Save(&frame, out, "category-long-names") && ok;

@@ -2,6 +2,7 @@
 
 #include <QToolBar>
 
+#include "browse/CThumbList.h"
 #include "shell/CPelquinarApp.h"
 #include "shell/window/CSearchBar.h"
 #include "shell/window/CStatusPanes.h"
@@ -76,6 +77,15 @@ void CFrameLayout::SetPane(int pane, const QString& text) {
     if (pane < 0 || pane >= kPanes) return;
     p_.panes->SetText(pane, text);
     (lastSet_ == "search" ? searchTexts_ : manageTexts_)[size_t(pane)] = text;
+}
+
+void CFrameLayout::ShowUnreadableNames(int count) {
+    const QString text = CThumbList::UnreadableNamesText(count);
+    if (!text.isEmpty())
+        SetPane(4, text);
+    else if (!unreadableText_.isEmpty() && p_.panes->Text(4) == unreadableText_)
+        SetPane(4, QString());
+    unreadableText_ = text;
 }
 
 void CFrameLayout::SwitchPaneTexts(const std::string& to) {

@@ -47,6 +47,10 @@ public:
     const Texts& SearchTexts();
     // A pane of the set in view.
     void SetPane(int pane, const QString& text);
+    // The browsing list's folder left pictures out whose names cannot be
+    // read: pane 4 says how many (and says nothing more once a folder
+    // without any is shown).
+    void ShowUnreadableNames(int count);
 
     // Leaves the full view before a layout changes (set by the frame).
     std::function<void()> leaveFullView;
@@ -57,6 +61,7 @@ private:
     FrameParts& p_;
     std::string layoutText_ = "manage";
     std::string lastSet_ = "manage";  // the layout whose pane texts are shown
+    QString unreadableText_;
     Texts searchTexts_{};
     Texts manageTexts_{};
 };

@@ -130,15 +130,16 @@ void CMainFrame::ConnectViews() {
                                 static_cast<CPictureListView*>(parts_.searchList)}) {
         v->SetThumbSize(QSize(app_.thumbWidth, app_.thumbHeight));
         v->SetThumbnailCache(app_.bThumbCache);
-        connect(v, &CPictureListView::PictureChosen, this,
-                [this, v](const QString&, int row, int) {
-                    if (v == ActiveList()) preview_->ShowRow(row);
-                });
+        connect(v, &CPictureListView::PictureChosen, this, [this, v](const QString&, int row, int) {
+            if (v == ActiveList()) preview_->ShowRow(row);
+        });
         connect(&v->List(), &CThumbList::ContextMenuWanted, this,
                 [this, v](const QPoint& at) { ShowListMenu(v, at); });
         connect(&v->List(), &CThumbList::SelectionChanged, this, &CMainFrame::UpdateCommands);
         connect(&v->List(), &CThumbList::Filled, this, [this, v] {
             if (v == ActiveList()) preview_->ListChanged();
+            if (v == static_cast<CPictureListView*>(parts_.imageList))
+                layout_->ShowUnreadableNames(v->List().UnreadableNames());
         });
     }
     connect(this, &CMainFrame::ThumbnailSizeChanged, this, [this](int w, int h) {

@@ -34,7 +34,7 @@ void CThumbCellPreview::paintEvent(QPaintEvent*) {
     const QRect area = rect();
     qDrawShadePanel(&p, area, palette(), true, 2, &palette().brush(QPalette::Base));
     const QPoint c = area.center();
-    // Values typed out of range are drawn as typed, within the area.
+    // A cell larger than the area is drawn as far as the area goes.
     const int w = std::clamp(w_, 0, area.width() - 8), h = std::clamp(h_, 0, area.height() - 8);
     const int ow = std::clamp(w_ + border_, 0, area.width() - 4);
     const int oh = std::clamp(h_ + border_, 0, area.height() - 4);
@@ -121,14 +121,14 @@ QWidget* COptionsSheet::MakeThumbnailsPage() {
     heightSlider_->setInvertedAppearance(true);
     borderSlider_ = MakeSlider(group, "borderSlider", tr("Thumbnail border"), Qt::Horizontal, 0,
                                kBorderMax, app_.thumbBorder);
-    // Typed values are kept as typed, in range or not.
-    // The arrows step within the sliders' ranges.
-    widthSpin_ = controls::SteppedSpin(group, "widthSpin", tr("Thumbnail width"), kThumbMin,
-                                       kThumbMax, 9999, app_.thumbWidth);
-    heightSpin_ = controls::SteppedSpin(group, "heightSpin", tr("Thumbnail height"), kThumbMin,
-                                        kThumbMax, 9999, app_.thumbHeight);
-    borderSpin_ = controls::SteppedSpin(group, "borderSpin", tr("Thumbnail border"), 0, kBorderMax,
-                                        9999, app_.thumbBorder);
+    // Typed values stay within the sliders' ranges too: a thumbnail of
+    // thousands of pixels a side makes every list unusable.
+    widthSpin_ = Spin(group, "widthSpin", tr("Thumbnail width"), kThumbMin, kThumbMax,
+                      std::clamp(app_.thumbWidth, kThumbMin, kThumbMax));
+    heightSpin_ = Spin(group, "heightSpin", tr("Thumbnail height"), kThumbMin, kThumbMax,
+                       std::clamp(app_.thumbHeight, kThumbMin, kThumbMax));
+    borderSpin_ = Spin(group, "borderSpin", tr("Thumbnail border"), 0, kBorderMax,
+                       std::clamp(app_.thumbBorder, 0, kBorderMax));
     preview_ = new CThumbCellPreview(group);
     preview_->setObjectName("thumbnailPreview");
     preview_->setAccessibleName(tr("Thumbnail cell preview"));

@@ -5,6 +5,8 @@
 
 #include <QDialog>
 
+#include "shell/CPelquinarApp.h"
+
 class QCheckBox;
 class QLineEdit;
 class QSlider;
@@ -13,7 +15,6 @@ class QTabWidget;
 
 namespace pq {
 
-class CPelquinarApp;
 
 // One thumbnail cell as the lists will draw it: an outer face of
 // (W + B) × (H + B) and a white W × H inside.
@@ -34,8 +35,9 @@ private:
 class COptionsSheet : public QDialog {
     Q_OBJECT
 public:
-    static constexpr int kThumbMin = 40, kThumbMax = 180, kBorderMax = 20;
-    static constexpr int kDelayMin = 1, kDelayMax = 60;
+    static constexpr int kThumbMin = CPelquinarApp::kThumbMin, kThumbMax = CPelquinarApp::kThumbMax,
+                         kBorderMax = CPelquinarApp::kBorderMax;
+    static constexpr int kDelayMin = CPelquinarApp::kDelayMin, kDelayMax = CPelquinarApp::kDelayMax;
 
     COptionsSheet(CPelquinarApp& app, QWidget* parent = nullptr);
     void accept() override;

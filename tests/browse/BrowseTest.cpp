@@ -212,6 +212,31 @@ TEST_F(Lists, AFolderListsItsPicturesOnlyAndTheSameFolderAgainChangesNothing) {
     EXPECT_EQ(list.Model().rowCount(), 2) << "during a search it is read again";
 }
 
+TEST_F(Lists, PicturesWhoseNamesCannotBeReadAreCountedNotListed) {
+    // An old Latin-1 name where names are UTF-8: no QString names it, so no
+    // path made of one opens it.
+    WriteJpeg(Folder() + "plain.jpg", 20, 10);
+    WriteBytes(dir.Path() + "caf\xe9.jpg", "x");
+    WriteBytes(dir.Path() + "gr\xfc\xdf.GIF", "x");
+    WriteBytes(dir.Path() + "notes\xe9.txt", "not a picture");
+    WriteJpeg(Folder() + QString::fromUtf8("caf\xc3\xa9.jpg"), 20, 10);
+    fs::create_symlink(dir.Path() + "plain.jpg", dir.Path() + "link.jpg");
+    CThumbList list;
+    Show(list, Folder(), false, false);
+    ASSERT_EQ(list.Model().rowCount(), 3);
+    EXPECT_EQ(list.Model().At(0).record.name, QString::fromUtf8("caf\xc3\xa9.jpg"));
+    EXPECT_EQ(list.Model().At(1).record.name, "link.jpg") << "a link to a picture is listed";
+    EXPECT_EQ(list.Model().At(2).record.name, "plain.jpg");
+    EXPECT_EQ(list.Model().At(2).record.size, qint64(fs::file_size(dir.Path() + "plain.jpg")));
+    EXPECT_EQ(list.UnreadableNames(), 2) << "two pictures; the text file is not one";
+    EXPECT_EQ(CThumbList::UnreadableNamesText(2),
+              "2 pictures were left out: their names cannot be read.");
+    EXPECT_TRUE(CThumbList::UnreadableNamesText(0).isEmpty());
+    int unreadable = -1;
+    EXPECT_EQ(CThumbListModel::ReadFolder(Folder(), &unreadable).size(), 3u);
+    EXPECT_EQ(unreadable, 2);
+}
+
 TEST_F(Lists, ThumbnailsComeForEveryRowAndAgainAfterASizeChange) {
     for (int i = 0; i < 12; ++i)
         WriteJpeg(Folder() + QString("p%1.jpg").arg(i, 2, 10, QChar('0')), 300, 200);
@@ -245,6 +270,58 @@ TEST_F(Lists, ThumbnailsComeForEveryRowAndAgainAfterASizeChange) {
     QTest::qWait(200);
     EXPECT_EQ(list.Thumbnailer().InFlight(), 0);
     EXPECT_FALSE(m.data(m.index(1, 0), CThumbListModel::kThumbDoneRole).toBool());
+}
+
+TEST_F(Lists, OnlyTheRowsAroundTheVisibleOnesHoldThumbnails) {
+    // Every row of a large folder holding its thumbnail takes gigabytes:
+    // the rows far from the visible ones give theirs up and have them made
+    // again when scrolled back to.
+    WriteJpeg(Folder() + "one.jpg", 200, 150);
+    const int count = 600;
+    for (int i = 0; i < count; ++i)
+        fs::create_hard_link(
+            dir.Path() + "one.jpg",
+            dir.Path() + QString("p%1.jpg").arg(i, 4, 10, QChar('0')).toStdString());
+    fs::remove(dir.Path() + "one.jpg");
+    CThumbList list;
+    list.resize(400, 300);
+    list.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+    list.SetThumbSize(QSize(180, 180));
+    // Room for 40 thumbnails of 180 x 180 (a few screens here).
+    list.Thumbnailer().SetKeptBytes(40 * 180 * 180 * 4);
+    Show(list, Folder(), false, false);
+    auto& m = list.Model();
+    ASSERT_EQ(m.rowCount(), count);
+    auto holding = [&] {
+        std::vector<int> rows;
+        for (int r = 0; r < m.rowCount(); ++r)
+            if (m.At(r).thumb.valid) rows.push_back(r);
+        return rows;
+    };
+    auto check = [&](int mustHold, const char* where) {
+        ASSERT_TRUE(list.Thumbnailer().WaitIdle(60000)) << where;
+        const auto [lo, hi] = list.Thumbnailer().KeptWindow();
+        const int window = hi - lo + 1;
+        EXPECT_EQ(window, 40) << where;
+        const std::vector<int> rows = holding();
+        EXPECT_EQ(int(rows.size()), list.Thumbnailer().Held()) << where;
+        EXPECT_LE(int(rows.size()), window) << where;
+        ASSERT_FALSE(rows.empty()) << where;
+        EXPECT_GE(rows.front(), lo) << where;
+        EXPECT_LE(rows.back(), hi) << where;
+        EXPECT_TRUE(m.At(mustHold).thumb.valid) << where;
+    };
+    check(0, "at the top");
+    EXPECT_FALSE(m.At(count - 1).thumb.valid);
+    list.ListView()->scrollToBottom();
+    QApplication::processEvents();
+    check(count - 1, "at the bottom");
+    EXPECT_FALSE(m.At(0).thumb.valid) << "the top's thumbnails were given up";
+    list.ListView()->scrollToTop();
+    QApplication::processEvents();
+    check(0, "back at the top");
+    EXPECT_FALSE(m.At(count - 1).thumb.valid);
 }
 
 TEST_F(Lists, AThumbnailForARowThatWentIsDropped) {
@@ -422,6 +499,26 @@ TEST_F(Lists, RowsArriveDuringASearchInOrderAndOnce) {
         EXPECT_EQ(view.List().Model().At(i).record.name.toStdString(), saved[size_t(i)].localName);
     ASSERT_TRUE(view.List().Thumbnailer().WaitIdle(20000));
     EXPECT_TRUE(view.List().Model().At(7).thumb.valid) << "and then its thumbnail";
+}
+
+TEST_F(Lists, APictureSavedWhileTheSearchListReadsItsFolderGetsItsRowOnce) {
+    // The search has saved two pictures: one before the folder was read
+    // (on the disk, in the listing) and one while it was (recorded, its
+    // file not yet seen by the read).
+    WriteJpeg(Folder() + "early.jpg", 20, 10);
+    CSearchState state;
+    state.AddDownloaded(DownloadedPicture{"early.jpg", "http://site/early.jpg", ""});
+    std::string mode = "report";
+    CSearchimagelist view(mode, state);
+    view.StartSearch(Folder(), false);
+    ASSERT_EQ(view.List().Model().rowCount(), 1);
+    WriteJpeg(Folder() + "late.jpg", 20, 10);
+    state.AddDownloaded(DownloadedPicture{"late.jpg", "http://site/late.jpg", ""});
+    view.OnPicturesSaved();
+    ASSERT_EQ(view.List().Model().rowCount(), 2);
+    EXPECT_EQ(view.List().Model().At(0).record.name, "early.jpg") << "once";
+    EXPECT_EQ(view.List().Model().At(1).record.name, "late.jpg");
+    EXPECT_EQ(view.List().Model().At(1).address, "http://site/late.jpg");
 }
 
 TEST_F(Lists, ModesAreKeptInTheirSetting) {

@@ -37,6 +37,7 @@ protected:
 TEST_F(Tree, FirstStartMakesTheSkeletonAndASecondDoesNotRemakeDeletedCategories) {
     {
         Ctreemanage tree(dir.Path(), dirCreate);
+        ASSERT_TRUE(tree.WaitForReads(5000));
         EXPECT_EQ(Children(tree.MyPictures()),
                   (QStringList{"Art", "Cartoon", "Portrait", "Scenic", "Sport"}));
         ASSERT_NE(tree.HistoryItem("web"), nullptr);
@@ -47,12 +48,14 @@ TEST_F(Tree, FirstStartMakesTheSkeletonAndASecondDoesNotRemakeDeletedCategories)
     EXPECT_EQ(dirCreate, "1");
     fs::remove(Pictures() + "Sport");
     Ctreemanage again(dir.Path(), dirCreate);
+    ASSERT_TRUE(again.WaitForReads(5000));
     EXPECT_FALSE(Children(again.MyPictures()).contains("Sport"));
     EXPECT_FALSE(fs::exists(Pictures() + "Sport"));
 }
 
 TEST_F(Tree, NewCategoriesAndFoldersMadeOutside) {
     Ctreemanage tree(dir.Path(), dirCreate);
+    ASSERT_TRUE(tree.WaitForReads(5000));
     QTreeWidgetItem* scenic = tree.FindCategory(QString::fromStdString(Pictures() + "Scenic"));
     ASSERT_NE(scenic, nullptr);
     EXPECT_TRUE(tree.NewCategory(scenic, "Cats").isEmpty());
@@ -66,14 +69,69 @@ TEST_F(Tree, NewCategoriesAndFoldersMadeOutside) {
     fs::create_directories(Pictures() + "Art/Made Outside");
     QSignalSpy chosen(&tree, &Ctreemanage::FolderChosen);
     tree.setCurrentItem(tree.FindCategory(QString::fromStdString(Pictures() + "Art")));
+    ASSERT_TRUE(tree.WaitForReads(5000));
     EXPECT_TRUE(Children(tree.FindCategory(QString::fromStdString(Pictures() + "Art")))
                     .contains("Made Outside"));
     ASSERT_EQ(chosen.count(), 1);
     EXPECT_EQ(chosen[0][0].toString().toStdString(), Pictures() + "Art/");
 }
 
+TEST_F(Tree, ACategoryIsReadOneLevelAtATimeOffThisThreadWhenOpenedOrChosen) {
+    // A category of thousands of subfolders read whole, on this thread, at
+    // start and on every click froze the window for seconds.
+    const std::string many = Pictures() + "Many/";
+    const int count = 600;
+    for (int i = 0; i < count; ++i)
+        fs::create_directories(many + "c" + std::to_string(10000 + i) + (i == 0 ? "/deep" : ""));
+    Ctreemanage tree(dir.Path(), dirCreate);
+    EXPECT_TRUE(tree.Reading()) << "nothing is read on this thread at start";
+    ASSERT_TRUE(tree.WaitForReads(10000));
+    EXPECT_EQ(tree.LevelsRead(), 1) << "My Pictures' level alone";
+    QTreeWidgetItem* item = tree.FindCategory(QString::fromStdString(many));
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->childCount(), 0);
+    EXPECT_EQ(item->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator)
+        << "it can be opened before it is read";
+    EXPECT_EQ(tree.FindCategory(QString::fromStdString(Pictures() + "Art"))->childIndicatorPolicy(),
+              QTreeWidgetItem::DontShowIndicatorWhenChildless);
+
+    tree.setCurrentItem(item);
+    EXPECT_EQ(item->childCount(), 0) << "read off this thread";
+    ASSERT_TRUE(tree.WaitForReads(10000));
+    EXPECT_EQ(tree.LevelsRead(), 2) << "one level, not the subtree";
+    ASSERT_EQ(item->childCount(), count);
+    QTreeWidgetItem* first = item->child(0);
+    EXPECT_EQ(first->text(0), "c10000");
+    EXPECT_EQ(first->childCount(), 0);
+    EXPECT_EQ(first->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+    EXPECT_EQ(item->child(1)->childIndicatorPolicy(),
+              QTreeWidgetItem::DontShowIndicatorWhenChildless);
+
+    // A folder goes and one comes outside the program; a click again reads
+    // the level again and keeps the items that stay.
+    fs::remove(many + "c10001");
+    fs::create_directory(many + "c10500a");
+    tree.setCurrentItem(tree.MyPictures());
+    ASSERT_TRUE(tree.WaitForReads(10000));
+    tree.setCurrentItem(item);
+    ASSERT_TRUE(tree.WaitForReads(10000));
+    ASSERT_EQ(item->childCount(), count);
+    EXPECT_EQ(item->child(0), first);
+    EXPECT_EQ(item->child(1)->text(0), "c10002");
+    const int at = item->indexOfChild(tree.FindCategory(QString::fromStdString(many + "c10500a")));
+    ASSERT_GT(at, 0);
+    EXPECT_EQ(item->child(at - 1)->text(0), "c10500") << "a new folder takes its place by name";
+
+    // Opening a category reads its level.
+    first->setExpanded(true);
+    ASSERT_TRUE(tree.WaitForReads(10000));
+    ASSERT_EQ(first->childCount(), 1);
+    EXPECT_EQ(first->child(0)->text(0), "deep");
+}
+
 TEST_F(Tree, DeletingACategoryRemovesItsFolderButNotWhatLinksPointAt) {
     Ctreemanage tree(dir.Path(), dirCreate);
+    ASSERT_TRUE(tree.WaitForReads(5000));
     fs::create_directories(Pictures() + "Scenic/Hills/High");
     std::ofstream(Pictures() + "Scenic/Hills/a.jpg") << "a";
     std::ofstream(dir.Path() + "keep.jpg") << "keep";
@@ -101,6 +159,7 @@ TEST_F(Tree, DeletingACategoryRemovesItsFolderButNotWhatLinksPointAt) {
 
 TEST_F(Tree, PicturesDroppedOnACategoryAreMovedOrWithCtrlCopied) {
     Ctreemanage tree(dir.Path(), dirCreate);
+    ASSERT_TRUE(tree.WaitForReads(5000));
     tree.resize(300, 400);
     tree.show();
     QApplication::processEvents();

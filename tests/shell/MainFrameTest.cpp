@@ -316,7 +316,12 @@ TEST_F(Window, OptionsSheetRules) {
         QTest::keyClicks(depth, "25");
         EXPECT_EQ(depth->value(), 20) << "a depth above 20 shows 20";
         sheet.findChild<QLineEdit*>("proxyEdit")->setText("typed:1");
-        sheet.findChild<QSpinBox*>("heightSpin")->setValue(300);  // kept as typed
+        auto* height = sheet.findChild<QSpinBox*>("heightSpin");
+        height->selectAll();
+        QTest::keyClicks(height, "300");
+        EXPECT_LE(height->value(), 180) << "no thumbnail height beyond the slider's";
+        height->selectAll();
+        QTest::keyClicks(height, "150");
         EXPECT_EQ(sheet.findChild<QSpinBox*>("transfersSpin")->value(), 6);
         sheet.findChild<QSpinBox*>("transfersSpin")->setValue(2);
         sheet.findChild<QSpinBox*>("hostConnectionsSpin")->setValue(3);
@@ -336,7 +341,7 @@ TEST_F(Window, OptionsSheetRules) {
     EXPECT_EQ(app.pagesAhead, 0);
     EXPECT_EQ(app.maxLevels, 20);
     EXPECT_EQ(app.proxy, "kept:8080") << "proxy texts are stored only with the box on";
-    EXPECT_EQ(app.thumbHeight, 300);
+    EXPECT_EQ(app.thumbHeight, 150);
     {
         COptionsSheet sheet(app);
         sheet.findChild<QCheckBox*>("proxyCheck")->setChecked(true);
@@ -568,6 +573,7 @@ TEST_F(Window, PicturesDroppedOnACategoryAreMovedOrCopied) {
     f.ImageList()->ShowFolder(QString::fromStdString(pics));
     ASSERT_TRUE(QTest::qWaitFor([&] { return f.ImageList()->List().Ready(); }, 10000));
     const QString scenicPath = QString::fromStdString(app.startDirectory + "My Pictures/Scenic/");
+    ASSERT_TRUE(f.Tree()->WaitForReads(5000));
     QTreeWidgetItem* scenic = f.Tree()->FindCategory(scenicPath);
     ASSERT_NE(scenic, nullptr);
     const QString a = QString::fromStdString(pics + "a.jpg"),

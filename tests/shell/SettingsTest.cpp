@@ -77,7 +77,7 @@ TEST_F(Settings, FirstRunRuleIgnoresStoredPictureValues) {
 
     WriteIni("[General]\nthumbsize=200,30,2\nwinmode=right\nslidedelay=7\nbBig=1\nbGif=yes\n");
     CPelquinarApp later = Loaded();
-    EXPECT_EQ(later.thumbWidth, 200);
+    EXPECT_EQ(later.thumbWidth, 180) << "no wider than the options offer";
     EXPECT_EQ(later.thumbHeight, 80);
     EXPECT_EQ(later.thumbBorder, 15);
     EXPECT_EQ(later.slideDelay, 7);
@@ -108,6 +108,30 @@ TEST_F(Settings, Corrections) {
         EXPECT_EQ(app.slideDelay, c.slide) << c.ini;
         EXPECT_EQ(app.maxLevels, c.levels) << c.ini;
         EXPECT_EQ(app.maxPages, c.pages) << c.ini;
+    }
+    // Values beyond what the options offer come into their ranges: a huge
+    // thumbnail would take gigabytes, a huge delay overflows the timer.
+    struct Bounded {
+        const char* ini;
+        int w, h, border, slide, minKb, maxKb;
+    };
+    const std::vector<Bounded> bounded = {
+        {"thumbsize=100000,100000,15\n", 180, 180, 15, 1, 0, 900},
+        {"thumbsize=181,40,21\n", 180, 40, 20, 1, 0, 900},
+        {"thumbsize=180,179,20\nslidedelay=60\n", 180, 179, 20, 60, 0, 900},
+        {"slidedelay=3000000\n", 80, 80, 15, 60, 0, 900},
+        {"slidedelay=61\nimageminsize=-1\nimagemaxsize=5000000\n", 80, 80, 15, 60, 0, 1000000},
+        {"slidedelay=-4\nimageminsize=99999999999\n", 80, 80, 15, 1, 1000000, 900},
+    };
+    for (const auto& c : bounded) {
+        WriteIni(std::string("[General]\nwinmode=left\n") + c.ini);
+        CPelquinarApp app = Loaded();
+        EXPECT_EQ(app.thumbWidth, c.w) << c.ini;
+        EXPECT_EQ(app.thumbHeight, c.h) << c.ini;
+        EXPECT_EQ(app.thumbBorder, c.border) << c.ini;
+        EXPECT_EQ(app.slideDelay, c.slide) << c.ini;
+        EXPECT_EQ(app.imageMinSize, c.minKb) << c.ini;
+        EXPECT_EQ(app.imageMaxSize, c.maxKb) << c.ini;
     }
     // Transfers at once and connections per host: within their ranges.
     const std::vector<std::tuple<const char*, int, int>> limits = {

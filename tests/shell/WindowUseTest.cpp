@@ -83,6 +83,8 @@ protected:
         frame->resize(1100, 760);
         frame->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+        // The tree's categories arrive from a pool thread.
+        ASSERT_TRUE(frame->Tree()->WaitForReads(5000));
         if (mode) frame->ImageList()->SetMode(mode);
         frame->Files()->ShowFolder(Q(folder));
         ASSERT_TRUE(QTest::qWaitFor([&] { return List().Ready(); }, 10000));
@@ -128,6 +130,20 @@ TEST_F(Use, ARowClickedOrShiftArrowedInEveryModeEnablesTheFileCommands) {
     EXPECT_FALSE(fs::exists(pics + "d.jpg"));
     EXPECT_TRUE(Trashed().contains("d.jpg"));
     EXPECT_EQ(List().Model().rowCount(), 3);
+}
+
+TEST_F(Use, TheStatusBarSaysHowManyPicturesWithUnreadableNamesWereLeftOut) {
+    const std::string pics = dir.Path() + "pics/";
+    Pictures(pics, {"plain.jpg"});
+    std::ofstream(pics + "caf\xe9.jpg") << "x";
+    Open(pics);
+    EXPECT_EQ(List().Model().rowCount(), 1);
+    EXPECT_EQ(Pane(*frame, 4), "1 picture was left out: its name cannot be read.");
+    const std::string other = dir.Path() + "other/";
+    Pictures(other, {"b.jpg"});
+    frame->Files()->ShowFolder(Q(other));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return List().Ready(); }, 10000));
+    EXPECT_TRUE(Pane(*frame, 4).isEmpty()) << Pane(*frame, 4).toStdString();
 }
 
 TEST_F(Use, DeletingACategoryTellsItsPicturesAndPutsItInTheTrash) {
@@ -673,7 +689,8 @@ TEST_F(Use, SmallerThings) {
     frame->Run(cmd::kWebMode);
     EXPECT_EQ(sw->accessibleName(), "Address");
 
-    // The number boxes step within their ranges; what is typed is kept.
+    // The number boxes step within their ranges and take no typed value
+    // beyond them.
     app.thumbWidth = 180;
     app.thumbBorder = 20;
     COptionsSheet sheet(app);
@@ -690,10 +707,15 @@ TEST_F(Use, SmallerThings) {
         EXPECT_EQ(spin->value(), s.top) << s.name;
     }
     auto* height = sheet.findChild<QSpinBox*>("heightSpin");
-    height->setValue(300);
-    EXPECT_EQ(height->value(), 300) << "typed, kept";
-    QTest::keyClick(height, Qt::Key_Down);
-    EXPECT_EQ(height->value(), 180) << "a step brings it into range";
+    for (const char* typed : {"9999", "300", "0"}) {
+        height->selectAll();
+        QTest::keyClicks(height, typed);
+        EXPECT_GE(height->value(), 40) << typed;
+        EXPECT_LE(height->value(), 180) << typed;
+    }
+    height->selectAll();
+    QTest::keyClicks(height, "64");
+    EXPECT_EQ(height->value(), 64) << "a value in range is taken as typed";
     auto* border = sheet.findChild<QSpinBox*>("borderSpin");
     border->setValue(0);
     QTest::keyClick(border, Qt::Key_Down);

@@ -2,11 +2,14 @@
 // set; the folder skeleton and categories.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <utime.h>
 
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "store/Categories.h"
 #include "store/History.h"
@@ -170,6 +173,52 @@ TEST(Categories, SkeletonOnFirstStartOnlyAndNames) {
     }
     EXPECT_FALSE(MakeCategory(dir.Path() + "My Pictures/", std::string(300, 'n'), reason));
     EXPECT_FALSE(fs::exists(dir.Path() + "b")) << "nothing made outside My Pictures";
+}
+
+// Runs fn as a user whom file modes bind: the caller itself, or, for root
+// (whom mode 000 does not stop), a child process that has become nobody.
+// Returns what fn wrote, or "exit N" / "signal N" when it never returned.
+std::string AsUserModesBind(const std::function<std::string()>& fn) {
+    if (geteuid() != 0) return fn();
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) return "no pipe";
+    const pid_t child = fork();
+    if (child == 0) {
+        close(pipeFds[0]);
+        if (setresgid(65534, 65534, 65534) != 0 || setresuid(65534, 65534, 65534) != 0) _exit(3);
+        const std::string out = fn();
+        if (write(pipeFds[1], out.data(), out.size()) < 0) _exit(4);
+        _exit(0);
+    }
+    close(pipeFds[1]);
+    std::string out;
+    char buf[256];
+    for (ssize_t n; (n = read(pipeFds[0], buf, sizeof buf)) > 0;) out.append(buf, size_t(n));
+    close(pipeFds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (WIFSIGNALED(status)) return "signal " + std::to_string(WTERMSIG(status));
+    if (WEXITSTATUS(status) != 0) return "exit " + std::to_string(WEXITSTATUS(status));
+    return out;
+}
+
+TEST(Categories, ANewCategoryBelowAFolderThatCannotBeReadFailsWithTheReason) {
+    test::TempDir dir;
+    // The child that has become nobody must reach the folder.
+    ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
+    const std::string locked = dir.Path() + "locked/";
+    fs::create_directories(locked + "inner");
+    ASSERT_EQ(chmod(locked.c_str(), 0), 0);
+    for (const std::string& parent : {locked, locked + "inner/"}) {
+        const std::string got = AsUserModesBind([&] {
+            std::string reason;
+            const bool made = MakeCategory(parent, "Cats", reason);
+            return std::string(made ? "made" : "refused: ") + reason;
+        });
+        EXPECT_EQ(got, "refused: Permission denied") << parent;
+    }
+    chmod(locked.c_str(), 0755);
+    EXPECT_FALSE(fs::exists(locked + "Cats"));
 }
 
 }  // namespace
