@@ -96,6 +96,15 @@ bool RenameWithin(const QString& from, const QString& to) {
     return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
 }
 
+// A rename that never replaces: false with errno EEXIST when something
+// stands at to, EXDEV across file systems, EINVAL where the file system
+// cannot promise it. One call where asking first and then renaming took
+// two (and left a moment between them).
+bool RenameNoReplace(const QString& from, const QString& to) {
+    return ::renameat2(AT_FDCWD, QFile::encodeName(from).constData(), AT_FDCWD,
+                       QFile::encodeName(to).constData(), RENAME_NOREPLACE) == 0;
+}
+
 }  // namespace
 
 QString CFileOperations::KeepBothName(const QString& folder, const QString& fileName) {
@@ -132,6 +141,7 @@ CFileOperations::Result CFileOperations::Copy(const QStringList& files, const QS
     // rename itself when thousands of pictures of one folder move.
     QString lastFolder;
     bool lastSame = false;
+    bool canNoReplace = true;
     for (int i = 0; i < files.size(); ++i) {
         if (progress && !progress(i, int(files.size()))) {
             r.cancelled = true;
@@ -146,6 +156,15 @@ CFileOperations::Result CFileOperations::Copy(const QStringList& files, const QS
             lastSame = SameFolder(folder, dest);
         }
         if (lastSame) continue;  // onto itself: nothing
+        if (move && canNoReplace) {
+            // The common move: one call, which fails when the name is
+            // taken; only then is there a question.
+            if (RenameNoReplace(source, target)) {
+                r.handled.append(source);
+                continue;
+            }
+            if (errno == EINVAL || errno == ENOSYS) canNoReplace = false;
+        }
         if (Taken(target)) {
             CollisionAnswer a = haveAll ? all : (ask ? ask(name) : CollisionAnswer{});
             if (a.forAll && !haveAll) {

@@ -75,7 +75,9 @@ int main(int argc, char** argv) {
                 "  --start-dir DIR  where \"My Search\" and \"My Pictures\" lie, for this run\n"
                 "                   (default: the setting startdir, else ~/Pictures/Pelquinar/)\n"
                 "  --demo           serve a sample site on 127.0.0.1 and put its address in the\n"
-                "                   search bar; its projects go to a temporary folder\n"
+                "                   search bar; its projects and settings go to a temporary\n"
+                "                   folder (in place of --start-dir), removed when the window\n"
+                "                   closes\n"
                 "  -v, --version    print the version\n"
                 "  -h, --help       print this help\n");
             return 0;
@@ -98,8 +100,9 @@ int main(int argc, char** argv) {
                                 QStringLiteral("DIR"));
     QCommandLineOption demo(QStringLiteral("demo"),
                             QStringLiteral("Serve a sample site on 127.0.0.1 and put its address "
-                                           "in the search bar; its projects go to a temporary "
-                                           "folder."));
+                                           "in the search bar; its projects and settings go to "
+                                           "a temporary folder (in place of --start-dir), "
+                                           "removed when the window closes."));
     parser.addOption(startDir);
     parser.addOption(demo);
     parser.addPositionalArgument(QStringLiteral("paths"),
@@ -179,5 +182,7 @@ int main(int argc, char** argv) {
     }
     app.Save();
     server.Stop();
+    // The demo's folder is the run's own: nothing of it is left behind.
+    if (parser.isSet(demo)) QDir(QString::fromStdString(app.startDirectory)).removeRecursively();
     return rc;
 }

@@ -152,13 +152,34 @@ CAdvancedWebDialog::CAdvancedWebDialog(const AdvancedWebOptions& o, QWidget* par
     note->setWordWrap(true);
     note->setForegroundRole(QPalette::PlaceholderText);
 
+    sizeProblem_ =
+        new QLabel(tr("The smallest size is above the largest: no picture would be kept."), size);
+    sizeProblem_->setObjectName("sizeProblem");
+    sizeProblem_->setWordWrap(true);
+    QPalette warn = sizeProblem_->palette();
+    warn.setColor(QPalette::WindowText, QColor(0xb0, 0x20, 0x20));
+    sizeProblem_->setPalette(warn);
+    auto* sizeBox = new QVBoxLayout;
+    sizeBox->addWidget(size);
+    sizeBox->addWidget(sizeProblem_);
+
     auto* top = new QVBoxLayout(this);
     top->addLayout(form);
     top->addWidget(types);
-    top->addWidget(size);
+    top->addLayout(sizeBox);
     top->addLayout(bottom);
     top->addWidget(note);
-    top->addWidget(StartCancel(this));
+    QDialogButtonBox* buttons = StartCancel(this);
+    top->addWidget(buttons);
+    QPushButton* start = buttons->findChild<QPushButton*>("startButton");
+    auto check = [this, start] {
+        const bool bad = min_->value() > max_->value();
+        sizeProblem_->setVisible(bad);
+        start->setEnabled(!bad);
+    };
+    connect(min_, &QSpinBox::valueChanged, this, check);
+    connect(max_, &QSpinBox::valueChanged, this, check);
+    check();
 }
 
 AdvancedWebOptions CAdvancedWebDialog::Options() const {

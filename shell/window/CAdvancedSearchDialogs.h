@@ -13,6 +13,8 @@ class QComboBox;
 class QLineEdit;
 class QSpinBox;
 
+class QLabel;
+
 namespace pq {
 
 class CAdvancedKeyDialog : public QDialog {
@@ -53,6 +55,9 @@ private:
     QSpinBox* min_;
     QSpinBox* max_;
     QLineEdit* filter_;
+    // Says so, and holds Start back, while the smallest size is above the
+    // largest: no picture could be kept.
+    QLabel* sizeProblem_;
 };
 
 }  // namespace pq

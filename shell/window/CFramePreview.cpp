@@ -114,6 +114,13 @@ void CFramePreview::ListChanged() {
         return;
     }
     cursor_ = row;
+    // The rows selected went (moved, deleted) and the picture shown stays:
+    // its row becomes the selection, so what is shown is what the
+    // commands and the arrow keys work from.
+    CThumbList& list = p_.ActiveList()->List();
+    if (list.SelectedRows().isEmpty())
+        list.Selection()->setCurrentIndex(
+            model.index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     StatusText(row);
     p_.Update();
 }
@@ -182,8 +189,7 @@ void CFramePreview::AdvanceSlideShow() {
     QAbstractItemView* v = list.CurrentView();
     const int width = p_.app->thumbWidth;
     const int columns = std::max(1, v->viewport()->width() / std::max(1, width + 20));
-    const int step = viewport::SlideStep(v->viewport()->width(),
-                                         QSize(width, p_.app->thumbHeight),
+    const int step = viewport::SlideStep(v->viewport()->width(), QSize(width, p_.app->thumbHeight),
                                          v->fontMetrics().height());
     // The list moves on by one row's share for each step, and never leaves
     // the current row out of view (after a wrap it goes back to the top).

@@ -521,6 +521,8 @@ TEST_F(Use, ThePreviewAndItsStatusFollowWhatIsShown) {
     frame->Run(cmd::kMoveToRecent);
     ASSERT_EQ(List().Model().rowCount(), 1);
     EXPECT_TRUE(Pane(*frame, 5).endsWith("--(1/1)")) << Pane(*frame, 5).toStdString();
+    EXPECT_EQ(List().SelectedRows(), QList<int>{0}) << "the picture shown is the row selected";
+    EXPECT_EQ(frame->Preview()->Picture()->Path(), Q(pics + "c.jpg"));
     // Another folder, the history, a search: the old picture goes.
     frame->Tree()->setCurrentItem(
         frame->Tree()->FindCategory(Q(app.startDirectory + "My Pictures/Scenic/")));
@@ -638,6 +640,34 @@ TEST_F(Use, EachSearchDialogSaysWhatItKeeps) {
     ASSERT_NE(keyNote, nullptr);
     EXPECT_TRUE(keyNote->text().contains("image style"));
     EXPECT_FALSE(keyNote->text().contains("depth"));
+}
+
+TEST_F(Use, ASmallestSizeAboveTheLargestHoldsTheSearchBack) {
+    AdvancedWebOptions o;
+    o.minKb = 0;
+    o.maxKb = 900;
+    CAdvancedWebDialog web(o);
+    web.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&web));
+    auto* start = web.findChild<QPushButton*>("startButton");
+    auto* problem = web.findChild<QLabel*>("sizeProblem");
+    auto* min = web.findChild<QSpinBox*>("minSpin");
+    ASSERT_TRUE(start && problem && min);
+    EXPECT_TRUE(start->isEnabled());
+    EXPECT_FALSE(problem->isVisible());
+    min->selectAll();
+    QTest::keyClicks(min, "2000");
+    EXPECT_FALSE(start->isEnabled()) << "no picture could be kept";
+    EXPECT_TRUE(problem->isVisible());
+    QTest::keyClick(min, Qt::Key_Return);
+    EXPECT_TRUE(web.isVisible()) << "Enter starts nothing either";
+    min->selectAll();
+    QTest::keyClicks(min, "900");
+    EXPECT_TRUE(start->isEnabled()) << "equal bounds keep pictures of that size";
+    EXPECT_FALSE(problem->isVisible());
+    QTest::mouseClick(start, Qt::LeftButton);
+    EXPECT_EQ(web.result(), QDialog::Accepted);
+    EXPECT_EQ(web.Options().minKb, 900);
 }
 
 TEST_F(Use, AMovedPreviewGetsAUsefulShare) {
