@@ -12,6 +12,7 @@
 // No Qt: the download workers use it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -59,7 +60,8 @@ public:
     bool Open(const std::string& path, std::string* error = nullptr);
     bool IsOpen() const;
     const std::string& Path() const { return path_; }
-    // Made afresh by Open: the folders are to be entered again.
+    // Made afresh by Open: the folders are to be entered again. Any thread
+    // (the rebuild ends on another).
     bool NeedsRebuild() const { return rebuild_; }
     void RebuildDone() { rebuild_ = false; }
 
@@ -116,7 +118,7 @@ private:
     std::recursive_mutex mutex_;
     sqlite3* db_ = nullptr;
     std::string path_;
-    bool rebuild_ = false;
+    std::atomic<bool> rebuild_{false};
 };
 
 }  // namespace pq::store
