@@ -161,6 +161,7 @@ CFileOperations::Result CFileOperations::Copy(const QStringList& files, const QS
             // taken; only then is there a question.
             if (RenameNoReplace(source, target)) {
                 r.handled.append(source);
+                r.targets.append(target);
                 continue;
             }
             if (errno == EINVAL || errno == ENOSYS) canNoReplace = false;
@@ -208,6 +209,7 @@ CFileOperations::Result CFileOperations::Copy(const QStringList& files, const QS
             return r;
         }
         r.handled.append(source);
+        r.targets.append(target);
     }
     if (progress) progress(int(files.size()), int(files.size()));
     return r;

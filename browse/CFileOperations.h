@@ -30,6 +30,7 @@ public:
 
     struct Result {
         QStringList handled;   // sources copied, moved or deleted
+        QStringList targets;   // of a copy or move: where handled[i] went
         QStringList sameFile;  // sources left alone: the name to replace was the source itself
         QString failedFile;    // the file that stopped the operation, if any
         QString reason;        // why, for the user

@@ -7,6 +7,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 
+#include "browse/CPictureIndexer.h"
 #include "engine/CBallThread.h"
 #include "engine/CThreadException.h"
 
@@ -120,6 +121,10 @@ bool CImagelist::CopyFiles(const QStringList& files, const QString& destination,
         [&](int done, int) { return progress.Step(done); });
     // The rows of the files that went leave together.
     if (move) list_->Model().RemoveRows(list_->Model().RowsOfPaths(result.handled));
+    if (indexer_ && move)
+        indexer_->Moved(result.handled, result.targets);
+    else if (indexer_)
+        indexer_->EnterFiles(result.targets);
     for (const QString& same : result.sameFile)
         Report(tr("%1 was left alone: the file it would replace in the destination is the "
                   "picture itself.")
@@ -139,7 +144,10 @@ void CImagelist::Report(const QString& text) {
 
 bool CImagelist::DeleteSelection() {
     QList<int> rows;
-    const QStringList files = SelectedPaths(rows);
+    return DeleteFiles(SelectedPaths(rows));
+}
+
+bool CImagelist::DeleteFiles(const QStringList& files, QStringList* handled) {
     if (files.isEmpty()) return true;
     auto ask = askDeleteForGood ? askDeleteForGood : [this](const QString& path) {
         return QMessageBox::question(
@@ -157,10 +165,12 @@ bool CImagelist::DeleteSelection() {
             return answer;
         },
         [&](int done, int) { return progress.Step(done); });
-    std::vector<int> gone;
-    for (int i = 0; i < int(rows.size()); ++i)
-        if (!QFileInfo::exists(files[i])) gone.push_back(rows[i]);
-    list_->Model().RemoveRows(std::move(gone));
+    QStringList gone;
+    for (const QString& f : files)
+        if (!QFileInfo::exists(f)) gone.append(f);
+    list_->Model().RemoveRows(list_->Model().RowsOfPaths(gone));
+    if (indexer_) indexer_->Removed(gone);
+    if (handled) *handled = result.handled;
     if (result.failedFile.isEmpty()) return true;
     Report(tr("%1 could not be deleted: %2").arg(result.failedFile, result.reason));
     return false;
@@ -170,6 +180,7 @@ void CImagelist::ShowFolder(const QString& folder) {
     QString f = folder;
     if (!f.endsWith('/')) f += '/';
     list_->ShowFolder(f, QFileInfo::exists(f + "project.inf"), false);
+    if (indexer_) indexer_->EnterFolder(f);
 }
 
 bool CImagelist::GetBigPictures() {
@@ -208,9 +219,11 @@ void CImagelist::OnBigSaved() {
     DownloadedPicture p;
     while (bigState_.DownloadedAt(bigShown_, p)) {
         ++bigShown_;
-        list_->Model().AddOne(QString::fromStdString(bigState_.ProjectFolder()),
-                              QString::fromStdString(p.localName),
+        QString folder = QString::fromStdString(bigState_.ProjectFolder());
+        if (!folder.endsWith('/')) folder += '/';
+        list_->Model().AddOne(folder, QString::fromStdString(p.localName),
                               QString::fromStdString(p.address));
+        if (indexer_) indexer_->EnterFiles({folder + QString::fromStdString(p.localName)});
     }
 }
 

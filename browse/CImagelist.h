@@ -16,6 +16,7 @@
 namespace pq {
 
 class CBallThread;
+class CPictureIndexer;
 
 class CImagelist : public CPictureListView {
     Q_OBJECT
@@ -39,6 +40,15 @@ public:
     bool CopyFiles(const QStringList& files, const QString& destination, bool move);
     // Moves the selected files to the trash; rows whose files are gone go.
     bool DeleteSelection();
+    // Moves files to the trash (asking before deleting one for good as
+    // DeleteSelection does); the rows of those gone from the folder shown
+    // go. handled gets the files that went.
+    bool DeleteFiles(const QStringList& files, QStringList* handled = nullptr);
+
+    // The picture index this list keeps in step with what it shows, moves
+    // and deletes; none by default.
+    void SetIndexer(CPictureIndexer* indexer) { indexer_ = indexer; }
+    CPictureIndexer* Indexer() const { return indexer_; }
 
     // The questions and messages of the file operations; message boxes
     // unless replaced (tests answer them).
@@ -64,6 +74,7 @@ private:
     std::vector<std::unique_ptr<CBallThread>> jobs_;
     std::string userAgent_;
     int bigShown_ = 0;
+    CPictureIndexer* indexer_ = nullptr;
 };
 
 }  // namespace pq

@@ -1,5 +1,6 @@
 #include "browse/CSearchimagelist.h"
 
+#include "browse/CPictureIndexer.h"
 #include "engine/CSearchState.h"
 
 namespace pq {
@@ -23,12 +24,18 @@ void CSearchimagelist::StartSearch(const QString& projectFolder, bool continuing
 
 void CSearchimagelist::OnPicturesSaved() {
     DownloadedPicture p;
-    const QString folder = list_->Folder();
+    QString folder = list_->Folder();
+    if (!folder.endsWith('/')) folder += '/';
+    QStringList saved;
     while (state_.DownloadedAt(shown_, p)) {
         ++shown_;
         list_->Model().AddOne(folder, QString::fromStdString(p.localName),
                               QString::fromStdString(p.address));
+        saved.append(folder + QString::fromStdString(p.localName));
     }
+    // Entered once more is nothing: a picture current in the index is
+    // left as it is.
+    if (indexer_ && !saved.isEmpty()) indexer_->EnterFiles(saved);
 }
 
 int CSearchimagelist::GetBigPictures() {

@@ -7,6 +7,7 @@
 
 namespace pq {
 
+class CPictureIndexer;
 class CSearchState;
 
 class CSearchimagelist : public CPictureListView {
@@ -24,10 +25,14 @@ public:
     // download workers.
     int GetBigPictures();
     int Shown() const { return shown_; }
+    // The picture index the pictures saved are entered into; none by
+    // default.
+    void SetIndexer(CPictureIndexer* indexer) { indexer_ = indexer; }
 
 private:
     CSearchState& state_;
     int shown_ = 0;
+    CPictureIndexer* indexer_ = nullptr;
 };
 
 }  // namespace pq

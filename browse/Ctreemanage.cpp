@@ -315,6 +315,7 @@ bool Ctreemanage::DeleteCategory(QTreeWidgetItem* item) {
         if (!forGood || !store::RemoveProject(path.toStdString())) return false;
     }
     delete item;
+    emit CategoryDeleted(path);
     return true;
 }
 
@@ -322,23 +323,43 @@ void Ctreemanage::ShowMenu(const QPoint& pos) {
     QTreeWidgetItem* item = itemAt(pos);
     if (!item) return;
     setCurrentItem(item);
-    if (!IsCategory(item)) return;
     QMenu menu(this);
-    menu.addAction(tr("&New Category..."), this, [this, item] {
-        const QString name =
-            askName ? askName()
-                    : QInputDialog::getText(this, tr("New Category"), tr("Category Name:"));
-        if (name.isEmpty()) return;
-        const QString problem = NewCategory(item, name);
-        if (problem.isEmpty()) return;
-        if (tell)
-            tell(problem);
-        else
-            QMessageBox::warning(this, tr("Pelquinar"), problem);
-    });
-    if (item != myPictures_)
-        menu.addAction(tr("&Delete"), this, [this, item] { DeleteCategory(item); });
-    menu.exec(viewport()->mapToGlobal(pos));
+    menu.setObjectName("treeMenu");
+    FillMenu(menu, item);
+    if (!menu.isEmpty()) menu.exec(viewport()->mapToGlobal(pos));
+}
+
+QString Ctreemanage::DuplicatesScope(const QTreeWidgetItem* item) const {
+    if (IsDropTarget(item)) return item->data(0, kPathRole).toString();
+    return start_;
+}
+
+void Ctreemanage::FillMenu(QMenu& menu, QTreeWidgetItem* item) {
+    if (!item) return;
+    if (IsCategory(item)) {
+        menu.addAction(tr("&New Category..."), this, [this, item] {
+            const QString name =
+                askName ? askName()
+                        : QInputDialog::getText(this, tr("New Category"), tr("Category Name:"));
+            if (name.isEmpty()) return;
+            const QString problem = NewCategory(item, name);
+            if (problem.isEmpty()) return;
+            if (tell)
+                tell(problem);
+            else
+                QMessageBox::warning(this, tr("Pelquinar"), problem);
+        });
+        if (item != myPictures_)
+            menu.addAction(tr("&Delete"), this, [this, item] { DeleteCategory(item); });
+        menu.addSeparator();
+    }
+    // A category looks in itself and below; the items above the categories
+    // look everywhere.
+    const QString scope = DuplicatesScope(item);
+    QAction* find = menu.addAction(
+        IsDropTarget(item) ? tr("Find &Duplicates...") : tr("Find &Duplicates in Everything..."),
+        this, [this, scope] { emit FindDuplicatesWanted(scope); });
+    find->setObjectName("treeFindDuplicates");
 }
 
 bool Ctreemanage::event(QEvent* e) {

@@ -9,6 +9,8 @@
 
 #include <QHash>
 #include <QTreeWidget>
+
+class QMenu;
 #include <functional>
 #include <memory>
 #include <string>
@@ -72,6 +74,14 @@ public:
     // Takes the levels read (queued from the pool).
     Q_INVOKABLE void DrainLevels();
 
+    // The item's context menu, as it opens at a right click.
+    void FillMenu(QMenu& menu, QTreeWidgetItem* item);
+    // Where Find Duplicates looks from an item: a category with its
+    // sub-categories, or (for "My Pictures", "My Search" and the
+    // histories) the whole start directory.
+    QString DuplicatesScope(const QTreeWidgetItem* item) const;
+    const QString& StartDirectory() const { return start_; }
+
     // Questions and messages; message boxes unless replaced (tests).
     std::function<bool(const QString& question)> confirm;
     std::function<void(const QString& message)> tell;
@@ -84,6 +94,10 @@ signals:
     void HistoryChosen(const QString& key);
     // Files dropped on a category: copied when copy is set, else moved.
     void FilesDropped(const QStringList& files, const QString& folder, bool copy);
+    // A category's folder went (to the trash or for good).
+    void CategoryDeleted(const QString& folder);
+    // Find Duplicates in folder and the folders below it.
+    void FindDuplicatesWanted(const QString& folder);
 
 protected:
     void dragEnterEvent(QDragEnterEvent* e) override;

@@ -105,6 +105,9 @@ QList<CommandSpec> MakeSpecs() {
          false},
         {cmd::kNewCategory, "&New Category", "Make a category below the one selected", K(),
          "folder-new", false},
+        {cmd::kFindDuplicates, "Find &Duplicates...",
+         "Find the same picture saved more than once, and pictures that look alike", K(),
+         "edit-find-replace", false},
     };
 }
 

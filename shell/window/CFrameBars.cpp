@@ -152,7 +152,7 @@ void CFrameBars::BuildMenus() {
     tools->setObjectName("toolsMenu");
     Add(tools, t, {cmd::kSlideShow, 0});
     tools->addMenu(wallpaper_);
-    Add(tools, t, {0, cmd::kClearHistory, 0, cmd::kOptions});
+    Add(tools, t, {0, cmd::kFindDuplicates, 0, cmd::kClearHistory, 0, cmd::kOptions});
     QMenu* help = bar->addMenu(tr("&Help"));
     help->setObjectName("helpMenu");
     Add(help, t, {cmd::kContents, cmd::kHomePage, 0, cmd::kAbout});

@@ -8,6 +8,7 @@
 #include <QMenu>
 
 #include "browse/CCopyMoveDialog.h"
+#include "browse/CDuplicatesDialog.h"
 #include "browse/CImagelist.h"
 #include "browse/CSearchimagelist.h"
 #include "browse/Chistorylist.h"
@@ -83,6 +84,9 @@ bool CFrameFiles::Run(int id) {
         case cmd::kNewCategory:
             NewCategory();
             return true;
+        case cmd::kFindDuplicates:
+            FindDuplicatesInView();
+            return true;
         case cmd::kViewModesButton:
             return true;  // its menu does the work
         default:
@@ -138,6 +142,31 @@ void CFrameFiles::Drop(const QStringList& files, const QString& folder, bool cop
     preview_.ListChanged();
 }
 
+CDuplicatesDialog* CFrameFiles::Duplicates() const { return duplicates_.data(); }
+
+void CFrameFiles::FindDuplicatesInView() {
+    const QString shown = p_.imageList->List().Folder();
+    if (p_.layout->CurrentList() == static_cast<QWidget*>(p_.imageList) && !shown.isEmpty())
+        FindDuplicates(shown, false);
+    else
+        FindDuplicates(QString::fromStdString(p_.app->startDirectory), true);
+}
+
+void CFrameFiles::FindDuplicates(const QString& folder, bool below) {
+    if (!p_.indexer) {
+        p_.Message(tr("The picture index cannot be opened, so duplicates cannot be looked for."));
+        return;
+    }
+    if (duplicates_) duplicates_->close();
+    auto* dialog = new CDuplicatesDialog(*p_.indexer, folder, below, p_.imageList, p_.window);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->report = [this](const QString& text) { p_.Message(text); };
+    // The rows of the pictures that went have left the browsing list.
+    connect(dialog, &CDuplicatesDialog::Trashed, this, [this] { preview_.ListChanged(); });
+    duplicates_ = dialog;
+    dialog->show();
+}
+
 void CFrameFiles::AddAs(QMenu& menu, int id, const QString& text) {
     QAction* source = p_.table->Action(id);
     QAction* a = menu.addAction(text);
@@ -170,6 +199,7 @@ void CFrameFiles::FillListMenu(QMenu& menu, CPictureListView* view) {
     menu.addAction(p_.table->Action(cmd::kSelectAll));
     menu.addAction(p_.table->Action(cmd::kInvertSelection));
     AddAs(menu, cmd::kGetBigPictures, tr("&Get Big Pictures"));
+    menu.addAction(p_.table->Action(cmd::kFindDuplicates));
     QMenu* wallpaper = menu.addMenu(tr("Set &Wallpaper"));
     wallpaper->setObjectName("wallpaperMenu");
     wallpaper_.FillMenu(*wallpaper);

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include "shell/window/FrameParts.h"
@@ -19,6 +20,7 @@ class CFrameHistory;
 class CFramePreview;
 class CFrameWallpaper;
 class CPictureListView;
+class CDuplicatesDialog;
 
 class CFrameFiles : public QObject {
     Q_OBJECT
@@ -36,6 +38,13 @@ public:
     void FillListMenu(QMenu& menu, CPictureListView* view);
     // The destinations that are still folders (the others are forgotten).
     void ForgetGoneDestinations();
+    // Opens the duplicates of folder (with the folders below it when
+    // below is set) beside the window; one at a time.
+    void FindDuplicates(const QString& folder, bool below);
+    // The command's own place: the folder the browsing list shows when it
+    // is in view, else everything.
+    void FindDuplicatesInView();
+    CDuplicatesDialog* Duplicates() const;
 
 private:
     void CopyOrMove(bool copy);
@@ -48,6 +57,7 @@ private:
     CFramePreview& preview_;
     CFrameHistory& history_;
     CFrameWallpaper& wallpaper_;
+    QPointer<CDuplicatesDialog> duplicates_;
 };
 
 }  // namespace pq

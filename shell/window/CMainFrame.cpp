@@ -19,6 +19,7 @@
 
 #include "browse/CImagelist.h"
 #include "browse/CImgContainerWnd.h"
+#include "browse/CPictureIndexer.h"
 #include "browse/CSearchimagelist.h"
 #include "browse/Chistorylist.h"
 #include "browse/Ctreemanage.h"
@@ -69,6 +70,7 @@ CMainFrame::CMainFrame(CPelquinarApp& app, QWidget* parent)
     connect(parts_.table, &CCommandTable::Triggered, this, &CMainFrame::Run);
 
     MakeViews();
+    OpenIndex();
     bars_ = new CFrameBars(parts_, this);
     layout_ = new CFrameLayout(parts_, this);
     preview_ = new CFramePreview(parts_, *layout_, this);
@@ -106,6 +108,34 @@ CMainFrame::CMainFrame(CPelquinarApp& app, QWidget* parent)
 CMainFrame::~CMainFrame() {
     // The job's threads report through ui_: they end before anything goes.
     doc_->EndSearch();
+    // The views outlive this object's members: they let go of the indexer
+    // first, and its thread ends before the index closes.
+    delete files_->Duplicates();
+    parts_.imageList->SetIndexer(nullptr);
+    parts_.searchList->SetIndexer(nullptr);
+    parts_.indexer = nullptr;
+    indexer_.reset();
+}
+
+void CMainFrame::OpenIndex() {
+    std::string error;
+    if (!index_.Open(store::PictureIndex::DefaultPath(), &error)) {
+        // The program works without it; only Find Duplicates needs it.
+        qWarning("The picture index cannot be opened: %s", error.c_str());
+        return;
+    }
+    indexer_ = std::make_unique<CPictureIndexer>(index_);
+    parts_.indexer = indexer_.get();
+    parts_.imageList->SetIndexer(indexer_.get());
+    parts_.searchList->SetIndexer(indexer_.get());
+    // A new or damaged index is filled from the folders, when nothing else
+    // waits for the indexer.
+    if (index_.NeedsRebuild()) {
+        const QString start = QString::fromStdString(app_.startDirectory);
+        const QString sep = start.endsWith('/') ? QString() : QStringLiteral("/");
+        indexer_->Rebuild({start + sep + QLatin1String(store::kMySearch),
+                           start + sep + QLatin1String(store::kMyPictures)});
+    }
 }
 
 void CMainFrame::MakeViews() {
@@ -164,6 +194,11 @@ void CMainFrame::ConnectViews() {
     connect(tree, &Ctreemanage::FolderChosen, files_, &CFrameFiles::ShowFolder);
     connect(tree, &Ctreemanage::HistoryChosen, history_, &CFrameHistory::Show);
     connect(tree, &Ctreemanage::FilesDropped, files_, &CFrameFiles::Drop);
+    connect(tree, &Ctreemanage::FindDuplicatesWanted, files_,
+            [this](const QString& folder) { files_->FindDuplicates(folder, true); });
+    connect(tree, &Ctreemanage::CategoryDeleted, this, [this](const QString& folder) {
+        if (indexer_) indexer_->RemovedUnder(folder);
+    });
     connect(tree, &QTreeWidget::currentItemChanged, this, &CMainFrame::UpdateCommands);
     Chistorylist* history = parts_.history;
     connect(history, &Chistorylist::ProjectActivated, history_, &CFrameHistory::OpenProject);
@@ -221,6 +256,9 @@ void CMainFrame::UpdateCommands() {
     in.picture = !picture->PictureSize().isEmpty();
     in.wallpaperAvailable = wallpaper_->Available();
     in.categorySelected = Ctreemanage::IsCategory(parts_.tree->currentItem());
+    in.indexOpen = indexer_ != nullptr;
+    in.folderInView = layout->CurrentList() == static_cast<QWidget*>(parts_.imageList) &&
+                      !parts_.imageList->List().Folder().isEmpty();
     for (const CommandState& s : CommandStates(in)) {
         QAction* a = parts_.table->Action(s.id);
         if (!a) continue;

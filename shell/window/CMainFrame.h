@@ -19,6 +19,8 @@
 #include "shell/window/CPaneLayout.h"
 #include "shell/window/FrameParts.h"
 #include "store/History.h"
+#include "store/Categories.h"
+#include "store/PictureIndex.h"
 
 class QMenu;
 
@@ -40,6 +42,7 @@ class CImgContainerWnd;
 class CPictureListView;
 class CSearchimagelist;
 class CPelquinarApp;
+class CPictureIndexer;
 class CSearchBar;
 class CStatusPanes;
 
@@ -101,6 +104,9 @@ public:
     CFrameBars* Bars() const { return bars_; }
     CFrameFiles* Files() const { return files_; }
     CFramePreview* PreviewCommands() const { return preview_; }
+    // The picture index the views keep in step (in the user's data
+    // folder); null when it cannot be opened.
+    CPictureIndexer* Indexer() const { return indexer_.get(); }
 
     // The desktop whose wallpaper the wallpaper commands set (tests give a
     // fake one).
@@ -128,8 +134,13 @@ private:
     void OpenHelp();
     void About();
     void ShowListMenu(CPictureListView* view, const QPoint& at);
+    void OpenIndex();
 
     CPelquinarApp& app_;
+    // Before the views, which use it, and gone after them (the destructor
+    // takes it from them first).
+    store::PictureIndex index_;
+    std::unique_ptr<CPictureIndexer> indexer_;
     CSearchState state_;
     CFrameSearchUi ui_;
     std::unique_ptr<CPelquinarDoc> doc_;

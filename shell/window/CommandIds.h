@@ -62,6 +62,8 @@ enum Id : int {
     kWallpaperRestore = 32805,
     // The tree's own number for it is Best fit's: this one is the window's.
     kNewCategory = 32870,
+    // The same picture twice: in the folder shown, or everywhere.
+    kFindDuplicates = 33801,
 };
 
 }  // namespace pq::cmd

@@ -64,6 +64,9 @@ std::vector<CommandState> CommandStates(const CommandInputs& in) {
     set(cmd::kViewModesButton, true);
     set(cmd::kPlacementButton, true);
     set(cmd::kNewCategory, in.categorySelected);
+    // Duplicates are looked for in the index: in the folder in view (which
+    // needs two pictures for a pair), else everywhere.
+    set(cmd::kFindDuplicates, in.indexOpen && (!in.folderInView || in.rows >= 2));
     return out;
 }
 

@@ -34,6 +34,8 @@ struct CommandInputs {
     bool picture = false;  // a picture is on show
     bool wallpaperAvailable = false;
     bool categorySelected = false;
+    bool indexOpen = false;         // the picture index could be opened
+    bool folderInView = false;      // the browsing list shows a folder (Find Duplicates looks there)
 };
 
 struct CommandState {

@@ -19,6 +19,7 @@ class CImgContainerWnd;
 class CPaneLayout;
 class CPelquinarApp;
 class CPelquinarDoc;
+class CPictureIndexer;
 class CPictureListView;
 class CSearchBar;
 class CSearchCommands;
@@ -42,6 +43,7 @@ struct FrameParts {
     CImgContainerWnd* preview = nullptr;
     Ctreemanage* tree = nullptr;
     Chistorylist* history = nullptr;
+    CPictureIndexer* indexer = nullptr;  // null when the picture index cannot be opened
     QMainWindow* window = nullptr;
     QToolBar* toolbar = nullptr;  // the main toolbar
     QToolBar* topBar = nullptr;   // the two tabs and Continue

@@ -170,6 +170,33 @@ TEST(CommandRules, EachRuleFromWhatItReads) {
     }
 }
 
+TEST(CommandRules, FindDuplicatesNeedsTheIndexAndTwoPicturesInTheFolderInView) {
+    struct Case {
+        const char* what;
+        bool indexOpen;
+        bool folderInView;
+        int rows;
+        bool enabled;
+    };
+    const Case cases[] = {
+        {"no index", false, false, 0, false},
+        {"no index, a folder of pictures", false, true, 10, false},
+        {"everywhere, when no folder is in view", true, false, 0, true},
+        {"a folder of one picture", true, true, 1, false},
+        {"an empty folder", true, true, 0, false},
+        {"a folder of two", true, true, 2, true},
+    };
+    for (const Case& c : cases) {
+        CommandInputs in;
+        in.indexOpen = c.indexOpen;
+        in.folderInView = c.folderInView;
+        in.rows = c.rows;
+        const CommandState s = Of(in, cmd::kFindDuplicates);
+        EXPECT_EQ(s.enabled, c.enabled) << c.what;
+        EXPECT_EQ(s.checked, -1) << c.what;
+    }
+}
+
 TEST(CommandRules, ChecksFollowModeLayoutAndPlacement) {
     CommandInputs in;
     in.mode = "list";

@@ -107,6 +107,8 @@ TEST_F(Menus, CommandTextsAndToolTips) {
         {cmd::kWallpaperRestore, "Restore", nullptr},
         {cmd::kWallpaperButton, "Desktop Wallpaper", "Desktop Wallpaper"},
         {cmd::kNewCategory, "&New Category", nullptr},
+        {cmd::kFindDuplicates, "Find &Duplicates...",
+         "Find the same picture saved more than once, and pictures that look alike"},
     };
     for (const Case& c : cases) {
         QAction* a = frame->Action(c.id);
@@ -140,8 +142,9 @@ TEST_F(Menus, TheMainMenu) {
     // Slide Show and the wallpaper pop-up are tools.
     QMenu* tools = MenuTitled(bar, "&Tools");
     ASSERT_NE(tools, nullptr);
-    EXPECT_EQ(Texts(tools), (QStringList{"Slide Show", "", "Set Wallpaper", "",
-                                         "Clear history address", "", "Options..."}));
+    EXPECT_EQ(Texts(tools),
+              (QStringList{"Slide Show", "", "Set Wallpaper", "", "Find &Duplicates...", "",
+                           "Clear history address", "", "Options..."}));
     QMenu* wallpaper = SubMenu(tools, "Set Wallpaper");
     ASSERT_NE(wallpaper, nullptr);
     EXPECT_EQ(Texts(wallpaper), (QStringList{"Tiled", "Full screen", "Restore"}));
@@ -202,7 +205,8 @@ TEST_F(Menus, TheListsContextMenus) {
     EXPECT_EQ(Texts(&menu),
               (QStringList{"&Copy To '" + d + "'", "&Move To '" + d + "'", "&Copy To Folder",
                            "&Move To Folder", "", "&Delete", "&Select all", "&Invert Selection",
-                           "&Get Big Pictures", "Set &Wallpaper", "View"}));
+                           "&Get Big Pictures", "Find &Duplicates...", "Set &Wallpaper",
+                           "View"}));
     QMenu* wallpaper = SubMenu(&menu, "Set &Wallpaper");
     ASSERT_NE(wallpaper, nullptr);
     EXPECT_EQ(Texts(wallpaper), (QStringList{"Tiled", "Full screen", "Restore"}));
