@@ -186,6 +186,9 @@ void CSearchCommands::PrepareJob(const std::string& mode) {
     state_.proxy = app_.proxy;
     state_.imageMinKb = app_.imageMinSize;
     state_.imageMaxKb = app_.imageMaxSize;
+    state_.index = app_.PictureIndex();
+    state_.skipDuplicates = app_.bNoDuplicates;
+    state_.keepDeletedAway = app_.bDeletedStay;
     state_.filter = PictureFilter{};
     state_.filter.gif = app_.bGif;
     state_.filter.jpg = app_.bJpg;

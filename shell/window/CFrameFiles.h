@@ -37,6 +37,8 @@ public:
     // The context menu of a picture list, as it opens at a right click.
     void FillListMenu(QMenu& menu, CPictureListView* view);
     // The destinations that are still folders (the others are forgotten).
+    // Delete in the browsing list: the selection to the trash.
+    void DeletePictures();
     void ForgetGoneDestinations();
     // Opens the duplicates of folder (with the folders below it when
     // below is set) beside the window; one at a time.
