@@ -30,7 +30,7 @@ namespace {
 constexpr int kFolders = 10;
 
 QImage Scene(int seed, int w, int h) {
-    std::mt19937 rng(uint32_t(seed));
+    std::mt19937 rng{uint32_t(seed)};
     auto pick = [&](int n) { return int(rng() % uint32_t(n)); };
     QImage img(w, h, QImage::Format_RGB32);
     QPainter p(&img);

@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
@@ -28,23 +29,49 @@ namespace {
 QString Text(const std::string& s) { return QString::fromStdString(s); }
 QString PathText(const std::string& path) { return QFile::decodeName(path.c_str()); }
 
+// A path that takes the room it is given: cut in the middle with "…" when
+// that is too little, the whole of it in the tool tip. text() stays whole.
+class CElidedLabel : public QLabel {
+public:
+    CElidedLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
+        setToolTip(text);
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("M…M")) * 4);
+        setTextInteractionFlags(Qt::NoTextInteraction);
+    }
+    QSize sizeHint() const override {
+        return {fontMetrics().horizontalAdvance(text()) + 2, QLabel::sizeHint().height()};
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const QRect r = contentsRect();
+        painter.drawText(r, int(alignment()),
+                         fontMetrics().elidedText(text(), Qt::ElideMiddle, r.width()));
+    }
+};
+
 }  // namespace
 
 CDuplicatesDialog::CDuplicatesDialog(CPictureIndexer& indexer, const QString& folder, bool below,
                                      CImagelist* list, QWidget* parent)
     : QDialog(parent),
-      indexer_(indexer),
+      indexer_(&indexer),
       folder_(folder.endsWith('/') ? folder : folder + '/'),
       below_(below),
       list_(list),
-      sink_(std::make_shared<CResultSink<Found>>(this, "DrainResults")) {
+      sink_(std::make_shared<CResultSink<Found>>(this, "DrainResults")),
+      progress_(std::make_shared<CResultSink<Progress>>(this, "DrainProgress")) {
     setObjectName("duplicatesDialog");
     setAccessibleName(tr("Duplicate pictures"));
     setWindowTitle(tr("Find Duplicates"));
     auto* layout = new QVBoxLayout(this);
-    auto* where = new QLabel(tr("In %1%2").arg(folder_, below_ ? tr(" and below") : QString()),
-                             this);
+    auto* where = new CElidedLabel(
+        below_ ? tr("In %1 and the folders below it").arg(folder_) : tr("In %1").arg(folder_),
+        this);
     where->setObjectName("duplicatesScope");
+    where->setAccessibleName(tr("Where duplicates are looked for"));
     layout->addWidget(where);
     status_ = new QLabel(this);
     status_->setObjectName("duplicatesStatus");
@@ -69,25 +96,37 @@ CDuplicatesDialog::CDuplicatesDialog(CPictureIndexer& indexer, const QString& fo
     Find();
 }
 
-CDuplicatesDialog::~CDuplicatesDialog() { sink_->Detach(); }
+void CDuplicatesDialog::LetGoOfIndexer() {
+    indexer_ = nullptr;
+    ++ticket_;  // what was asked before is not shown
+    trash_->setEnabled(false);
+}
+
+CDuplicatesDialog::~CDuplicatesDialog() {
+    sink_->Detach();
+    progress_->Detach();
+}
 
 void CDuplicatesDialog::Find() {
+    if (!indexer_) return;
     ready_ = false;
     trash_->setEnabled(false);
     status_->setText(tr("Looking for duplicates..."));
     const quint64 ticket = ++ticket_;
     const std::string folder = QFile::encodeName(folder_).toStdString();
     std::weak_ptr<CResultSink<Found>> sink = sink_;
+    std::weak_ptr<CResultSink<Progress>> progress = progress_;
     const bool below = below_;
-    indexer_.Post([sink, ticket, folder, below](store::PictureIndex& index,
-                                                const std::atomic<bool>& stop) {
+    indexer_->Post([sink, progress, ticket, folder, below](store::PictureIndex& index,
+                                                           const std::atomic<bool>& stop) {
         // The index follows what the program did; what was done to the
         // files meanwhile by others is caught up with first.
         const std::vector<std::string> folders =
             below ? CPictureIndexer::FoldersUnder(folder, stop) : std::vector<std::string>{folder};
-        for (const std::string& f : folders) {
+        for (size_t i = 0; i < folders.size(); ++i) {
             if (stop) return;
-            CPictureIndexer::UpdateFolder(index, f, stop);
+            CPictureIndexer::UpdateFolder(index, folders[i], stop);
+            if (auto p = progress.lock()) p->Push({ticket, int(i + 1), int(folders.size())});
         }
         Found found;
         found.ticket = ticket;
@@ -97,14 +136,27 @@ void CDuplicatesDialog::Find() {
             if (g.kind == store::DuplicateGroup::Kind::kLookAlike)
                 for (const store::IndexedPicture& p : g.members) {
                     if (stop) return;
-                    thumbs.push_back(picture::LoadThumbnail(PathText(p.path),
-                                                            QSize(kThumbSide, kThumbSide))
-                                         .image);
+                    thumbs.push_back(
+                        picture::LoadThumbnail(PathText(p.path), QSize(kThumbSide, kThumbSide))
+                            .image);
                 }
             found.thumbs.push_back(std::move(thumbs));
         }
         if (auto s = sink.lock()) s->Push(std::move(found));
     });
+}
+
+void CDuplicatesDialog::DrainProgress() {
+    const std::vector<Progress> steps = progress_->Take();
+    if (ready_) return;
+    for (auto it = steps.rbegin(); it != steps.rend(); ++it) {
+        if (it->ticket != ticket_) continue;
+        status_->setText(
+            it->of > 1
+                ? tr("Looking for duplicates: %1 of %2 folders...").arg(it->folders).arg(it->of)
+                : tr("Looking for duplicates..."));
+        return;
+    }
 }
 
 void CDuplicatesDialog::DrainResults() {
@@ -119,18 +171,12 @@ void CDuplicatesDialog::Show(Found found) {
     box->setObjectName("duplicatesList");
     auto* layout = new QVBoxLayout(box);
     for (size_t i = 0; i < groups_.size(); ++i)
-        layout->addWidget(MakeGroup(int(i), groups_[i],
-                                    i < found.thumbs.size() ? found.thumbs[i]
-                                                            : std::vector<QImage>()));
+        layout->addWidget(MakeGroup(
+            int(i), groups_[i], i < found.thumbs.size() ? found.thumbs[i] : std::vector<QImage>()));
     layout->addStretch(1);
     scroll_->setWidget(box);  // the one before goes
     groupsBox_ = box;
-    int same = 0, alike = 0;
-    for (const auto& g : groups_) (g.kind == store::DuplicateGroup::Kind::kSameBytes ? same : alike)++;
-    status_->setText(groups_.empty() ? tr("No duplicates found.")
-                                     : tr("%1 groups of the same picture, %2 of look-alikes.")
-                                           .arg(same)
-                                           .arg(alike));
+    status_->setText(Text(store::FoundText(groups_)));
     trash_->setEnabled(!groups_.empty());
     ready_ = true;
     emit Shown(int(groups_.size()));
@@ -145,14 +191,26 @@ QWidget* CDuplicatesDialog::MakeGroup(int index, const store::DuplicateGroup& gr
     if (!thumbs.empty()) {
         // Look-alikes are judged by eye: their pictures side by side.
         auto* row = new QHBoxLayout;
-        for (size_t m = 0; m < thumbs.size(); ++m) {
+        for (size_t m = 0; m < thumbs.size() && m < group.members.size(); ++m) {
+            const QString name = QFileInfo(PathText(group.members[m].path)).fileName();
+            auto* cell = new QVBoxLayout;
             auto* label = new QLabel(box);
             label->setObjectName(QStringLiteral("duplicateThumb%1_%2").arg(index).arg(m));
-            label->setAccessibleName(QFileInfo(PathText(group.members[m].path)).fileName());
+            label->setAccessibleName(name);
             label->setFixedSize(kThumbSide, kThumbSide);
             label->setAlignment(Qt::AlignCenter);
-            if (!thumbs[m].isNull()) label->setPixmap(QPixmap::fromImage(thumbs[m]));
-            row->addWidget(label);
+            if (!thumbs[m].isNull())
+                label->setPixmap(QPixmap::fromImage(thumbs[m]));
+            else
+                label->setText(tr("Cannot be shown"));
+            cell->addWidget(label);
+            // Which is which, under each picture.
+            auto* caption = new CElidedLabel(name, box);
+            caption->setObjectName(QStringLiteral("duplicateCaption%1_%2").arg(index).arg(m));
+            caption->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+            caption->setFixedWidth(kThumbSide);
+            cell->addWidget(caption);
+            row->addLayout(cell);
         }
         row->addStretch(1);
         layout->addLayout(row);
@@ -169,14 +227,19 @@ QWidget* CDuplicatesDialog::MakeGroup(int index, const store::DuplicateGroup& gr
         choice->addButton(keep, int(m));
         const int r = int(m);
         grid->addWidget(keep, r, 0);
-        auto* folder = new QLabel(info.absolutePath() + '/', box);
+        auto* folder = new CElidedLabel(info.absolutePath() + '/', box);
         folder->setObjectName(QStringLiteral("folder%1_%2").arg(index).arg(m));
+        folder->setAccessibleName(tr("Folder of %1").arg(info.fileName()));
         grid->addWidget(folder, r, 1);
         auto* size = new QLabel(CFileRecord::ListSizeText(p.size), box);
         size->setObjectName(QStringLiteral("size%1_%2").arg(index).arg(m));
+        size->setAccessibleName(tr("Size of %1").arg(info.fileName()));
+        size->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         grid->addWidget(size, r, 2);
         auto* dims = new QLabel(Text(store::DimensionsText(p.width, p.height)), box);
         dims->setObjectName(QStringLiteral("dimensions%1_%2").arg(index).arg(m));
+        dims->setAccessibleName(tr("Dimensions of %1").arg(info.fileName()));
+        dims->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         grid->addWidget(dims, r, 3);
     }
     grid->setColumnStretch(1, 1);
@@ -197,10 +260,11 @@ void CDuplicatesDialog::Keep(int group, int member) {
 }
 
 bool CDuplicatesDialog::TrashOthers() {
-    if (!ready_ || groups_.empty()) return true;
+    if (!indexer_ || !ready_ || groups_.empty()) return true;
     QStringList files;
     for (const std::string& p : store::OthersOf(groups_, Kept())) files.append(PathText(p));
     if (files.isEmpty()) return true;
+    if (aboutToTrash) aboutToTrash(files);
     bool ok = true;
     QStringList gone;
     if (list_) {
@@ -213,7 +277,7 @@ bool CDuplicatesDialog::TrashOthers() {
                        QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
         });
         gone = result.handled;
-        indexer_.Removed(gone);
+        if (indexer_) indexer_->Removed(gone);
         if (!result.failedFile.isEmpty()) {
             ok = false;
             const QString text =

@@ -38,8 +38,8 @@ public:
     // folder ends in "/"; below: with the folders below it. The trash goes
     // through list (its question before deleting for good, its rows), or
     // straight to the trash when there is none.
-    CDuplicatesDialog(CPictureIndexer& indexer, const QString& folder, bool below,
-                      CImagelist* list, QWidget* parent = nullptr);
+    CDuplicatesDialog(CPictureIndexer& indexer, const QString& folder, bool below, CImagelist* list,
+                      QWidget* parent = nullptr);
     ~CDuplicatesDialog() override;
 
     const QString& Folder() const { return folder_; }
@@ -52,15 +52,25 @@ public:
     void Keep(int group, int member);
     // Looks again (after the trash, the list is found afresh).
     void Find();
+    // The indexer is about to go (the window closes): nothing more is
+    // looked for or sent to the trash. The dialog itself goes with its
+    // parent; deleting a shown window while its parent is being destroyed
+    // leaves the platform's focus pointing at it.
+    void LetGoOfIndexer();
     // The others of every group to the trash; false when something stopped
     // it (the user was told).
     bool TrashOthers();
 
     // A message for the user; a message box unless replaced (tests).
     std::function<void(const QString&)> report;
+    // Told the files about to go to the trash, while they are still there
+    // (the window reads what it is to remember of them).
+    std::function<void(const QStringList& files)> aboutToTrash;
 
     // Takes the groups found (queued from the indexer's thread).
     Q_INVOKABLE void DrainResults();
+    // Takes how far the looking has come (queued from the indexer's thread).
+    Q_INVOKABLE void DrainProgress();
 
 signals:
     // The pictures that went to the trash.
@@ -69,6 +79,10 @@ signals:
     void Shown(int groups);
 
 private:
+    struct Progress {
+        quint64 ticket;
+        int folders, of;  // folders brought up to date, of how many
+    };
     struct Found {
         quint64 ticket;
         std::vector<store::DuplicateGroup> groups;
@@ -79,7 +93,7 @@ private:
     QWidget* MakeGroup(int index, const store::DuplicateGroup& group,
                        const std::vector<QImage>& thumbs);
 
-    CPictureIndexer& indexer_;
+    CPictureIndexer* indexer_;  // null once let go
     QString folder_;
     bool below_;
     CImagelist* list_;
@@ -92,6 +106,7 @@ private:
     QWidget* groupsBox_ = nullptr;
     QPushButton* trash_;
     std::shared_ptr<CResultSink<Found>> sink_;
+    std::shared_ptr<CResultSink<Progress>> progress_;
 };
 
 }  // namespace pq

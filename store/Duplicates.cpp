@@ -153,4 +153,18 @@ std::string GroupTitle(const DuplicateGroup& group) {
                                                           : "Look-alikes, " + n + " pictures";
 }
 
+std::string FoundText(const std::vector<DuplicateGroup>& groups) {
+    int same = 0, alike = 0;
+    for (const DuplicateGroup& g : groups)
+        ++(g.kind == DuplicateGroup::Kind::kSameBytes ? same : alike);
+    if (same == 0 && alike == 0) return "No duplicates found.";
+    auto count = [](int n, const char* what) {
+        return std::to_string(n) + (n == 1 ? " group of " : " groups of ") + what;
+    };
+    std::string text;
+    if (same > 0) text = count(same, "the same picture");
+    if (alike > 0) text += (text.empty() ? "" : ", ") + count(alike, "look-alikes");
+    return text + ".";
+}
+
 }  // namespace pq::store

@@ -55,5 +55,9 @@ std::vector<std::string> OthersOf(const std::vector<DuplicateGroup>& groups,
 // known), "The same picture, 3 files" or "Look-alikes, 2 pictures".
 std::string DimensionsText(int width, int height);
 std::string GroupTitle(const DuplicateGroup& group);
+// What a search of the list found: "No duplicates found.", or
+// "1 group of the same picture, 2 groups of look-alikes." (a kind found
+// none of is left out).
+std::string FoundText(const std::vector<DuplicateGroup>& groups);
 
 }  // namespace pq::store

@@ -1,8 +1,9 @@
 // Drives the window on the demo site and writes what it shows as PNGs: the
 // search layout during a search, the manage layout with the thumbnail
 // labels, long names in the list modes, a selected history row, the
-// collision question, the preview moved and zoomed, the options sheet and
-// both advanced search dialogs. Run it under Xvfb (scripts/screenshots).
+// collision question, the preview moved and zoomed, Find Duplicates (with
+// groups and with none), the options sheet and both advanced search
+// dialogs. Run it under Xvfb (scripts/screenshots).
 //   pelquinar-screenshots OUTPUT_FOLDER
 #include <stdlib.h>
 
@@ -11,12 +12,14 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QScreen>
 #include <QTabWidget>
 #include <QTimer>
 #include <cstdio>
 
 #include "app/demo/CDemoServer.h"
+#include "browse/CDuplicatesDialog.h"
 #include "browse/CImagelist.h"
 #include "browse/Chistorylist.h"
 #include "browse/Ctreemanage.h"
@@ -76,6 +79,8 @@ int main(int argc, char** argv) {
     pq::CPelquinarApp app;
     app.startDirectory = QString::fromLocal8Bit(tmpl).toStdString() + "/";
     app.Load(QString::fromStdString(app.startDirectory + "Pelquinar.conf"));
+    // The picture index of the run's own, never the user's.
+    app.indexPath = app.startDirectory + "pictures.sqlite";
     app.EnsureStartDirectory();
     app.maxLevels = 2;
     app.history = {server.Url("/index.html"), "http://example.org/gallery/"};
@@ -194,6 +199,45 @@ int main(int argc, char** argv) {
         ok = Save(&frame, out, "manage-date-group") && ok;
         frame.Tree()->setCurrentItem(frame.Tree()->MyPictures()->child(0));
         ok = Save(&frame, out, "manage-category") && ok;
+
+        // Find Duplicates over everything: the project's pictures copied
+        // under long names, and a half-size copy of one beside them.
+        {
+            const QString project = QString::fromStdString(frame.State().ProjectFolder());
+            const QStringList jpegs =
+                QDir(project).entryList({"*.jpg", "*.jpeg"}, QDir::Files, QDir::Name);
+            if (!jpegs.isEmpty()) {
+                const QImage whole(project + jpegs.first());
+                whole.scaled(whole.size() / 2, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                    .save(scenic + "the first picture at half size.jpg", "JPEG", 90);
+            }
+            auto shown = [&]() -> pq::CDuplicatesDialog* {
+                QElapsedTimer wait;
+                wait.start();
+                while (wait.elapsed() < 30000) {
+                    pq::CDuplicatesDialog* d = frame.Files()->Duplicates();
+                    if (d && d->Ready()) return d;
+                    Settle(50);
+                }
+                return nullptr;
+            };
+            frame.Files()->FindDuplicates(QString::fromStdString(app.startDirectory), true);
+            if (pq::CDuplicatesDialog* d = shown()) {
+                ok = Save(d, out, "duplicates") && ok;
+                d->close();
+                Settle(100);
+            } else {
+                ok = false;
+            }
+            frame.Files()->FindDuplicates(QString::fromStdString(dest), false);
+            if (pq::CDuplicatesDialog* d = shown()) {
+                ok = Save(d, out, "duplicates-none") && ok;
+                d->close();
+                Settle(100);
+            } else {
+                ok = false;
+            }
+        }
 
         // "pelquinar PICTURE": its folder in the browsing list, the picture
         // selected and previewed.

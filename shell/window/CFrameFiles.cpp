@@ -1,11 +1,13 @@
 #include "shell/window/CFrameFiles.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QMainWindow>
 #include <QMenu>
 #include <algorithm>
+#include <map>
 
 #include "browse/CCopyMoveDialog.h"
 #include "browse/CDuplicatesDialog.h"
@@ -21,6 +23,7 @@
 #include "shell/window/CPaneLayout.h"
 #include "shell/window/CommandIds.h"
 #include "store/PictureIndex.h"
+#include "store/ProjectFile.h"
 
 namespace pq {
 
@@ -94,31 +97,57 @@ bool CFrameFiles::Run(int id) {
     }
 }
 
+std::vector<CFrameFiles::Going> CFrameFiles::ProjectPicturesOf(const QStringList& files) {
+    std::vector<Going> going;
+    const std::shared_ptr<store::PictureIndex> index =
+        p_.app->bDeletedStay ? p_.app->PictureIndex() : nullptr;
+    if (!index) return going;
+    // A picture's address is in its project's record; the browsing list has
+    // the records of the folder it shows, the others are read once each.
+    const CThumbListModel& model = p_.imageList->List().Model();
+    std::map<std::string, std::map<std::string, std::string>> addresses;
+    for (const QString& file : files) {
+        std::string address;
+        if (const int row = model.RowOfPath(file); row >= 0) {
+            address = model.At(row).address.toStdString();
+        } else {
+            const std::string path = QFile::encodeName(file).toStdString();
+            const std::string folder = store::FolderOf(path);
+            auto it = addresses.find(folder);
+            if (it == addresses.end()) {
+                it = addresses.emplace(folder, std::map<std::string, std::string>()).first;
+                for (const store::BrowsedPicture& p :
+                     store::ReadProjectForBrowsing(folder).pictures)
+                    it->second.emplace(p.localName, p.address);
+            }
+            const auto named = it->second.find(path.substr(folder.size()));
+            if (named != it->second.end()) address = named->second;
+        }
+        if (address.empty()) continue;  // not a project's picture
+        const std::optional<uint64_t> hash = store::HashFile(QFile::encodeName(file).toStdString());
+        if (hash) going.push_back({file, address, *hash});
+    }
+    return going;
+}
+
+void CFrameFiles::RememberGone(const std::vector<Going>& going) {
+    if (going.empty()) return;
+    const std::shared_ptr<store::PictureIndex> index = p_.app->PictureIndex();
+    if (!index) return;
+    for (const Going& g : going)
+        if (!QFileInfo::exists(g.path)) index->RememberDeleted(g.address, g.hash);
+}
+
 void CFrameFiles::DeletePictures() {
     // With "deleted stay deleted", what goes from a project is remembered by
     // its address and bytes (read before the file goes), so that no later
     // search or Continue fetches it again.
-    struct Going {
-        QString path;
-        std::string address;
-        uint64_t hash;
-    };
-    std::vector<Going> going;
-    const std::shared_ptr<store::PictureIndex> index =
-        p_.app->bDeletedStay ? p_.app->PictureIndex() : nullptr;
-    if (index) {
-        const CThumbListModel& model = p_.imageList->List().Model();
-        for (int row : p_.imageList->List().SelectedRows()) {
-            const auto& r = model.At(row);
-            if (r.address.isEmpty()) continue;  // not a project's picture
-            const std::string path = r.record.path.toStdString();
-            const std::optional<uint64_t> hash = store::HashFile(path);
-            if (hash) going.push_back({r.record.path, r.address.toStdString(), *hash});
-        }
-    }
+    CThumbList& list = p_.imageList->List();
+    QStringList selected;
+    for (int row : list.SelectedRows()) selected.append(list.Model().PathOf(row));
+    const std::vector<Going> going = ProjectPicturesOf(selected);
     p_.imageList->DeleteSelection();
-    for (const Going& g : going)
-        if (!QFileInfo::exists(g.path)) index->RememberDeleted(g.address, g.hash);
+    RememberGone(going);
     preview_.ListChanged();
 }
 
@@ -189,8 +218,18 @@ void CFrameFiles::FindDuplicates(const QString& folder, bool below) {
     auto* dialog = new CDuplicatesDialog(*p_.indexer, folder, below, p_.imageList, p_.window);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->report = [this](const QString& text) { p_.Message(text); };
+    // What the trash takes from a project is remembered as a deletion from
+    // the list is.
+    auto going = std::make_shared<std::vector<Going>>();
+    dialog->aboutToTrash = [this, going](const QStringList& files) {
+        *going = ProjectPicturesOf(files);
+    };
     // The rows of the pictures that went have left the browsing list.
-    connect(dialog, &CDuplicatesDialog::Trashed, this, [this] { preview_.ListChanged(); });
+    connect(dialog, &CDuplicatesDialog::Trashed, this, [this, going] {
+        RememberGone(*going);
+        going->clear();
+        preview_.ListChanged();
+    });
     duplicates_ = dialog;
     dialog->show();
 }

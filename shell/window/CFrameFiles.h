@@ -9,6 +9,10 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <string>
+#include <vector>
 
 #include "shell/window/FrameParts.h"
 
@@ -49,6 +53,18 @@ public:
     CDuplicatesDialog* Duplicates() const;
 
 private:
+    // A picture of a project about to be deleted: what "deleted stay
+    // deleted" remembers of it once it has gone.
+    struct Going {
+        QString path;
+        std::string address;
+        uint64_t hash;
+    };
+    // Those of files that a project saved, with their addresses and bytes
+    // (read now, while they are there); none unless the setting is on.
+    std::vector<Going> ProjectPicturesOf(const QStringList& files);
+    // Remembers those whose files went.
+    void RememberGone(const std::vector<Going>& going);
     void CopyOrMove(bool copy);
     void ToRecent(bool copy);
     void NewCategory();

@@ -17,6 +17,7 @@
 #include <QToolButton>
 #include <QUrl>
 
+#include "browse/CDuplicatesDialog.h"
 #include "browse/CImagelist.h"
 #include "browse/CImgContainerWnd.h"
 #include "browse/CPictureIndexer.h"
@@ -109,8 +110,9 @@ CMainFrame::~CMainFrame() {
     // The job's threads report through ui_: they end before anything goes.
     doc_->EndSearch();
     // The views outlive this object's members: they let go of the indexer
-    // first, and its thread ends before the index closes.
-    delete files_->Duplicates();
+    // first, and its thread ends before the index closes. An open
+    // Find Duplicates goes with the window, as its child.
+    if (CDuplicatesDialog* d = files_->Duplicates()) d->LetGoOfIndexer();
     parts_.imageList->SetIndexer(nullptr);
     parts_.searchList->SetIndexer(nullptr);
     parts_.indexer = nullptr;
@@ -118,19 +120,22 @@ CMainFrame::~CMainFrame() {
 }
 
 void CMainFrame::OpenIndex() {
-    std::string error;
-    if (!index_.Open(store::PictureIndex::DefaultPath(), &error)) {
+    // One database and one connection for the whole program: the searches
+    // enter what they save into it from their threads, the indexer what the
+    // lists show from its own.
+    index_ = app_.PictureIndex();
+    if (!index_) {
         // The program works without it; only Find Duplicates needs it.
-        qWarning("The picture index cannot be opened: %s", error.c_str());
+        qWarning("%s", app_.IndexProblem().c_str());
         return;
     }
-    indexer_ = std::make_unique<CPictureIndexer>(index_);
+    indexer_ = std::make_unique<CPictureIndexer>(*index_);
     parts_.indexer = indexer_.get();
     parts_.imageList->SetIndexer(indexer_.get());
     parts_.searchList->SetIndexer(indexer_.get());
     // A new or damaged index is filled from the folders, when nothing else
     // waits for the indexer.
-    if (index_.NeedsRebuild()) {
+    if (index_->NeedsRebuild()) {
         const QString start = QString::fromStdString(app_.startDirectory);
         const QString sep = start.endsWith('/') ? QString() : QStringLiteral("/");
         indexer_->Rebuild({start + sep + QLatin1String(store::kMySearch),
@@ -204,6 +209,11 @@ void CMainFrame::ConnectViews() {
     connect(history, &Chistorylist::ProjectActivated, history_, &CFrameHistory::OpenProject);
     connect(history, &QTreeWidget::itemSelectionChanged, this, &CMainFrame::UpdateCommands);
     connect(history, &Chistorylist::ProjectsDeleted, history_, &CFrameHistory::Forget);
+    // A project deleted takes its pictures out of the index.
+    connect(history, &Chistorylist::ProjectsDeleted, this, [this](const QStringList& folders) {
+        if (indexer_)
+            for (const QString& folder : folders) indexer_->RemovedUnder(folder);
+    });
     for (QToolBar* t : {parts_.toolbar, parts_.topBar, parts_.urlBar})
         connect(t, &QToolBar::visibilityChanged, this, &CMainFrame::UpdateCommands);
 }

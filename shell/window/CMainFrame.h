@@ -18,8 +18,8 @@
 #include "shell/CSearchCommands.h"
 #include "shell/window/CPaneLayout.h"
 #include "shell/window/FrameParts.h"
-#include "store/History.h"
 #include "store/Categories.h"
+#include "store/History.h"
 #include "store/PictureIndex.h"
 
 class QMenu;
@@ -104,8 +104,9 @@ public:
     CFrameBars* Bars() const { return bars_; }
     CFrameFiles* Files() const { return files_; }
     CFramePreview* PreviewCommands() const { return preview_; }
-    // The picture index the views keep in step (in the user's data
-    // folder); null when it cannot be opened.
+    // What keeps the picture index in step with the views: the index the
+    // application shares with its searches (CPelquinarApp::PictureIndex);
+    // null when that cannot be opened.
     CPictureIndexer* Indexer() const { return indexer_.get(); }
 
     // The desktop whose wallpaper the wallpaper commands set (tests give a
@@ -137,9 +138,11 @@ private:
     void OpenIndex();
 
     CPelquinarApp& app_;
-    // Before the views, which use it, and gone after them (the destructor
-    // takes it from them first).
-    store::PictureIndex index_;
+    // The application's index, held while the indexer works on it: the
+    // searches' threads write to the same one (it guards its connection).
+    // The destructor takes the indexer from the views before it ends its
+    // thread.
+    std::shared_ptr<store::PictureIndex> index_;
     std::unique_ptr<CPictureIndexer> indexer_;
     CSearchState state_;
     CFrameSearchUi ui_;

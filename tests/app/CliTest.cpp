@@ -43,10 +43,11 @@ std::string gConfig;
 
 RunResult RunCli(const std::string& args) {
     RunResult r;
-    // A home of the test's own: the default start directory lies below it.
+    // A home of the test's own: the default start directory and the picture
+    // index lie below it.
     const std::string home = gConfig.substr(0, gConfig.rfind('/'));
     std::string cmd = "HOME=" + Quote(home) +
-                      " XDG_CONFIG_HOME= PELQUINAR_CONFIG=" + Quote(gConfig) + " " +
+                      " XDG_CONFIG_HOME= XDG_DATA_HOME= PELQUINAR_CONFIG=" + Quote(gConfig) + " " +
                       std::string(PQ_CLI_PATH) + " " + args + " 2>&1";
     FILE* p = ::popen(cmd.c_str(), "r");
     if (!p) return r;

@@ -35,10 +35,11 @@ struct CliRun {
     std::string out;
 };
 
-// Runs pelquinar-cli with a home and settings of the test's own.
+// Runs pelquinar-cli with a home (and so a picture index) and settings of
+// the test's own.
 CliRun Cli(const std::vector<std::string>& args, const std::string& home) {
     std::string cmd =
-        "HOME='" + home + "' PELQUINAR_CONFIG='" + home + "conf' " + std::string(PQ_CLI_PATH);
+        "HOME='" + home + "' XDG_DATA_HOME= PELQUINAR_CONFIG='" + home + "conf' " + std::string(PQ_CLI_PATH);
     for (const auto& a : args) cmd += " '" + a + "'";
     cmd += " 2>&1";
     CliRun r;

@@ -1,6 +1,7 @@
 // The picture index as the window keeps it: the difference hash of a
 // picture, the indexer that follows what the lists show, save, move and
 // delete, a rebuild from the folders, and the duplicates found in it.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -10,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <thread>
 
 #include "browse/CImagelist.h"
 #include "browse/CPictureIndexer.h"
@@ -27,7 +29,7 @@ namespace fs = std::filesystem;
 // A picture of its own for each seed: a gradient under a few dozen
 // coloured shapes.
 QImage Scene(int seed, int w, int h) {
-    std::mt19937 rng(uint32_t(seed));
+    std::mt19937 rng{uint32_t(seed)};
     auto pick = [&](int n) { return int(rng() % uint32_t(n)); };
     QImage img(w, h, QImage::Format_RGB32);
     QPainter painter(&img);
@@ -38,8 +40,8 @@ QImage Scene(int seed, int w, int h) {
     painter.setPen(Qt::NoPen);
     for (int i = 0; i < 30; ++i) {
         painter.setBrush(QColor(pick(256), pick(256), pick(256)));
-        painter.drawEllipse(QRectF(pick(w) - w / 8, pick(h) - h / 8, w / 8 + pick(w / 3),
-                                   h / 8 + pick(h / 3)));
+        painter.drawEllipse(
+            QRectF(pick(w) - w / 8, pick(h) - h / 8, w / 8 + pick(w / 3), h / 8 + pick(h / 3)));
     }
     painter.end();
     return img;
@@ -54,12 +56,6 @@ std::string SaveJpeg(const QImage& img, const std::string& path) {
 QImage Half(const QImage& img) {
     return img.scaled(img.width() / 2, img.height() / 2, Qt::IgnoreAspectRatio,
                       Qt::SmoothTransformation);
-}
-
-uint64_t DhashOf(const std::string& path) {
-    const auto h = picture::DifferenceHashOf(QString::fromStdString(path));
-    EXPECT_TRUE(h.dhash) << path;
-    return h.dhash.value_or(0);
 }
 
 TEST(PictureHash, EachBitSaysWhetherTheLeftPixelIsBrighter) {
@@ -109,7 +105,8 @@ TEST(PictureHash, AHalfSizeCopyLooksAlikeOtherPicturesDoNot) {
                 << "seeds " << i + 1 << " and " << j + 1;
     // What is no picture has no hash.
     std::ofstream(dir.Path() + "broken.jpg") << "not a picture";
-    EXPECT_FALSE(picture::DifferenceHashOf(QString::fromStdString(dir.Path() + "broken.jpg")).dhash);
+    EXPECT_FALSE(
+        picture::DifferenceHashOf(QString::fromStdString(dir.Path() + "broken.jpg")).dhash);
     EXPECT_FALSE(picture::DifferenceHashOf(QString::fromStdString(dir.Path() + "none.jpg")).dhash);
 }
 
@@ -210,6 +207,59 @@ TEST_F(Indexing, TheIndexFollowsWhatTheListsShowSaveMoveAndDelete) {
     EXPECT_TRUE(index.Under(dogs).empty());
 }
 
+// A search's download workers enter what they save into the index the
+// window's indexer writes to at the same time: one connection, guarded by
+// the index, so nothing is lost and nothing waits on a locked database.
+TEST_F(Indexing, SearchThreadsAndTheIndexerShareOneIndex) {
+    const std::string shown = Pics() + "Shown/", saved = dir.Path() + "My Search/web/site/";
+    for (int i = 0; i < 16; ++i)
+        SaveJpeg(Scene(100 + i, 64, 48), shown + std::to_string(i) + ".jpg");
+    fs::create_directories(saved);
+    constexpr int kWorkers = 3, kEach = 30;
+    std::atomic<int> entered{0}, copies{0};
+    std::vector<std::thread> workers;
+    for (int w = 0; w < kWorkers; ++w)
+        workers.emplace_back([&, w] {
+            for (int i = 0; i < kEach; ++i) {
+                // As a worker commits a picture: looked up by its bytes,
+                // then entered. Every fifth is the same bytes as the one
+                // before it.
+                const std::string path =
+                    saved + "w" + std::to_string(w) + "_" + std::to_string(i) + ".jpg";
+                std::ofstream(path, std::ios::binary)
+                    << "picture " << w << ' ' << (i % 5 == 4 ? i - 1 : i);
+                int64_t size = 0;
+                const auto hash = store::HashFile(path, &size);
+                if (!hash) continue;
+                if (!index.FindCopy(path, *hash, size).empty()) ++copies;
+                index.WasDeletedContent(*hash);
+                store::IndexedPicture p;
+                p.path = path;
+                p.size = size;
+                p.hash = *hash;
+                if (index.Put(p)) ++entered;
+            }
+        });
+    // Meanwhile the window shows a folder again and again and looks for
+    // duplicates.
+    std::atomic<size_t> seen{0};
+    for (int round = 0; round < 4; ++round) {
+        indexer.EnterFolder(Q(shown));
+        indexer.Post([&](store::PictureIndex& i, const std::atomic<bool>&) {
+            seen = i.Under(dir.Path()).size();
+        });
+    }
+    for (std::thread& t : workers) t.join();
+    Settle();
+    EXPECT_EQ(entered, kWorkers * kEach);
+    EXPECT_EQ(copies, kWorkers * (kEach / 5));
+    EXPECT_EQ(index.In(saved).size(), size_t(kWorkers * kEach));
+    ASSERT_EQ(index.In(shown).size(), 16u);
+    for (const auto& p : index.In(shown)) EXPECT_TRUE(p.dhash) << p.path;
+    EXPECT_GE(seen, 16u);
+    EXPECT_EQ(indexer.Hashed(), 16) << "shown again, nothing is hashed again";
+}
+
 TEST_F(Indexing, ARebuildEntersEverythingBelowTheRoots) {
     const std::string search = dir.Path() + "My Search/", pics = Pics();
     SaveJpeg(Scene(1, 40, 30), search + "web/site/1.jpg");
@@ -227,18 +277,20 @@ TEST_F(Indexing, ARebuildEntersEverythingBelowTheRoots) {
     EXPECT_FALSE(index.NeedsRebuild());
     EXPECT_TRUE(index.Get(pics + "Cats/Kittens/Small/4.jpg"));
 
-    // Damaged: set aside, made afresh and filled again.
+    // Opened again whole, it is kept as it is.
     {
-        store::PictureIndex damaged;
-        ASSERT_TRUE(damaged.Open(dir.Path() + "data/pictures.sqlite"));
-        EXPECT_FALSE(damaged.NeedsRebuild());
+        store::PictureIndex reopened;
+        ASSERT_TRUE(reopened.Open(dir.Path() + "data/pictures.sqlite"));
+        EXPECT_FALSE(reopened.NeedsRebuild());
+        EXPECT_EQ(reopened.Count(), 4);
     }
-    std::ofstream(dir.Path() + "data/other.sqlite", std::ios::binary)
-        << std::string(8192, 'x');
+    // Damaged: set aside, made afresh and filled again.
+    std::ofstream(dir.Path() + "data/other.sqlite", std::ios::binary) << std::string(8192, 'x');
     store::PictureIndex again;
     ASSERT_TRUE(again.Open(dir.Path() + "data/other.sqlite"));
     ASSERT_TRUE(again.NeedsRebuild());
     EXPECT_EQ(again.Count(), 0);
+    EXPECT_TRUE(fs::exists(dir.Path() + "data/other.sqlite.damaged")) << "set aside, not lost";
     CPictureIndexer refill(again);
     refill.Rebuild(roots);
     ASSERT_TRUE(refill.WaitForIdle(30000));

@@ -19,6 +19,8 @@ protected:
     void SetUp() override {
         app.startDirectory = dir.Path();
         app.Load(QString::fromStdString(dir.Path() + "test.conf"));
+        // The searches enter what they save into an index of the test's own.
+        app.indexPath = dir.Path() + "data/pictures.sqlite";
         app.searchHost = server.HostPort();
     }
     void Finish() {

@@ -114,6 +114,7 @@ protected:
         Paths::SetUp();
         app.startDirectory = dir.Path() + "start/";
         app.Load(Q(dir.Path() + "Pelquinar.conf"));
+        app.indexPath = dir.Path() + "data/pictures.sqlite";
         ASSERT_TRUE(app.EnsureStartDirectory());
     }
     // Waits until the frame shows the folder with the picture chosen.

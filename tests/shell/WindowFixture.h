@@ -1,5 +1,6 @@
-// What the window's tests share: a settings file and start folder of the
-// test's own, and waiting for the event loop to bring something about.
+// What the window's tests share: a settings file, start folder and picture
+// index of the test's own, and waiting for the event loop to bring something
+// about.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -37,6 +38,9 @@ protected:
     void SetUp() override {
         app.startDirectory = dir.Path() + "start/";
         app.Load(QString::fromStdString(Conf()));
+        // A picture index of the test's own: nothing of another test's
+        // pictures, nor of the user's.
+        app.indexPath = dir.Path() + "data/pictures.sqlite";
         ASSERT_TRUE(app.EnsureStartDirectory());
     }
     std::string Conf() const { return dir.Path() + "Pelquinar.conf"; }

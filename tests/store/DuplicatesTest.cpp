@@ -134,6 +134,22 @@ TEST(Duplicates, WhatTheListSays) {
     EXPECT_EQ(GroupTitle({Kind::kLookAlike,
                           {Entry("/a", 1, 1), Entry("/b", 2, 1), Entry("/c", 3, 1)}}),
               "Look-alikes, 3 pictures");
+
+    const DuplicateGroup same{Kind::kSameBytes, {Entry("/a", 1, 1), Entry("/b", 1, 1)}};
+    const DuplicateGroup alike{Kind::kLookAlike, {Entry("/c", 2, 1), Entry("/d", 3, 1)}};
+    struct Case {
+        std::vector<DuplicateGroup> groups;
+        const char* text;
+    };
+    const Case cases[] = {
+        {{}, "No duplicates found."},
+        {{same}, "1 group of the same picture."},
+        {{alike}, "1 group of look-alikes."},
+        {{same, alike}, "1 group of the same picture, 1 group of look-alikes."},
+        {{same, same, alike, alike, alike},
+         "2 groups of the same picture, 3 groups of look-alikes."},
+    };
+    for (const Case& c : cases) EXPECT_EQ(FoundText(c.groups), c.text) << c.text;
 }
 
 // Real files: the bytes are compared by SameBytes.
