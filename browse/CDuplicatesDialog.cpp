@@ -2,6 +2,7 @@
 
 #include <QButtonGroup>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -30,17 +31,19 @@ QString Text(const std::string& s) { return QString::fromStdString(s); }
 QString PathText(const std::string& path) { return QFile::decodeName(path.c_str()); }
 
 // A path that takes the room it is given: cut in the middle with "…" when
-// that is too little, the whole of it in the tool tip. text() stays whole.
+// that is too little, the whole of it in the tool tip. text() stays the
+// whole path (screen readers, tests); what is drawn may be a shorter form.
 class CElidedLabel : public QLabel {
 public:
-    CElidedLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
+    CElidedLabel(const QString& text, QWidget* parent, const QString& shown = QString())
+        : QLabel(text, parent), shown_(shown.isEmpty() ? text : shown) {
         setToolTip(text);
         setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("M…M")) * 4);
         setTextInteractionFlags(Qt::NoTextInteraction);
     }
     QSize sizeHint() const override {
-        return {fontMetrics().horizontalAdvance(text()) + 2, QLabel::sizeHint().height()};
+        return {fontMetrics().horizontalAdvance(shown_) + 2, QLabel::sizeHint().height()};
     }
 
 protected:
@@ -48,9 +51,31 @@ protected:
         QPainter painter(this);
         const QRect r = contentsRect();
         painter.drawText(r, int(alignment()),
-                         fontMetrics().elidedText(text(), Qt::ElideMiddle, r.width()));
+                         fontMetrics().elidedText(shown_, Qt::ElideMiddle, r.width()));
     }
+
+private:
+    QString shown_;
 };
+
+// A folder as a row shows it: below the folder looked in, from there
+// ("My Pictures/Art/"), or that folder's own name; the whole path is in the
+// tool tip and the scope line.
+QString FolderShown(const QString& folder, const QString& scope) {
+    if (folder == scope) return QDir(scope).dirName() + '/';
+    if (folder.startsWith(scope)) return folder.mid(scope.size());
+    return folder;
+}
+
+// What the list's place says when it holds no groups.
+QWidget* Placeholder(const QString& text) {
+    auto* label = new QLabel(text);
+    label->setObjectName("duplicatesEmpty");
+    label->setAlignment(Qt::AlignCenter);
+    label->setWordWrap(true);
+    label->setEnabled(false);  // drawn as a hint, not as content
+    return label;
+}
 
 }  // namespace
 
@@ -112,6 +137,11 @@ void CDuplicatesDialog::Find() {
     ready_ = false;
     trash_->setEnabled(false);
     status_->setText(tr("Looking for duplicates..."));
+    // The groups shown before go: what is chosen in them means nothing now.
+    groups_.clear();
+    choices_.clear();
+    scroll_->setWidget(Placeholder(tr("Looking through the pictures...")));
+    groupsBox_ = nullptr;
     const quint64 ticket = ++ticket_;
     const std::string folder = QFile::encodeName(folder_).toStdString();
     std::weak_ptr<CResultSink<Found>> sink = sink_;
@@ -167,6 +197,15 @@ void CDuplicatesDialog::DrainResults() {
 void CDuplicatesDialog::Show(Found found) {
     groups_ = std::move(found.groups);
     choices_.clear();
+    if (groups_.empty()) {
+        scroll_->setWidget(Placeholder(tr("Each picture here is kept only once.")));
+        groupsBox_ = nullptr;
+        status_->setText(Text(store::FoundText(groups_)));
+        trash_->setEnabled(false);
+        ready_ = true;
+        emit Shown(0);
+        return;
+    }
     auto* box = new QWidget;
     box->setObjectName("duplicatesList");
     auto* layout = new QVBoxLayout(box);
@@ -198,7 +237,8 @@ QWidget* CDuplicatesDialog::MakeGroup(int index, const store::DuplicateGroup& gr
             label->setObjectName(QStringLiteral("duplicateThumb%1_%2").arg(index).arg(m));
             label->setAccessibleName(name);
             label->setFixedSize(kThumbSide, kThumbSide);
-            label->setAlignment(Qt::AlignCenter);
+            // Pictures of other sizes stand on one line, their names under them.
+            label->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
             if (!thumbs[m].isNull())
                 label->setPixmap(QPixmap::fromImage(thumbs[m]));
             else
@@ -227,7 +267,8 @@ QWidget* CDuplicatesDialog::MakeGroup(int index, const store::DuplicateGroup& gr
         choice->addButton(keep, int(m));
         const int r = int(m);
         grid->addWidget(keep, r, 0);
-        auto* folder = new CElidedLabel(info.absolutePath() + '/', box);
+        const QString where = info.absolutePath() + '/';
+        auto* folder = new CElidedLabel(where, box, FolderShown(where, folder_));
         folder->setObjectName(QStringLiteral("folder%1_%2").arg(index).arg(m));
         folder->setAccessibleName(tr("Folder of %1").arg(info.fileName()));
         grid->addWidget(folder, r, 1);

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <unordered_map>
 #include <vector>
@@ -36,15 +37,24 @@ bool StatFile(const std::string& path, int64_t& size, int64_t& mtimeNs) {
     return true;
 }
 
-// The whole entry of a picture, read without the index's lock.
+// The whole entry of a picture, read without the index's lock: its bytes
+// read once for both hashes.
 std::optional<store::IndexedPicture> Measure(const std::string& path, int64_t mtimeNs) {
+    FILE* f = std::fopen(path.c_str(), "rbe");
+    if (!f) return std::nullopt;
+    QByteArray bytes;
+    char chunk[1 << 16];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.append(chunk, qsizetype(n));
+    const bool failed = std::ferror(f);
+    std::fclose(f);
+    if (failed) return std::nullopt;
     store::IndexedPicture p;
     p.path = path;
     p.mtimeNs = mtimeNs;
-    const std::optional<uint64_t> hash = store::HashFile(path, &p.size);
-    if (!hash) return std::nullopt;
-    p.hash = *hash;
-    const picture::PictureHash d = picture::DifferenceHashOf(QFile::decodeName(path.c_str()));
+    p.size = int64_t(bytes.size());
+    p.hash = store::HashBytes(bytes.constData(), size_t(bytes.size()));
+    const picture::PictureHash d = picture::DifferenceHashOfBytes(bytes);
     p.dhash = d.dhash;
     if (d.size.isValid()) {
         p.width = d.size.width();
@@ -202,8 +212,7 @@ void CPictureIndexer::Rebuild(const QStringList& roots) {
         [this, tops = std::move(tops)] {
             for (const std::string& top : tops)
                 for (const std::string& folder : FoldersUnder(top, stop_))
-                    Queue([this, folder] { hashed_ += UpdateFolder(index_, folder, stop_); },
-                          true);
+                    Queue([this, folder] { hashed_ += UpdateFolder(index_, folder, stop_); }, true);
             Queue(
                 [this] {
                     if (!stop_) index_.RebuildDone();

@@ -1,16 +1,24 @@
 #include "browse/PictureHash.h"
 
+#include <QBuffer>
 #include <QImageReader>
-#include <algorithm>
 
 namespace pq::picture {
 
 namespace {
 
-// The copy decoded first: small enough to cost little, large enough that
-// its reduction to 9 × 8 averages rather than picks pixels.
-constexpr int kDecodeWidth = 72;
-constexpr int kDecodeHeight = 64;
+// The copy decoded first: at least twice the hash's grid each way, so that
+// its reduction to 9 × 8 averages rather than picks pixels, and otherwise
+// as small as a JPEG decoder makes it for nothing: it drops the fine
+// detail of each 8 × 8 block (1/8), or of 4 × 4 or 2 × 2 parts of one.
+// That costs less than the thumbnails' decode of the same picture.
+QSize DecodeSize(const QSize& stored) {
+    for (int k : {8, 4, 2}) {
+        const QSize s((stored.width() + k - 1) / k, (stored.height() + k - 1) / k);
+        if (s.width() >= 18 && s.height() >= 16) return s;
+    }
+    return stored;
+}
 
 }  // namespace
 
@@ -27,19 +35,35 @@ uint64_t DifferenceHash(const QImage& image) {
     return bits;
 }
 
-PictureHash DifferenceHashOf(const QString& path) {
+namespace {
+
+PictureHash Read(QImageReader& reader) {
     PictureHash out;
-    QImageReader reader(path);
     out.size = reader.size();
-    // The proportions need not be kept: the hash's copy does not keep them.
-    if (out.size.width() > kDecodeWidth || out.size.height() > kDecodeHeight)
-        reader.setScaledSize(QSize(std::min(out.size.width(), kDecodeWidth),
-                                   std::min(out.size.height(), kDecodeHeight)));
+    if (out.size.isValid()) {
+        const QSize decode = DecodeSize(out.size);
+        if (decode != out.size) reader.setScaledSize(decode);
+    }
     const QImage image = reader.read();
     if (image.isNull()) return out;
     if (!out.size.isValid()) out.size = image.size();
     out.dhash = DifferenceHash(image);
     return out;
+}
+
+}  // namespace
+
+PictureHash DifferenceHashOf(const QString& path) {
+    QImageReader reader(path);
+    return Read(reader);
+}
+
+PictureHash DifferenceHashOfBytes(const QByteArray& bytes) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    return Read(reader);
 }
 
 }  // namespace pq::picture

@@ -6,6 +6,7 @@
 // Any thread: each call uses its own reader.
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -23,5 +24,7 @@ struct PictureHash {
 // Read at reduced size (a JPEG is scaled inside its decoder), within the
 // reader's allocation limit.
 PictureHash DifferenceHashOf(const QString& path);
+// The same of a picture's bytes already read.
+PictureHash DifferenceHashOfBytes(const QByteArray& bytes);
 
 }  // namespace pq::picture

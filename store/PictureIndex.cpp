@@ -34,7 +34,16 @@ public:
     Statement(sqlite3* db, const char* sql) {
         if (db) sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr);
     }
-    ~Statement() { sqlite3_finalize(stmt_); }
+    // One of the index's prepared statements, left ready for its next use.
+    explicit Statement(sqlite3_stmt* prepared) : stmt_(prepared), owned_(false) {}
+    ~Statement() {
+        if (owned_) {
+            sqlite3_finalize(stmt_);
+        } else if (stmt_) {
+            sqlite3_reset(stmt_);
+            sqlite3_clear_bindings(stmt_);
+        }
+    }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
     explicit operator bool() const { return stmt_ != nullptr; }
@@ -61,6 +70,7 @@ public:
 
 private:
     sqlite3_stmt* stmt_ = nullptr;
+    bool owned_ = true;
 };
 
 constexpr const char* kColumns = "path, size, mtime, width, height, hash, dhash";
@@ -122,6 +132,8 @@ std::optional<uint64_t> HashFile(const std::string& path, int64_t* size) {
     return h;
 }
 
+uint64_t HashBytes(const void* data, size_t size) { return XXH3_64bits(data, size); }
+
 bool SameBytes(const std::string& a, const std::string& b) {
     FILE* fa = std::fopen(a.c_str(), "rbe");
     FILE* fb = fa ? std::fopen(b.c_str(), "rbe") : nullptr;
@@ -145,7 +157,24 @@ std::string FolderOf(const std::string& path) {
 }
 
 PictureIndex::~PictureIndex() {
+    FinalizePrepared();
     if (db_) sqlite3_close(db_);
+}
+
+sqlite3_stmt* PictureIndex::Prepared(const char* sql) {
+    for (const auto& [text, stmt] : prepared_)
+        if (text == sql) return stmt;
+    sqlite3_stmt* stmt = nullptr;
+    if (!db_ ||
+        sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK)
+        return nullptr;
+    prepared_.emplace_back(sql, stmt);
+    return stmt;
+}
+
+void PictureIndex::FinalizePrepared() {
+    for (const auto& entry : prepared_) sqlite3_finalize(entry.second);
+    prepared_.clear();
 }
 
 std::string PictureIndex::DefaultPath() {
@@ -194,6 +223,7 @@ bool PictureIndex::MakeSchema(std::string* error) {
 
 bool PictureIndex::Open(const std::string& path, std::string* error) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
+    FinalizePrepared();
     if (db_) sqlite3_close(db_);
     db_ = nullptr;
     path_ = path;
@@ -250,9 +280,10 @@ bool PictureIndex::Open(const std::string& path, std::string* error) {
 
 bool PictureIndex::Put(const IndexedPicture& p) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    Statement s(db_,
-                "INSERT OR REPLACE INTO pictures(path, size, mtime, width, height, hash, dhash) "
-                "VALUES(?, ?, ?, ?, ?, ?, ?);");
+    static constexpr const char* kPut =
+        "INSERT OR REPLACE INTO pictures(path, size, mtime, width, height, hash, dhash) "
+        "VALUES(?, ?, ?, ?, ?, ?, ?);";
+    Statement s(Prepared(kPut));
     if (!s) return false;
     s.Bind(1, p.path).Bind(2, p.size).Bind(3, p.mtimeNs).Bind(4, int64_t(p.width));
     s.Bind(5, int64_t(p.height)).Bind(6, AsStored(p.hash));
@@ -312,24 +343,19 @@ bool PictureIndex::SetDifferenceHash(const std::string& path, uint64_t dhash, in
 
 std::optional<IndexedPicture> PictureIndex::Get(const std::string& path) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    std::vector<IndexedPicture> rows = Select(
-        "SELECT path, size, mtime, width, height, hash, dhash FROM pictures WHERE path = ?;", path);
-    if (rows.empty()) return std::nullopt;
-    return rows.front();
-}
-
-std::vector<IndexedPicture> PictureIndex::Select(const char* sql, const std::string& arg) {
-    std::vector<IndexedPicture> out;
-    Statement s(db_, sql);
-    if (!s) return out;
-    s.Bind(1, arg);
-    while (s.Step() == SQLITE_ROW) out.push_back(Row(s));
-    return out;
+    static constexpr const char* kGet =
+        "SELECT path, size, mtime, width, height, hash, dhash FROM pictures WHERE path = ?;";
+    Statement s(Prepared(kGet));
+    if (!s) return std::nullopt;
+    s.Bind(1, path);
+    if (s.Step() != SQLITE_ROW) return std::nullopt;
+    return Row(s);
 }
 
 void PictureIndex::Remove(const std::string& path) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    Statement s(db_, "DELETE FROM pictures WHERE path = ?;");
+    static constexpr const char* kRemove = "DELETE FROM pictures WHERE path = ?;";
+    Statement s(Prepared(kRemove));
     if (s) s.Bind(1, path).Step();
 }
 

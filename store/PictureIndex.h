@@ -18,9 +18,11 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace pq::store {
 
@@ -36,6 +38,8 @@ struct IndexedPicture {
 // XXH3-64 of a file's bytes; nullopt when it cannot be read. size gets its
 // length.
 std::optional<uint64_t> HashFile(const std::string& path, int64_t* size = nullptr);
+// XXH3-64 of bytes in memory: HashFile's value for a file holding them.
+uint64_t HashBytes(const void* data, size_t size);
 // Whether two files hold the same bytes (what a hash match must pass
 // before anything is called equal).
 bool SameBytes(const std::string& a, const std::string& b);
@@ -111,12 +115,17 @@ public:
     };
 
 private:
+    // A statement prepared once for the connection's life (the common
+    // writes and look-ups: preparing takes longer than running them);
+    // under mutex_.
+    sqlite3_stmt* Prepared(const char* sql);
+    void FinalizePrepared();
     bool MakeSchema(std::string* error);
     bool Exec(const char* sql);
-    std::vector<IndexedPicture> Select(const char* sql, const std::string& arg);
 
     std::recursive_mutex mutex_;
     sqlite3* db_ = nullptr;
+    std::vector<std::pair<const char*, sqlite3_stmt*>> prepared_;
     std::string path_;
     std::atomic<bool> rebuild_{false};
 };

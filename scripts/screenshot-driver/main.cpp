@@ -14,6 +14,8 @@
 #include <QFile>
 #include <QImage>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <cstdio>
@@ -224,6 +226,10 @@ int main(int argc, char** argv) {
             frame.Files()->FindDuplicates(QString::fromStdString(app.startDirectory), true);
             if (pq::CDuplicatesDialog* d = shown()) {
                 ok = Save(d, out, "duplicates") && ok;
+                // The look-alikes, after the same pictures.
+                if (auto* groups = d->findChild<QScrollArea*>("duplicatesGroups"))
+                    groups->verticalScrollBar()->setValue(groups->verticalScrollBar()->maximum());
+                ok = Save(d, out, "duplicates-look-alikes") && ok;
                 d->close();
                 Settle(100);
             } else {

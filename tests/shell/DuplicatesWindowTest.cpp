@@ -207,6 +207,9 @@ TEST_F(Duplicates, FromTheListsMenuTheOthersGoToTheTrashAndLeaveTheList) {
     // Found afresh: nothing is left, and the index forgot what went.
     ASSERT_TRUE(WaitUntil([&] { return dialog->Ready(); }));
     EXPECT_TRUE(dialog->Groups().empty());
+    EXPECT_EQ(In<QLabel>(dialog, "duplicatesStatus")->text(), "No duplicates found.");
+    EXPECT_EQ(In<QLabel>(dialog, "duplicatesEmpty")->text(),
+              "Each picture here is kept only once.");
     EXPECT_FALSE(In<QPushButton>(dialog, "trashOthersButton")->isEnabled());
     ASSERT_TRUE(frame->Indexer()->WaitForIdle(30000));
     EXPECT_FALSE(frame->Indexer()->Index().Get(cats + "tabby again.jpg"));
