@@ -42,10 +42,10 @@ public:
     QSize PictureSize() const { return size_; }
     // An animation is on show (its last play may be over).
     bool Animating() const { return animation_ != nullptr; }
-    // The frame on show, -1 without an animation; how long it stays (ms);
-    // whether frames are still to come.
+    // The frame on show, -1 without an animation; how long it stays (the
+    // frame timer's interval, ms); whether frames are still to come.
     int Frame() const { return animation_ ? animation_->Frame() : -1; }
-    int FrameDelay() const { return animation_ ? animation_->DelayMs() : 0; }
+    int FrameDelay() const { return animation_ ? frameTimer_.interval() : 0; }
     bool Playing() const { return frameTimer_.isActive(); }
     bool Loading() const { return loading_; }
     QRect DestinationRect() const;
