@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <chrono>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <thread>
 #include <unordered_set>
 
@@ -302,6 +304,13 @@ std::optional<CPictureQueue::Arrival> CBallThread::Fetch(const std::string& addr
                                                          std::string& result) {
     lastTransferBytes_ = 0;
     if (modeWord_ == "continue" && state_.IsDownloadedAddress(address)) return std::nullopt;
+    // The user sent this picture to the trash from a project: it is not
+    // fetched again.
+    if (state_.keepDeletedAway && state_.index && state_.index->WasDeletedAddress(address)) {
+        ui_.Log("Not fetched: " + address + ": it was deleted from a project before");
+        result = "Deleted before";
+        return std::nullopt;
+    }
 
     const std::string name = PictureFileName(localName);
     std::string base, ext;
@@ -468,6 +477,32 @@ std::optional<CPictureQueue::Arrival> CBallThread::Fetch(const std::string& addr
 
 void CBallThread::Commit(CPictureQueue::Arrival& a) {
     const std::string folder = a.tempPath.substr(0, a.tempPath.rfind('/') + 1);
+    // What the index is to know of the picture, and what it decides: the
+    // same bytes deleted before, or kept already.
+    std::optional<uint64_t> hash;
+    int64_t hashedSize = 0;
+    if (state_.index) hash = store::HashFile(a.tempPath, &hashedSize);
+    if (hash && state_.keepDeletedAway && state_.index->WasDeletedContent(*hash)) {
+        ::unlink(a.tempPath.c_str());
+        ui_.Log("Not kept: " + a.address + ": the same picture was deleted from a project before");
+        return;
+    }
+    if (hash && state_.skipDuplicates) {
+        const std::string copy = state_.index->FindCopy(a.tempPath, *hash, hashedSize);
+        if (!copy.empty()) {
+            ::unlink(a.tempPath.c_str());
+            ui_.Log("Not kept: " + a.address + ": duplicate of " + copy);
+            // Its line names the picture kept, so Continue does not fetch it
+            // again and the browsing list shows that picture once.
+            CRecordBatch::Line line;
+            line.folder = folder;
+            line.localName = copy.substr(copy.rfind('/') + 1);
+            line.sizeText = SizeText(a.bytes);
+            line.address = a.address;
+            state_.batch.Add(std::move(line));
+            return;
+        }
+    }
     std::string base, ext;
     SplitFileName(a.localName, base, ext);
     int suffix = 0;
@@ -497,6 +532,16 @@ void CBallThread::Commit(CPictureQueue::Arrival& a) {
         finalName = base + "_" + std::to_string(++suffix) + ext;
     }
 
+    if (hash) {
+        struct stat st;
+        store::IndexedPicture p;
+        p.path = folder + finalName;
+        p.size = hashedSize;
+        p.hash = *hash;
+        if (::stat(p.path.c_str(), &st) == 0)
+            p.mtimeNs = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        state_.index->Put(p);
+    }
     const std::string sizeText = SizeText(a.bytes);
     state_.AddDownloaded(DownloadedPicture{finalName, a.address, sizeText});
     const int count = state_.DownloadedCount();

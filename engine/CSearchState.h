@@ -8,6 +8,7 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <unordered_map>
@@ -19,6 +20,7 @@
 #include "engine/CRecordBatch.h"
 #include "engine/SearchService.h"
 #include "store/Credits.h"
+#include "store/PictureIndex.h"
 #include "store/ProjectFile.h"
 
 namespace pq {
@@ -87,6 +89,15 @@ public:
     // room among a host's six connections for the pictures.
     static constexpr int kDefaultPagesAhead = 4;
     int pagesAhead = kDefaultPagesAhead;
+    // The picture index (none: nothing is looked up or entered). Every
+    // picture a search saves is entered. With skipDuplicates, a picture
+    // whose bytes equal one the index holds is not kept a second time: its
+    // project.inf line names the picture there. With keepDeletedAway, a
+    // picture the user sent to the trash from a project is not fetched (by
+    // its address) or kept (by its bytes) again.
+    std::shared_ptr<store::PictureIndex> index;
+    bool skipDuplicates = false;
+    bool keepDeletedAway = false;
     // The header of a new project.inf.
     store::ProjectHeader header;
     // Whether a saved picture writes the search's count and clock over line 1

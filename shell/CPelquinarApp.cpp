@@ -63,6 +63,18 @@ bool CPelquinarApp::EnsureStartDirectory() const {
     return !startDirectory.empty() && QDir().mkpath(QString::fromStdString(startDirectory));
 }
 
+std::shared_ptr<store::PictureIndex> CPelquinarApp::PictureIndex() {
+    if (indexTried_) return index_;
+    indexTried_ = true;
+    auto index = std::make_shared<store::PictureIndex>();
+    const std::string path = indexPath.empty() ? store::PictureIndex::DefaultPath() : indexPath;
+    if (index->Open(path, &indexProblem_))
+        index_ = std::move(index);
+    else if (indexProblem_.empty())
+        indexProblem_ = "The picture index " + path + " cannot be opened.";
+    return index_;
+}
+
 void CPelquinarApp::Load(const QString& path) {
     path_ = path.isEmpty() ? SettingsKey::DefaultPath() : path;
     SettingsKey key;
@@ -166,6 +178,8 @@ void CPelquinarApp::Load(const QString& path) {
     bPng = ReadText(key, "bPng") == "1";
     bWebp = ReadText(key, "bWebp") == "1";
     bThumbCache = ReadText(key, "bThumbCache") != "0";
+    bNoDuplicates = ReadText(key, "bNoDuplicates") == "1";
+    bDeletedStay = ReadText(key, "bDeletedStay") == "1";
     prevWallpaper = ReadText(key, "PrevWallpaper");
     prevTileWallpaper = ReadText(key, "PrevTileWallpaper");
     prevWallpaperStyle = ReadText(key, "PrevWallpaperStyle");
@@ -215,6 +229,8 @@ void CPelquinarApp::Save() {
     key.Write("bPng", bPng ? "1" : "0");
     key.Write("bWebp", bWebp ? "1" : "0");
     key.Write("bThumbCache", bThumbCache ? "1" : "0");
+    key.Write("bNoDuplicates", bNoDuplicates ? "1" : "0");
+    key.Write("bDeletedStay", bDeletedStay ? "1" : "0");
     key.Write("startdir", startDirSetting);
     key.Write("PrevWallpaper", prevWallpaper);
     key.Write("PrevTileWallpaper", prevTileWallpaper);

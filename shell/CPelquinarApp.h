@@ -5,8 +5,11 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "store/PictureIndex.h"
 
 namespace pq {
 
@@ -72,6 +75,20 @@ public:
     std::string sListMode;
     std::string searchMode;
     std::string tabMode;
+    // A picture already in the collection is not kept a second time
+    // ("bNoDuplicates"); pictures sent to the trash from a project are not
+    // fetched again ("bDeletedStay"). Both off by default: a search keeps
+    // what it always kept.
+    bool bNoDuplicates = false;
+    bool bDeletedStay = false;
+    // Where the picture index lies ("": the user's data folder); a demo
+    // keeps one of its own.
+    std::string indexPath;
+    // The picture index the searches and the window share, opened on first
+    // use; null when it cannot be opened (searches then go without it).
+    std::shared_ptr<store::PictureIndex> PictureIndex();
+    // Why it could not be opened, if it could not.
+    const std::string& IndexProblem() const { return indexProblem_; }
     // No settings were stored before this run (Load found no "winmode").
     bool firstRun = false;
     std::string dirCreate;
@@ -126,6 +143,10 @@ public:
     static void AddToHistory(std::vector<std::string>& list, const std::string& entry);
 
 private:
+    std::shared_ptr<store::PictureIndex> index_;
+    bool indexTried_ = false;
+    std::string indexProblem_;
+
     void ReadList(SettingsKey& key, const std::string& prefix, std::vector<std::string>& list);
     void WriteList(SettingsKey& key, const std::string& prefix,
                    const std::vector<std::string>& list);

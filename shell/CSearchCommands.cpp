@@ -188,6 +188,9 @@ void CSearchCommands::PrepareJob(const std::string& mode) {
     state_.imageMaxKb = app_.imageMaxSize;
     state_.minWidth = app_.imageMinWidth;
     state_.minHeight = app_.imageMinHeight;
+    state_.index = app_.PictureIndex();
+    state_.skipDuplicates = app_.bNoDuplicates;
+    state_.keepDeletedAway = app_.bDeletedStay;
     state_.filter = PictureFilter{};
     state_.filter.gif = app_.bGif;
     state_.filter.jpg = app_.bJpg;

@@ -232,6 +232,7 @@ int RunDemo() {
     pq::CPelquinarApp app;
     app.startDirectory = startDir;
     app.Load(QString::fromStdString(startDir + "Pelquinar.conf"));
+    app.indexPath = startDir + "pictures.sqlite";
     app.searchMode = "searchweb";
     app.maxLevels = 2;
     pq::CSearchState state;

@@ -142,6 +142,7 @@ int main(int argc, char** argv) {
         }
         app.startDirectory = FolderPath(QString::fromLocal8Bit(tmpl));
         settingsPath = QString::fromStdString(app.startDirectory + "Pelquinar.conf");
+        app.indexPath = app.startDirectory + "pictures.sqlite";
     } else if (parser.isSet(startDir)) {
         app.startDirectory = FolderPath(parser.value(startDir));
     }

@@ -1,11 +1,11 @@
 #include "shell/window/CFrameFiles.h"
 
 #include <QDir>
-#include <algorithm>
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QMainWindow>
 #include <QMenu>
+#include <algorithm>
 
 #include "browse/CCopyMoveDialog.h"
 #include "browse/CImagelist.h"
@@ -19,6 +19,7 @@
 #include "shell/window/CFrameWallpaper.h"
 #include "shell/window/CPaneLayout.h"
 #include "shell/window/CommandIds.h"
+#include "store/PictureIndex.h"
 
 namespace pq {
 
@@ -70,8 +71,7 @@ bool CFrameFiles::Run(int id) {
             if (p_.layout->CurrentList() == p_.history)
                 p_.history->DeleteSelected();
             else if (list == p_.imageList) {
-                p_.imageList->DeleteSelection();
-                preview_.ListChanged();
+                DeletePictures();
             }
             return true;
         case cmd::kGetBigPictures:
@@ -88,6 +88,34 @@ bool CFrameFiles::Run(int id) {
         default:
             return false;
     }
+}
+
+void CFrameFiles::DeletePictures() {
+    // With "deleted stay deleted", what goes from a project is remembered by
+    // its address and bytes (read before the file goes), so that no later
+    // search or Continue fetches it again.
+    struct Going {
+        QString path;
+        std::string address;
+        uint64_t hash;
+    };
+    std::vector<Going> going;
+    const std::shared_ptr<store::PictureIndex> index =
+        p_.app->bDeletedStay ? p_.app->PictureIndex() : nullptr;
+    if (index) {
+        const CThumbListModel& model = p_.imageList->List().Model();
+        for (int row : p_.imageList->List().SelectedRows()) {
+            const auto& r = model.At(row);
+            if (r.address.isEmpty()) continue;  // not a project's picture
+            const std::string path = r.record.path.toStdString();
+            const std::optional<uint64_t> hash = store::HashFile(path);
+            if (hash) going.push_back({r.record.path, r.address.toStdString(), *hash});
+        }
+    }
+    p_.imageList->DeleteSelection();
+    for (const Going& g : going)
+        if (!QFileInfo::exists(g.path)) index->RememberDeleted(g.address, g.hash);
+    preview_.ListChanged();
 }
 
 void CFrameFiles::ForgetGoneDestinations() {

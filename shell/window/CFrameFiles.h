@@ -35,6 +35,8 @@ public:
     // The context menu of a picture list, as it opens at a right click.
     void FillListMenu(QMenu& menu, CPictureListView* view);
     // The destinations that are still folders (the others are forgotten).
+    // Delete in the browsing list: the selection to the trash.
+    void DeletePictures();
     void ForgetGoneDestinations();
 
 private:

@@ -208,6 +208,14 @@ QWidget* COptionsSheet::MakeConnectionPage() {
     aheadSpin_ =
         Spin(page, "pagesAheadSpin", tr("Pages fetched ahead"), 0, CPelquinarApp::kMaxPagesAhead,
              std::clamp(app_.pagesAhead, 0, int(CPelquinarApp::kMaxPagesAhead)));
+    // What the picture index lets a search leave out; both off unless the
+    // user asks.
+    duplicatesCheck_ = controls::Check(page, "noDuplicatesCheck",
+                                       tr("Keep no second &copy of a picture the collection holds"),
+                                       app_.bNoDuplicates);
+    deletedCheck_ = controls::Check(page, "deletedStayCheck",
+                                    tr("Pictures deleted from a project are not &fetched again"),
+                                    app_.bDeletedStay);
     proxyCheck_ = new QCheckBox(tr("&Use Proxy Server"), page);
     proxyCheck_->setObjectName("proxyCheck");
     proxyCheck_->setChecked(app_.UsesProxy());
@@ -232,6 +240,8 @@ QWidget* COptionsSheet::MakeConnectionPage() {
     form->addRow(tr("Pictures &at Once:"), transfersSpin_);
     form->addRow(tr("Connections per &Site:"), hostSpin_);
     form->addRow(tr("Pages Fetched A&head:"), aheadSpin_);
+    form->addRow(duplicatesCheck_);
+    form->addRow(deletedCheck_);
     form->addRow(proxyCheck_);
     form->addRow(tr("Proxy &Server:"), proxy_);
     form->addRow(tr("&Port:"), port_);
@@ -258,6 +268,8 @@ void COptionsSheet::accept() {
     app_.transfers = transfersSpin_->value();
     app_.hostConnections = hostSpin_->value();
     app_.pagesAhead = aheadSpin_->value();
+    app_.bNoDuplicates = duplicatesCheck_->isChecked();
+    app_.bDeletedStay = deletedCheck_->isChecked();
     app_.useProxy = proxyCheck_->isChecked() ? "1" : "0";
     // With the proxy off, the stored texts stay as they were.
     if (proxyCheck_->isChecked()) {

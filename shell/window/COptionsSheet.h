@@ -66,6 +66,8 @@ private:
     QSpinBox* hostSpin_;
     QSpinBox* aheadSpin_;
     QCheckBox* proxyCheck_;
+    QCheckBox* duplicatesCheck_ = nullptr;
+    QCheckBox* deletedCheck_ = nullptr;
     QLineEdit* proxy_;
     QLineEdit* port_;
     QLineEdit* user_;

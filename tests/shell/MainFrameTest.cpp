@@ -334,8 +334,16 @@ TEST_F(Window, OptionsSheetRules) {
         ahead->setValue(0);
         QTest::keyClick(ahead, Qt::Key_Down);
         EXPECT_EQ(ahead->value(), 0) << "0 fetches one page at a time";
+        for (const char* name : {"noDuplicatesCheck", "deletedStayCheck"}) {
+            auto* box = sheet.findChild<QCheckBox*>(name);
+            ASSERT_NE(box, nullptr) << name;
+            EXPECT_FALSE(box->isChecked()) << name << ": off unless asked";
+            QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, box->height() / 2));
+        }
         sheet.accept();
     }
+    EXPECT_TRUE(app.bNoDuplicates);
+    EXPECT_TRUE(app.bDeletedStay);
     EXPECT_EQ(app.transfers, 2);
     EXPECT_EQ(app.hostConnections, 3);
     EXPECT_EQ(app.pagesAhead, 0);

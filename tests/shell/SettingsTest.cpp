@@ -330,6 +330,22 @@ TEST_F(Settings, TheSharedThumbnailCacheIsOnUnlessTurnedOff) {
     EXPECT_NE(file.find("bThumbCache=0"), std::string::npos);
 }
 
+TEST_F(Settings, TheIndexSettingsAreOffUnlessTurnedOn) {
+    CPelquinarApp absent = Loaded();
+    EXPECT_FALSE(absent.bNoDuplicates);
+    EXPECT_FALSE(absent.bDeletedStay);
+    WriteIni("[General]\nwinmode=left\nbNoDuplicates=1\nbDeletedStay=yes\n");
+    CPelquinarApp app = Loaded();
+    EXPECT_TRUE(app.bNoDuplicates);
+    EXPECT_FALSE(app.bDeletedStay) << "a flag is on exactly when it is \"1\"";
+    app.bDeletedStay = true;
+    app.bNoDuplicates = false;
+    app.Save();
+    CPelquinarApp back = Loaded();
+    EXPECT_FALSE(back.bNoDuplicates);
+    EXPECT_TRUE(back.bDeletedStay);
+}
+
 TEST(HistoryRule, NewEntriesGoFirstWithoutDuplicates) {
     std::vector<std::string> list = {"b", "a", "c"};
     CPelquinarApp::AddToHistory(list, "a");

@@ -147,6 +147,29 @@ TEST_F(Use, TheStatusBarSaysHowManyPicturesWithUnreadableNamesWereLeftOut) {
     EXPECT_TRUE(Pane(*frame, 4).isEmpty()) << Pane(*frame, 4).toStdString();
 }
 
+TEST_F(Use, APictureDeletedFromAProjectIsRememberedWhileTheSettingIsOn) {
+    app.indexPath = dir.Path() + "index/pictures.sqlite";
+    const std::string project = dir.Path() + "project/";
+    Pictures(project, {"a.jpg", "b.jpg"});
+    std::ofstream(project + "project.inf")
+        << "2**00:00:01\r\nVersion=1.1\r\nFILTER=000000 0 900\r\nKEYWORDS=\r\nSEARCHENGINE=\r\n"
+           "URL=http://127.0.0.1:1/\r\n \r\nOK a.jpg 1KB http://127.0.0.1:1/a.jpg\r\n"
+           "OK b.jpg 1KB http://127.0.0.1:1/b.jpg\r\n";
+    auto index = app.PictureIndex();
+    ASSERT_TRUE(index);
+    for (bool on : {false, true}) {
+        app.bDeletedStay = on;
+        Open(project);
+        ASSERT_EQ(List().Model().rowCount(), on ? 1 : 2);
+        ClickRow(0);
+        const std::string address = List().Model().At(0).address.toStdString();
+        QTest::keyClick(View(), Qt::Key_Delete);
+        EXPECT_EQ(List().Model().rowCount(), on ? 0 : 1) << on;
+        EXPECT_EQ(index->WasDeletedAddress(address), on) << address;
+        frame.reset();
+    }
+}
+
 TEST_F(Use, DeletingACategoryTellsItsPicturesAndPutsItInTheTrash) {
     Open(dir.Path());
     const std::string art = app.startDirectory + "My Pictures/Art/";
