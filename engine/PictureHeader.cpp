@@ -96,9 +96,10 @@ bool Gif(const unsigned char* head, size_t got, int& width, int& height) {
 }
 
 bool Png(const unsigned char* head, size_t got, int& width, int& height) {
-    // The signature, then IHDR first of all chunks: its length and type at
-    // 8, width and height at 16.
-    if (got < 24 || std::memcmp(head + 12, "IHDR", 4) != 0) return false;
+    // The signature, then IHDR first of all chunks: its length (always 13)
+    // and type at 8, width and height at 16. Decoders refuse an IHDR of
+    // another length, so such a file is no picture anyone sees.
+    if (got < 24 || Be32(head + 8) != 13 || std::memcmp(head + 12, "IHDR", 4) != 0) return false;
     const uint32_t w = Be32(head + 16), h = Be32(head + 20);
     // Larger values are not allowed in a PNG.
     if (w > 0x7fffffffu || h > 0x7fffffffu) return false;
@@ -139,9 +140,11 @@ bool Webp(const unsigned char* head, size_t got, int& width, int& height) {
     }
     if (std::memcmp(head + 12, "VP8L", 4) == 0) {
         // Lossless: the signature byte, then width - 1 and height - 1 in 14
-        // bits each.
+        // bits each, the alpha hint and a 3-bit version that is always 0
+        // (decoders refuse any other).
         if (have < 5 || data[0] != 0x2f) return false;
         const uint32_t bits = Le32(data + 1);
+        if ((bits >> 29) != 0) return false;
         return Take((bits & 0x3fff) + 1, ((bits >> 14) & 0x3fff) + 1, width, height);
     }
     if (std::memcmp(head + 12, "VP8X", 4) == 0) {
@@ -154,20 +157,39 @@ bool Webp(const unsigned char* head, size_t got, int& width, int& height) {
 }
 
 // A JPEG's markers from just after its start of image to the first frame
-// header (SOF0 to SOF15 but DHT, JPG and DAC, which share the range).
+// header (SOF0 to SOF15 but DHT, JPG and DAC, which share the range), or to
+// the DHP segment of a hierarchical picture: its frames may be smaller
+// steps towards the whole, whose size DHP gives, laid out as a frame header.
+// Moves pos to the first byte at or after it that is 0xFF (ff true) or is
+// not (ff false); false when there is none. A block at a time: a hostile
+// file of nothing but stray or fill bytes costs a scan of memory, not a
+// call per byte.
+bool SkipTo(Source& src, uint64_t& pos, bool ff) {
+    unsigned char block[4096];
+    for (;;) {
+        const size_t got = src.Read(pos, block, sizeof block);
+        if (got == 0) return false;
+        const unsigned char* end = block + got;
+        const unsigned char* at =
+            ff ? static_cast<const unsigned char*>(std::memchr(block, 0xff, got))
+               : std::find_if(static_cast<const unsigned char*>(block), end,
+                              [](unsigned char c) { return c != 0xff; });
+        if (at && at != end) {
+            pos += uint64_t(at - block);
+            return true;
+        }
+        pos += got;
+    }
+}
+
 bool Jpeg(Source& src, int& width, int& height) {
     uint64_t pos = 2;
     unsigned char b[5];
     for (;;) {
         // As decoders do, stray bytes before a marker are passed over; then
         // the marker's 0xFF and any fill bytes of 0xFF after it.
+        if (!SkipTo(src, pos, true) || !SkipTo(src, pos, false)) return false;
         if (!src.ReadAll(pos, b, 1)) return false;
-        while (b[0] != 0xff) {
-            if (!src.ReadAll(++pos, b, 1)) return false;
-        }
-        while (b[0] == 0xff) {
-            if (!src.ReadAll(++pos, b, 1)) return false;
-        }
         const unsigned marker = b[0];
         ++pos;
         if (marker == 0x00) continue;  // a stuffed byte, no marker
@@ -178,8 +200,9 @@ bool Jpeg(Source& src, int& width, int& height) {
         if (!src.ReadAll(pos, b, 2)) return false;
         const uint32_t length = Be16(b);  // counts its own two bytes
         if (length < 2) return false;
-        const bool frame =
-            marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc;
+        const bool frame = (marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 &&
+                            marker != 0xcc) ||
+                           marker == 0xde;
         if (frame) {
             // Precision, then height and width; a height of 0 is given later
             // (by a DNL marker after the first scan), which this does not

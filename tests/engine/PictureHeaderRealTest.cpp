@@ -65,8 +65,12 @@ TEST(PictureHeaderReal, AgreesWithTheEncodersAndQtsReaders) {
             std::ifstream in(path.toStdString(), std::ios::binary);
             bytes.assign(std::istreambuf_iterator<char>(in), {});
         }
-        if (c.chunk) ASSERT_EQ(bytes.substr(12, 4), c.chunk) << c.what;
-        if (c.progressive) EXPECT_NE(bytes.find("\xFF\xC2"), std::string::npos) << c.what;
+        if (c.chunk) {
+            ASSERT_EQ(bytes.substr(12, 4), c.chunk) << c.what;
+        }
+        if (c.progressive) {
+            EXPECT_NE(bytes.find("\xFF\xC2"), std::string::npos) << c.what;
+        }
         if (c.metadataSegments) {
             // Metadata as a camera leaves it, larger than one read of the
             // header reader: segments of the largest length right after

@@ -45,6 +45,18 @@ std::string Replaced(std::string s, size_t at, const std::string& with) {
     return s;
 }
 
+// A hierarchical JPEG: its DHP segment gives the whole picture's size, and
+// its first frame (differential or not) may be a smaller step towards it.
+std::string HierarchicalJpeg(int w, int h, int firstW, int firstH, unsigned sof = 0xc5) {
+    std::string s = JpegOfSize(firstW, firstH, 0, sof);
+    std::string dhp("\xFF\xDE\x00\x11\x08", 5);
+    headers::Be16(dhp, uint32_t(h));
+    headers::Be16(dhp, uint32_t(w));
+    dhp += std::string("\x03\x01\x22\x00\x02\x11\x01\x03\x11\x01", 10);
+    s.insert(s.find(std::string("\xFF") + char(sof)), dhp);
+    return s;
+}
+
 std::vector<Case> Readable() {
     return {
         {"gif", GifOfSize(1920, 1080), true, 1920, 1080},
@@ -64,6 +76,9 @@ std::vector<Case> Readable() {
         {"jpeg lossless", JpegOfSize(300, 200, 0, 0xc3), true, 300, 200},
         {"jpeg arithmetic", JpegOfSize(300, 200, 0, 0xc9), true, 300, 200},
         {"jpeg last frame kind", JpegOfSize(17, 9, 0, 0xcf), true, 17, 9},
+        {"jpeg hierarchical", HierarchicalJpeg(1920, 1080, 960, 540), true, 1920, 1080},
+        {"jpeg hierarchical, plain first frame", HierarchicalJpeg(1921, 1081, 480, 270, 0xc0), true,
+         1921, 1081},
         {"jpeg large metadata", JpegOfSize(4000, 3000, 200000), true, 4000, 3000},
         {"jpeg fill bytes",
          Replaced(JpegOfSize(5, 6), 2, std::string("\xFF\xFF\xFF\xE0\x00\x0e", 6)), true, 5, 6},
@@ -119,6 +134,8 @@ TEST(PictureHeader, MisleadingOrBrokenHeadersGiveNoSize) {
         {"png width too large", PngOfSize(0x80000000u, 1080), false},
         {"png height too large", PngOfSize(1920, 0xffffffffu), false},
         {"png of no width", PngOfSize(0, 1080), false},
+        {"png IHDR of another length",
+         Replaced(PngOfSize(1920, 1080), 8, std::string("\x00\x00\x00\x0e", 4)), false},
         {"riff that is no webp", Replaced(WebpVp8OfSize(1920, 1080), 8, "AVI "), false},
         {"webp unknown first chunk", Replaced(WebpVp8OfSize(1920, 1080), 12, "ALPH"), false},
         {"webp lossy not a key frame",
@@ -128,6 +145,10 @@ TEST(PictureHeader, MisleadingOrBrokenHeadersGiveNoSize) {
         {"webp lossy of no width", WebpVp8OfSize(0, 1080), false},
         {"webp lossless bad signature",
          Replaced(WebpVp8lOfSize(1920, 1080), 20, std::string("\x2e", 1)), false},
+        // Width and height would still read 1920x1080: only the version says no.
+        {"webp lossless of another version",
+         Replaced(WebpVp8lOfSize(1920, 1080), 24, std::string("\x21", 1)), false},
+        {"jpeg hierarchical of no height", HierarchicalJpeg(1920, 0, 960, 540), false},
         {"jpeg scan before any frame", std::string("\xFF\xD8\xFF\xDA\x00\x0c", 6) + jpeg.substr(2),
          false},
         {"jpeg end before any frame", std::string("\xFF\xD8\xFF\xD9", 4) + jpeg.substr(2), false},

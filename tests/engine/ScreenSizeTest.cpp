@@ -156,8 +156,12 @@ TEST_F(ScreenSize, AWholeSearchKeepsTheWallpapersAndSaysWhatItCouldNotMeasure) {
     state.minHeight = 1080;
     server.Page("/index.html",
                 "<title>Walls</title><img src=wide.jpg><img src=thumb.jpg><img src=exif.jpg>"
-                "<img src=tall.png><img src=blank.gif><img src=huge.bmp>");
-    Serve("/wide.jpg", JpegOfSize(2560, 1440));
+                "<img src=tall.png><img src=blank.gif><img src=huge.bmp><img src=narrow.webp>"
+                "<img src=short.gif><img src=exact.bmp>");
+    Serve("/wide.jpg", JpegOfSize(1921, 1081));
+    Serve("/narrow.webp", WebpVp8lOfSize(1919, 1080));
+    Serve("/short.gif", GifOfSize(1920, 1079));
+    Serve("/exact.bmp", BmpOfSize(1920, -1080));
     Serve("/thumb.jpg", JpegOfSize(192, 108));
     Serve("/exif.jpg", JpegOfSize(1920, 1080, 300 * 1024));
     Serve("/tall.png", PngOfSize(1080, 1920));
@@ -170,7 +174,7 @@ TEST_F(ScreenSize, AWholeSearchKeepsTheWallpapersAndSaysWhatItCouldNotMeasure) {
     for (const std::string& name : FilesIn(dir.Path()))
         if (name.find(".htm") == std::string::npos && name != "project.inf")
             pictures.push_back(name);
-    EXPECT_EQ(pictures, (std::vector<std::string>{"exif.jpg", "wide.jpg"}));
+    EXPECT_EQ(pictures, (std::vector<std::string>{"exact.bmp", "exif.jpg", "wide.jpg"}));
     EXPECT_EQ(dir.ReadFile("exif.jpg"), JpegOfSize(1920, 1080, 300 * 1024));
     const std::vector<std::string> log = ui.LogLines();
     ASSERT_EQ(log.size(), 1u);

@@ -700,7 +700,7 @@ TEST_F(Use, TheSizeOnScreenTypedIntoTheAdvancedSearchIsSearchedForAndKept) {
                 "<title>Walls</title><img src=wide.jpg><img src=narrow.jpg>"
                 "<img src=short.gif><img src=exact.bmp>");
     const std::pair<const char*, std::string> pictures[] = {
-        {"/wide.jpg", test::JpegOfSize(2560, 1440)},
+        {"/wide.jpg", test::JpegOfSize(1921, 1081)},
         {"/narrow.jpg", test::JpegOfSize(1919, 1080)},
         {"/short.gif", test::GifOfSize(1920, 1079)},
         {"/exact.bmp", test::BmpOfSize(1920, 1080)},
@@ -731,21 +731,43 @@ TEST_F(Use, TheSizeOnScreenTypedIntoTheAdvancedSearchIsSearchedForAndKept) {
                 },
                 5000));
             QWidget* dialog = QApplication::activeModalWidget();
+            // A failed check leaves through Cancel rather than with the
+            // dialog still waiting for a user.
+            struct Leave {
+                QWidget* dialog;
+                bool started = false;
+                ~Leave() {
+                    if (!started) QMetaObject::invokeMethod(dialog, "reject", Qt::QueuedConnection);
+                }
+            } leave{dialog};
             auto* minWidth = dialog->findChild<QSpinBox*>("minWidthSpin");
             auto* minHeight = dialog->findChild<QSpinBox*>("minHeightSpin");
             ASSERT_TRUE(minWidth && minHeight);
             ASSERT_NE(dialog->findChild<QWidget*>("screenSizeGroup"), nullptr);
             shownWidth = minWidth->text();
             widthName = minWidth->accessibleName();
-            QTest::mouseClick(minWidth, Qt::LeftButton);
-            minWidth->selectAll();
-            QTest::keyClicks(minWidth, width);
-            // Tab goes on to the height, its text ready to be typed over.
-            QTest::keyClick(minWidth, Qt::Key_Tab);
-            EXPECT_TRUE(minHeight->hasFocus());
-            minHeight->selectAll();
-            QTest::keyClicks(minHeight, height);
+            // Keys reach the widget with the focus, as they do for the user:
+            // the dialog active, one of its fields focused.
+            dialog->activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+            ASSERT_TRUE(QTest::qWaitFor([&] {
+                QWidget* f = QApplication::focusWidget();
+                return f && f->window() == dialog;
+            }));
+            auto focusName = [] { return QApplication::focusWidget()->objectName().toStdString(); };
+            // Alt+I (the label "Min width") goes to the width, its text
+            // ready to be typed over.
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_I, Qt::AltModifier);
+            ASSERT_TRUE(minWidth->hasFocus()) << focusName();
+            QTest::keyClicks(QApplication::focusWidget(), width);
+            // Tab goes on to the height, its text ready to be typed over too.
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            ASSERT_TRUE(minHeight->hasFocus()) << focusName();
+            QTest::keyClicks(QApplication::focusWidget(), height);
+            EXPECT_EQ(minWidth->value(), QString(width).toInt());
+            EXPECT_EQ(minHeight->value(), QString(height).toInt());
             QTest::mouseClick(dialog->findChild<QPushButton*>("startButton"), Qt::LeftButton);
+            leave.started = true;
             typed = true;
         });
     };
