@@ -1,88 +1,135 @@
 #include "browse/CImgContainerWnd.h"
 
-#include <QImageReader>
+#include <QFile>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QMovie>
 #include <QPainter>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include "browse/CGifDecoder.h"
 #include "browse/PictureLoader.h"
 #include "browse/ViewPort.h"
 
 namespace pq {
 
+namespace {
+
+// A GIF file larger than this is read no further: its frames past it are
+// not read (a picture small enough to animate has no need of more).
+constexpr qint64 kMaxGifBytes = qint64(64) << 20;
+
+}  // namespace
+
 CPictureWnd::CPictureWnd(QWidget* parent)
     : QAbstractScrollArea(parent),
-      sink_(std::make_shared<CResultSink<Decoded>>(this, "DrainResults")) {
+      sink_(std::make_shared<CResultSink<Decoded>>(this, "DrainResults")),
+      wanted_(std::make_shared<std::atomic<quint64>>(0)) {
     setObjectName("pictureWindow");
     setAccessibleName(tr("Picture"));
     setFocusPolicy(Qt::StrongFocus);
     background_ = palette().color(QPalette::Button);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    frameTimer_.setSingleShot(true);
+    connect(&frameTimer_, &QTimer::timeout, this, &CPictureWnd::NextFrame);
     UpdateScrollBars();
 }
 
-CPictureWnd::~CPictureWnd() { sink_->Detach(); }
+CPictureWnd::~CPictureWnd() {
+    wanted_->store(0);
+    sink_->Detach();
+}
 
-void CPictureWnd::StopMovie() {
-    if (movie_) {
-        movie_->stop();
-        movie_.reset();
-    }
+void CPictureWnd::StopAnimation() {
+    frameTimer_.stop();
+    animation_.reset();
+}
+
+void CPictureWnd::NextFrame() {
+    if (!animation_ || !animation_->Advance()) return;
+    frameTimer_.start(animation_->DelayMs());
+    viewport()->update();
+    emit FrameShown(animation_->Frame());
 }
 
 void CPictureWnd::Show(const QString& path) {
-    StopMovie();
+    StopAnimation();
     picture_.Clear();
     size_ = QSize();
     path_ = path;
     const quint64 ticket = ++ticket_;
+    wanted_->store(path.isEmpty() ? 0 : ticket);
     loading_ = !path.isEmpty();
-    if (path.isEmpty()) {
-        UpdateScrollBars();
-        viewport()->update();
-        return;
+    if (!path.isEmpty()) {
+        CWorkerPool::Shared().Post([sink = sink_,
+                                    wanted = std::shared_ptr<const std::atomic<quint64>>(wanted_),
+                                    ticket, path] { Decode(sink, wanted, ticket, path); });
     }
-    // A small GIF with frames to play is animated.
-    {
-        QImageReader probe(path);
-        const QSize s = probe.size();
-        if (probe.format().toLower() == "gif" && s.isValid() &&
-            qint64(s.width()) * s.height() < kAnimateBelowPixels && probe.supportsAnimation() &&
-            probe.imageCount() != 1) {
-            auto movie = std::make_unique<QMovie>(path);
-            if (movie->isValid()) {
-                movie_ = std::move(movie);
-                connect(movie_.get(), &QMovie::frameChanged, viewport(),
-                        [this] { viewport()->update(); });
-                movie_->start();
-                size_ = s;
-                loading_ = false;
-                UpdateScrollBars();
-                viewport()->update();
-                emit Loaded(path);
-                return;
-            }
-        }
-    }
-    CWorkerPool::Shared().Post([sink = sink_, ticket, path] {
-        sink->Push(Decoded{ticket, path, picture::LoadWhole(path)});
-    });
     UpdateScrollBars();
     viewport()->update();
+}
+
+// On a pool thread. A GIF whose logical screen is small enough to animate
+// is read here, frame by frame within its budget; everything else, and a
+// GIF this reading cannot make out at all, goes to Qt's reader whole.
+void CPictureWnd::Decode(const std::shared_ptr<CResultSink<Decoded>>& sink,
+                         const std::shared_ptr<const std::atomic<quint64>>& wanted, quint64 ticket,
+                         const QString& path) {
+    const auto stale = [&] { return wanted->load() != ticket; };
+    if (stale()) return;
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly) && file.peek(4) == "GIF8") {
+        CGifDecoder gif(file.read(std::min(file.size(), kMaxGifBytes)));
+        file.close();
+        gif.SetStop(stale);
+        QImage frame;
+        int delay = 0;
+        if (gif.ReadHeader() &&
+            qint64(gif.ScreenSize().width()) * gif.ScreenSize().height() < kAnimateBelowPixels &&
+            gif.Next(&frame, &delay)) {
+            // The first frame is shown while the others are read.
+            sink->Push(Decoded(ticket, path, frame, false));
+            std::vector<QImage> frames{frame};
+            std::vector<int> delays{delay};
+            while (gif.Next(&frame, &delay)) {
+                frames.push_back(frame);
+                delays.push_back(delay);
+            }
+            if (gif.GetFault() == CGifDecoder::Fault::Stopped) return;
+            Decoded done(ticket, path, QImage(), true);
+            // A picture with a fault anywhere stays on its first frame.
+            if (gif.GetFault() == CGifDecoder::Fault::None && frames.size() > 1) {
+                done.frames = std::move(frames);
+                done.delaysCs = std::move(delays);
+                done.loopCount = gif.LoopCount();
+            }
+            sink->Push(std::move(done));
+            return;
+        }
+        if (gif.GetFault() == CGifDecoder::Fault::Stopped) return;
+    }
+    file.close();
+    sink->Push(Decoded(ticket, path, picture::LoadWhole(path), true));
 }
 
 void CPictureWnd::DrainResults() {
     for (Decoded& d : sink_->Take()) {
         if (d.ticket != ticket_) continue;  // another picture was asked for since
-        loading_ = false;
-        picture_ = COXDIB(d.image);
-        size_ = picture_.Size();
+        if (!d.image.isNull()) {
+            picture_ = COXDIB(d.image);
+            size_ = picture_.Size();
+        }
+        if (d.done) {
+            loading_ = false;
+            if (d.frames.size() > 1) {
+                animation_ = std::make_unique<CGifAnimation>(std::move(d.frames),
+                                                             std::move(d.delaysCs), d.loopCount);
+                frameTimer_.start(animation_->DelayMs());
+            }
+        }
         UpdateScrollBars();
         viewport()->update();
-        emit Loaded(d.path);
+        if (d.done) emit Loaded(d.path);
     }
 }
 
@@ -106,7 +153,7 @@ float CPictureWnd::EffectiveZoom() const {
 
 QRect CPictureWnd::DestinationRect() const {
     QSize picture = size_;
-    if (movie_ && zoom_ <= 0) {
+    if (animation_ && zoom_ <= 0) {
         // An animation larger than the pane is shrunk by a whole factor.
         const QSize c = viewport()->size();
         const int r = std::max(c.width() > 0 ? picture.width() / c.width() : 0,
@@ -153,7 +200,7 @@ void CPictureWnd::paintEvent(QPaintEvent*) {
     p.setPen(Qt::white);
     p.drawLine(f.bottomLeft(), f.bottomRight());
     p.drawLine(f.topRight(), f.bottomRight());
-    const QImage frame = movie_ ? movie_->currentImage() : picture_.Image();
+    const QImage& frame = animation_ ? animation_->Image() : picture_.Image();
     if (frame.isNull()) return;
     p.setRenderHint(QPainter::SmoothPixmapTransform, zoom_ <= 0 || zoom_ < 1.0f);
     p.drawImage(d, frame);

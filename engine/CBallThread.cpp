@@ -23,6 +23,7 @@
 #include "engine/CSearchState.h"
 #include "engine/CUrl.h"
 #include "engine/ISearchUi.h"
+#include "engine/PictureHeader.h"
 #include "engine/TextUtil.h"
 #include "store/Credits.h"
 #include "store/ProjectFile.h"
@@ -458,6 +459,19 @@ std::optional<CPictureQueue::Arrival> CBallThread::Fetch(const std::string& addr
         return discard({});
     }
     if (t.total < kMinPictureBytes || (advanced && t.total < minBytes)) return discard({});
+    if (advanced && (state_.minWidth > 0 || state_.minHeight > 0)) {
+        // The size on screen, from the header of what arrived: a picture
+        // whose header says nothing cannot be shown to pass.
+        int width = 0, height = 0;
+        if (!PictureDimensions(tempPath, width, height)) {
+            ui_.Log("Not saved: " + address +
+                    ": its width and height cannot be read from its header, and this search "
+                    "keeps only pictures " +
+                    MinimumSizeText(state_.minWidth, state_.minHeight));
+            return discard({});
+        }
+        if (width < state_.minWidth || height < state_.minHeight) return discard({});
+    }
     return CPictureQueue::Arrival{tempPath, address, name, t.total};
 }
 

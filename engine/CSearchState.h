@@ -73,6 +73,10 @@ public:
     std::string proxy;
     int imageMinKb = 0;
     int imageMaxKb = 900;
+    // The smallest size on screen an advanced web search keeps, in pixels
+    // (0: no bound), read from each picture's header once it has arrived.
+    int minWidth = 0;
+    int minHeight = 0;
     // No picture of any search grows past this: an endless answer is cut
     // off and discarded.
     long long pictureLimitBytes = kDefaultPictureLimitMb * 1024LL * 1024LL;

@@ -26,6 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (app.maxLevels < 0 || app.maxLevels > pq::CPelquinarApp::kMaxDepth) __builtin_trap();
     if (app.thumbWidth < 40 || app.thumbHeight < 40 || app.slideDelay == 0) __builtin_trap();
     if (app.imageMaxSize <= 2 || app.pictureLimitMb <= 0) __builtin_trap();
+    for (int v : {app.imageMinWidth, app.imageMinHeight})
+        if (v < 0 || v > pq::CPelquinarApp::kMaxPixels) __builtin_trap();
     if (app.keywords.size() > size_t(pq::CPelquinarApp::kMaxListEntries)) __builtin_trap();
     return 0;
 }

@@ -131,6 +131,10 @@ void CPelquinarApp::Load(const QString& path) {
         bBig = ReadText(key, "bBig") == "1";
     }
 
+    // Newer than the first-run defaults: missing reads as 0, no bound.
+    imageMinWidth = std::clamp(ToInt(ReadText(key, "imageminwidth")), 0, int(kMaxPixels));
+    imageMinHeight = std::clamp(ToInt(ReadText(key, "imageminheight")), 0, int(kMaxPixels));
+
     auto withDefault = [&](const char* name, const char* def) {
         std::string v = ReadText(key, name);
         return v.empty() ? std::string(def) : v;
@@ -192,6 +196,8 @@ void CPelquinarApp::Save() {
     key.Write("slidedelay", std::to_string(slideDelay));
     key.Write("imageminsize", std::to_string(imageMinSize));
     key.Write("imagemaxsize", std::to_string(imageMaxSize));
+    key.Write("imageminwidth", std::to_string(imageMinWidth));
+    key.Write("imageminheight", std::to_string(imageMinHeight));
     key.Write("bGif", bGif ? "1" : "0");
     key.Write("bJpg", bJpg ? "1" : "0");
     key.Write("bBmp", bBmp ? "1" : "0");

@@ -30,6 +30,9 @@ public:
     static constexpr int kThumbMin = 40, kThumbMax = 180, kBorderMax = 20;
     static constexpr int kDelayMin = 1, kDelayMax = 60;
     static constexpr int kMaxSizeKb = 1000000;
+    // The smallest size on screen an advanced web search keeps is at most
+    // this many pixels each way.
+    static constexpr int kMaxPixels = 100000;
 
     // Thumbnail size and border, in pixels.
     int thumbWidth = 60;
@@ -38,6 +41,10 @@ public:
     int slideDelay = 0;
     int imageMinSize = 0;  // KB
     int imageMaxSize = 0;  // KB
+    // The smallest width and height on screen an advanced web search keeps,
+    // in pixels ("imageminwidth", "imageminheight"; 0: no bound).
+    int imageMinWidth = 0;
+    int imageMinHeight = 0;
     bool bGif = false;
     bool bJpg = false;
     bool bBmp = false;

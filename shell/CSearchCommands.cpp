@@ -186,6 +186,8 @@ void CSearchCommands::PrepareJob(const std::string& mode) {
     state_.proxy = app_.proxy;
     state_.imageMinKb = app_.imageMinSize;
     state_.imageMaxKb = app_.imageMaxSize;
+    state_.minWidth = app_.imageMinWidth;
+    state_.minHeight = app_.imageMinHeight;
     state_.index = app_.PictureIndex();
     state_.skipDuplicates = app_.bNoDuplicates;
     state_.keepDeletedAway = app_.bDeletedStay;
@@ -306,6 +308,8 @@ SearchStart CSearchCommands::AdvancedWebSearch(const SearchBarText& bar,
     app_.maxLevels = std::clamp(o.depth, 0, CPelquinarApp::kMaxDepth);
     app_.imageMinSize = o.minKb;
     app_.imageMaxSize = o.maxKb;
+    app_.imageMinWidth = std::clamp(o.minWidth, 0, CPelquinarApp::kMaxPixels);
+    app_.imageMinHeight = std::clamp(o.minHeight, 0, CPelquinarApp::kMaxPixels);
     app_.bGif = o.gif;
     app_.bJpg = o.jpg;
     app_.bBmp = o.bmp;

@@ -29,6 +29,9 @@ struct AdvancedWebOptions {
     bool webp = false;
     int minKb = 0;
     int maxKb = 900;
+    // The smallest size on screen, in pixels (0: no bound).
+    int minWidth = 0;
+    int minHeight = 0;
     std::string filterKeywords;
 };
 

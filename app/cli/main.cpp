@@ -13,6 +13,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "app/cli/CCliSearchUi.h"
@@ -36,7 +37,11 @@ const char kUsage[] =
     "  web ADDRESS [--project DIR]     search a site (Go)\n"
     "  key KEYWORDS [--engine E]       search an image search service (Keywords Search)\n"
     "  advanced-web ADDRESS [--name NAME] [--types gif,jpg,bmp,png,webp] [--min KB]\n"
-    "                                  [--max KB] [--filter TEXT]   advanced web search\n"
+    "                                  [--max KB] [--min-width PX] [--min-height PX]\n"
+    "                                  [--filter TEXT]   advanced web search; --min-width and\n"
+    "                                  --min-height keep pictures at least that many pixels\n"
+    "                                  wide and high, 0 to 100000 (0: any; default: the\n"
+    "                                  settings imageminwidth and imageminheight)\n"
     "  advanced-key KEYWORDS [--thumbnails] [--big] [--engine E]   advanced keyword search\n"
     "  continue PROJECT_FOLDER         resume a stopped search\n"
     "  demo                            search a sample site served on 127.0.0.1\n"
@@ -117,7 +122,8 @@ bool Parse(const std::vector<std::string>& args, Command& c, std::string& why) {
     static const std::map<std::string, std::set<std::string>> kValueOptions = {
         {"web", {"--project"}},
         {"key", {"--engine"}},
-        {"advanced-web", {"--name", "--types", "--min", "--max", "--filter"}},
+        {"advanced-web",
+         {"--name", "--types", "--min", "--max", "--min-width", "--min-height", "--filter"}},
         {"advanced-key", {"--engine"}},
         {"continue", {}},
     };
@@ -300,6 +306,15 @@ int main(int argc, char** argv) {
         return Usage("--min takes a whole number of KB");
     if (cmd.values.count("--max") && !ParseNumber(cmd.values["--max"], maxKb))
         return Usage("--max takes a whole number of KB");
+    // The smallest size on screen, in pixels; -1: the setting.
+    int minWidth = -1, minHeight = -1;
+    for (auto [option, value] :
+         {std::pair<const char*, int*>{"--min-width", &minWidth}, {"--min-height", &minHeight}}) {
+        if (cmd.values.count(option) &&
+            (!ParseNumber(cmd.values[option], *value) || *value > pq::CPelquinarApp::kMaxPixels))
+            return Usage(std::string(option) + " takes a whole number of pixels, 0 to " +
+                         std::to_string(pq::CPelquinarApp::kMaxPixels));
+    }
     pq::SearchService service = pq::SearchService::kHtml;
     if (cmd.values.count("--engine") && !pq::ServiceFromWord(cmd.values["--engine"], service))
         return Usage("--engine takes google, openverse or commons");
@@ -415,6 +430,8 @@ int main(int argc, char** argv) {
         }
         o.minKb = minKb >= 0 ? minKb : app.imageMinSize;
         o.maxKb = maxKb >= 0 ? maxKb : app.imageMaxSize;
+        o.minWidth = minWidth >= 0 ? minWidth : app.imageMinWidth;
+        o.minHeight = minHeight >= 0 ? minHeight : app.imageMinHeight;
         o.filterKeywords = cmd.values.count("--filter") ? cmd.values["--filter"] : "";
         s = commands.AdvancedWebSearch(bar, o);
     } else if (cmd.name == "advanced-key") {

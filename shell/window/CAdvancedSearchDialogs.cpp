@@ -130,6 +130,33 @@ CAdvancedWebDialog::CAdvancedWebDialog(const AdvancedWebOptions& o, QWidget* par
     sizeRow->addWidget(new QLabel(tr("Max"), size));
     sizeRow->addWidget(max_, 1);
 
+    // What a wallpaper needs is its size on screen, which a size in KB does
+    // not tell: each picture's header says it once the picture has arrived.
+    auto* screen = new QGroupBox(tr("Size on screen"), this);
+    screen->setObjectName("screenSizeGroup");
+    auto* screenRow = new QHBoxLayout(screen);
+    minWidth_ = Spin(screen, "minWidthSpin", tr("Smallest width in pixels"), 0,
+                     CPelquinarApp::kMaxPixels, o.minWidth);
+    minHeight_ = Spin(screen, "minHeightSpin", tr("Smallest height in pixels"), 0,
+                      CPelquinarApp::kMaxPixels, o.minHeight);
+    for (QSpinBox* s : {minWidth_, minHeight_}) {
+        s->setSuffix(tr(" px"));
+        // 0 is no bound.
+        s->setSpecialValueText(tr("Any"));
+        s->setToolTip(
+            tr("Pictures smaller than this, or whose size cannot be read, are not "
+               "kept; Any keeps every size"));
+    }
+    auto* widthLabel = new QLabel(tr("Min w&idth"), screen);
+    widthLabel->setBuddy(minWidth_);
+    auto* heightLabel = new QLabel(tr("Min &height"), screen);
+    heightLabel->setBuddy(minHeight_);
+    screenRow->addWidget(widthLabel);
+    screenRow->addWidget(minWidth_, 1);
+    screenRow->addSpacing(12);
+    screenRow->addWidget(heightLabel);
+    screenRow->addWidget(minHeight_, 1);
+
     filter_ = new QLineEdit(QString::fromStdString(o.filterKeywords), this);
     filter_->setObjectName("filterKeywordsEdit");
     filter_->setAccessibleName(tr("Filter keywords"));
@@ -162,6 +189,7 @@ CAdvancedWebDialog::CAdvancedWebDialog(const AdvancedWebOptions& o, QWidget* par
     auto* sizeBox = new QVBoxLayout;
     sizeBox->addWidget(size);
     sizeBox->addWidget(sizeProblem_);
+    sizeBox->addWidget(screen);
 
     auto* top = new QVBoxLayout(this);
     top->addLayout(form);
@@ -193,6 +221,8 @@ AdvancedWebOptions CAdvancedWebDialog::Options() const {
     o.webp = webp_->isChecked();
     o.minKb = min_->value();
     o.maxKb = max_->value();
+    o.minWidth = minWidth_->value();
+    o.minHeight = minHeight_->value();
     o.filterKeywords = filter_->text().toStdString();
     return o;
 }

@@ -1,5 +1,6 @@
 // The two "Advanced Search" dialogs: keywords with the image style, and a
-// site with its project name, depth, picture types, sizes and filter words.
+// site with its project name, depth, picture types, sizes (in KB and on
+// screen) and filter words.
 // "Start" accepts; the caller runs the search with what they hold.
 // User-interface thread only.
 #pragma once
@@ -54,6 +55,8 @@ private:
     QCheckBox* webp_;
     QSpinBox* min_;
     QSpinBox* max_;
+    QSpinBox* minWidth_;
+    QSpinBox* minHeight_;
     QLineEdit* filter_;
     // Says so, and holds Start back, while the smallest size is above the
     // largest: no picture could be kept.

@@ -189,6 +189,8 @@ void CFrameSearch::AdvancedSearch() {
     initial.webp = app.bWebp;
     initial.minKb = app.imageMinSize;
     initial.maxKb = app.imageMaxSize;
+    initial.minWidth = app.imageMinWidth;
+    initial.minHeight = app.imageMinHeight;
     if (!message.empty()) {
         p_.Message(Q(message));
         return;

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "tests/engine/CrawlFixture.h"
+#include "tests/support/PictureHeaders.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestHttpServer.h"
 
@@ -120,6 +121,8 @@ TEST_F(Cli, ExitCodes) {
         {"key cats --types gif", 2},
         {"advanced-web " + Quote(server.Url("/")) + " --types tiff", 2},
         {"advanced-web " + Quote(server.Url("/")) + " --min ten", 2},
+        {"advanced-web " + Quote(server.Url("/")) + " --min-width", 2},
+        {"web " + Quote(server.Url("/")) + " --min-width 1920", 2},
         {"advanced-key cats --depth", 2},
         {"web " + Quote(server.Url("/")) + " --search-host 'a b'", 2},
         {"continue " + Quote(tmp.Path() + "no-such-project"), 2},
@@ -257,6 +260,75 @@ TEST_F(CliSearches, AdvancedWebSearchFiltersByTypeSizeAndName) {
     EXPECT_NE(settings.find("maxlevels=1"), std::string::npos) << "the dialog's depth is kept";
     EXPECT_NE(settings.find("imagemaxsize=20"), std::string::npos);
     EXPECT_NE(settings.find("bJpg=0"), std::string::npos);
+}
+
+TEST_F(CliSearches, TheSizeOnScreenTakesWholePixelsUpToItsBound) {
+    for (const char* bad : {"--min-width x", "--min-width 100001", "--min-height -5",
+                            "--min-height 1.5", "--min-width 99999999", "--min-height ''"}) {
+        RunResult r = RunCli("advanced-web " + Quote(server.Url("/site/index.html")) + " " + bad +
+                             " --start-dir " + Quote(start.Path()));
+        EXPECT_EQ(r.exitCode, 2) << bad << "\n" << r.out;
+        const std::string option = std::string(bad).substr(0, std::string(bad).find(' '));
+        EXPECT_NE(
+            r.out.find("pelquinar-cli: " + option + " takes a whole number of pixels, 0 to 100000"),
+            std::string::npos)
+            << bad << "\n"
+            << r.out;
+        EXPECT_NE(r.out.find("usage: pelquinar-cli"), std::string::npos) << bad;
+    }
+    EXPECT_FALSE(std::filesystem::exists(start.Path() + "My Search")) << "no search ran";
+    EXPECT_EQ(Settings().find("imageminwidth"), std::string::npos) << "nor were settings written";
+}
+
+TEST_F(CliSearches, AdvancedWebSearchKeepsPicturesBySizeOnScreen) {
+    server.Page("/walls/index.html",
+                "<img src=wide.jpg><img src=narrow.jpg><img src=short.gif><img src=exact.bmp>"
+                "<img src=blank.gif>");
+    const std::pair<const char*, std::string> pictures[] = {
+        {"/walls/wide.jpg", test::JpegOfSize(2560, 1440)},
+        {"/walls/narrow.jpg", test::JpegOfSize(1919, 1080)},
+        {"/walls/short.gif", test::GifOfSize(1920, 1079)},
+        {"/walls/exact.bmp", test::BmpOfSize(1920, -1080)},
+        {"/walls/blank.gif", std::string("GIF89a") + std::string(300, '\0')},
+    };
+    for (const auto& [target, body] : pictures) {
+        test::Route r;
+        r.body = body;
+        r.contentType = "image/jpeg";
+        server.Set(target, r);
+    }
+    const std::string site = Quote(server.Url("/walls/index.html"));
+    RunResult r = RunCli("advanced-web " + site +
+                         " --name walls --min-width 1920 --min-height 1080 --depth 0 --start-dir " +
+                         Quote(start.Path()));
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_EQ(Pictures(Folder(r)), (std::vector<std::string>{"exact.bmp", "wide.jpg"}));
+    EXPECT_NE(r.out.find("note: Not saved: " + server.Url("/walls/blank.gif") +
+                         ": its width and height cannot be read from its header"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("Pictures found: 5"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Pictures saved: 2"), std::string::npos) << r.out;
+    const std::string settings = Settings();
+    EXPECT_NE(settings.find("imageminwidth=1920"), std::string::npos) << settings;
+    EXPECT_NE(settings.find("imageminheight=1080"), std::string::npos) << settings;
+    EXPECT_NE(ReadAll(Folder(r) + "project.inf").find("\r\nFILTER=100111 0 900\r\n"),
+              std::string::npos)
+        << "the record's filter line keeps its form";
+
+    // Later advanced searches start from the stored bound; 0 takes it away.
+    RunResult again = RunCli("advanced-web " + site + " --name again --depth 0 --start-dir " +
+                             Quote(start.Path()));
+    ASSERT_EQ(again.exitCode, 0) << again.out;
+    EXPECT_EQ(Pictures(Folder(again)), (std::vector<std::string>{"exact.bmp", "wide.jpg"}));
+    RunResult any = RunCli("advanced-web " + site +
+                           " --name any --min-width 0 --min-height 0 --depth 0 --start-dir " +
+                           Quote(start.Path()));
+    ASSERT_EQ(any.exitCode, 0) << any.out;
+    EXPECT_EQ(Pictures(Folder(any)),
+              (std::vector<std::string>{"blank.gif", "exact.bmp", "narrow.jpg", "short.gif",
+                                        "wide.jpg"}));
+    EXPECT_EQ(any.out.find("note: Not saved"), std::string::npos) << any.out;
 }
 
 TEST_F(CliSearches, ContinueResumesAProject) {

@@ -118,6 +118,103 @@ TEST_F(Preview, SmallGifsAnimateLargerOnesStandStill) {
     EXPECT_EQ(w.PictureSize(), QSize(50, 50));
 }
 
+// A small GIF whose compressed data expands to hundreds of millions of
+// pixels, far past its frames: the window never follows it. Its first
+// frame is shown still, and the window goes on answering.
+TEST_F(Preview, GifWhoseDataExpandsPastItsFramesShowsItsFirstFrameStill) {
+    CPictureWnd w;
+    w.resize(400, 400);
+    w.show();
+    long long expanded = 0;
+    const std::string bytes = test::MakeExpandingGif(199, 199, {1, 2}, 212000, 998, &expanded);
+    ASSERT_GT(expanded, 400'000'000LL);
+    ASSERT_LT(bytes.size(), 700'000u);
+    w.Show(Write("expanding.gif", bytes));
+    ASSERT_TRUE(WaitLoaded(w));
+    EXPECT_FALSE(w.Animating());
+    EXPECT_EQ(w.PictureSize(), QSize(199, 199));
+    const QImage shot = w.viewport()->grab().toImage();
+    EXPECT_EQ(QColor(shot.pixel(shot.rect().center())), QColor(Qt::red)) << "the first frame";
+    // Another picture after it is shown as usual.
+    w.Show(Write("small.gif", test::MakeGif(150, 150, {1, 2, 3})));
+    ASSERT_TRUE(WaitLoaded(w));
+    EXPECT_TRUE(w.Animating());
+}
+
+// A small animated GIF plays frame by frame, each frame for its own delay
+// and painted while it is on show, as many times as its loop count says;
+// then its last frame stays.
+TEST_F(Preview, SmallGifsPlayEachFrameForItsDelayAsOftenAsTheyLoop) {
+    CPictureWnd w;
+    w.resize(400, 400);
+    w.show();
+    struct Step {
+        int frame;
+        int delay;
+        QColor colour;
+        bool operator==(const Step&) const = default;
+    };
+    std::vector<Step> steps;
+    auto record = [&] {
+        const QImage shot = w.viewport()->grab().toImage();
+        steps.push_back({w.Frame(), w.FrameDelay(), QColor(shot.pixel(shot.rect().center()))});
+    };
+    QObject::connect(&w, &CPictureWnd::Loaded, &w, record);
+    QObject::connect(&w, &CPictureWnd::FrameShown, &w, record);
+    // Red for 30 ms, green for 20 ms, blue with no delay of its own (100
+    // ms); one loop after the first play.
+    w.Show(Write("played.gif", test::MakeAnimatedGif(120, 90, {{1, 3}, {2, 2}, {3, 0}}, 1)));
+    ASSERT_TRUE(WaitLoaded(w));
+    EXPECT_TRUE(w.Animating());
+    EXPECT_EQ(w.PictureSize(), QSize(120, 90));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.Playing(); }, 20000));
+    const Step red{0, 30, Qt::red}, green{1, 20, Qt::green}, blue{2, 100, Qt::blue};
+    EXPECT_EQ(steps, (std::vector<Step>{red, green, blue, red, green, blue}));
+    EXPECT_TRUE(w.Animating()) << "the last frame stays";
+    EXPECT_EQ(w.Frame(), 2);
+
+    // One that loops for ever comes back to its first frame again and again.
+    steps.clear();
+    w.Show(Write("forever.gif", test::MakeAnimatedGif(50, 50, {{1, 1}, {2, 1}}, 0)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return steps.size() >= 7; }, 20000));
+    EXPECT_TRUE(w.Playing());
+    for (size_t i = 0; i < steps.size(); ++i) EXPECT_EQ(steps[i].frame, int(i % 2)) << i;
+    w.Clear();
+    EXPECT_FALSE(w.Animating());
+    EXPECT_FALSE(w.Playing());
+}
+
+// An animation is zoomed and scrolled as a still picture is; at best fit in
+// a smaller pane it is shrunk by a whole factor.
+TEST_F(Preview, AnimatedGifsZoomScrollAndFit) {
+    CPictureWnd w;
+    w.resize(400, 400);
+    w.show();
+    w.Show(Write("anim.gif", test::MakeGif(199, 199, {1, 2})));
+    ASSERT_TRUE(WaitLoaded(w));
+    ASSERT_TRUE(w.Animating());
+    w.SetView(4.0f, Qt::black);
+    QApplication::processEvents();
+    const QSize port = w.viewport()->size();
+    EXPECT_EQ(w.horizontalScrollBar()->maximum(), 796 - port.width());
+    EXPECT_EQ(w.verticalScrollBar()->maximum(), 796 - port.height());
+    w.setFocus();
+    QTest::keyClick(&w, Qt::Key_Down);
+    EXPECT_EQ(w.DestinationRect(), QRect(0, -kPage, 796, 796));
+    w.SetView(kBestFit, Qt::black);
+    QApplication::processEvents();
+    const QSize frame = w.size() - w.viewport()->size();
+    w.resize(QSize(150, 150) + frame);
+    QApplication::processEvents();
+    ASSERT_EQ(w.viewport()->size(), QSize(150, 150));
+    const QRect fit = w.DestinationRect();
+    EXPECT_EQ(fit.size(), QSize(100, 100)) << "199 / 2, rounded";
+    EXPECT_LE((fit.center() - QPoint(75, 75)).manhattanLength(), 2) << "centred";
+    const QImage shot = w.viewport()->grab().toImage();
+    EXPECT_NE(QColor(shot.pixel(75, 75)), QColor(Qt::black)) << "a frame is painted";
+    EXPECT_EQ(QColor(shot.pixel(5, 5)), QColor(Qt::black)) << "the background around it";
+}
+
 TEST_F(Preview, ZoomShowsScrollBarsWithTheirRanges) {
     QImage img(1000, 500, QImage::Format_RGB32);
     img.fill(Qt::darkGreen);

@@ -377,6 +377,48 @@ TEST_F(Commands, ContinueReadsADamagedClockAsZero) {
     }
 }
 
+TEST_F(Commands, TheSizeOnScreenGoesIntoTheSettingsAndTheSearchButNotTheRecord) {
+    Serve("/index.html", "page");
+    AdvancedWebOptions o;
+    o.projectName = "walls";
+    o.minKb = 10;
+    o.maxKb = 500;
+    o.minWidth = 1920;
+    o.minHeight = 1080;
+    SearchStart s = commands.AdvancedWebSearch(SearchBarText{server.Url("/index.html"), "", ""}, o);
+    ASSERT_TRUE(s.started);
+    Finish();
+    EXPECT_EQ(app.imageMinWidth, 1920) << "Start keeps it for later searches";
+    EXPECT_EQ(app.imageMinHeight, 1080);
+    EXPECT_EQ(state.minWidth, 1920);
+    EXPECT_EQ(state.minHeight, 1080);
+    // The record's filter line is what every reader of project.inf knows.
+    const std::string inf = Read(s.projectFolder + "project.inf");
+    EXPECT_NE(inf.find("\r\nFILTER=100111 10 500\r\n"), std::string::npos) << inf;
+    EXPECT_EQ(store::ReadProjectForBrowsing(s.projectFolder).filterValue, "100111 10 500");
+
+    // Continued, the project searches with the settings' bound as it does
+    // with their sizes in KB.
+    app.imageMinWidth = 800;
+    app.imageMinHeight = 0;
+    SearchStart c = commands.Continue(s.projectFolder);
+    ASSERT_TRUE(c.started);
+    Finish();
+    EXPECT_EQ(state.mode, "advancedweb");
+    EXPECT_EQ(state.minWidth, 800);
+    EXPECT_EQ(state.minHeight, 0);
+
+    // Out of range from a caller: brought into 0 to 100000.
+    o.projectName = "walls2";
+    o.minWidth = -5;
+    o.minHeight = 100001;
+    ASSERT_TRUE(
+        commands.AdvancedWebSearch(SearchBarText{server.Url("/index.html"), "", ""}, o).started);
+    Finish();
+    EXPECT_EQ(app.imageMinWidth, 0);
+    EXPECT_EQ(app.imageMinHeight, CPelquinarApp::kMaxPixels);
+}
+
 TEST_F(Commands, TheDepthStaysWithinWhatTheDialogsOffer) {
     AdvancedWebOptions o;
     o.projectName = "deep";

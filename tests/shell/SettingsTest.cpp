@@ -158,6 +158,40 @@ TEST_F(Settings, Corrections) {
     }
 }
 
+TEST_F(Settings, TheSmallestSizeOnScreenIsReadIntoItsRange) {
+    struct Case {
+        const char* ini;
+        int width, height;
+    };
+    const std::vector<Case> cases = {
+        {"", 0, 0},
+        {"imageminwidth=1920\nimageminheight=1080\n", 1920, 1080},
+        {"imageminwidth=100000\nimageminheight=100001\n", 100000, 100000},
+        {"imageminwidth=-1\nimageminheight=99999999999\n", 0, 100000},
+        {"imageminwidth=-99999999999\nimageminheight=0\n", 0, 0},
+        {"imageminwidth=abc\nimageminheight=\n", 0, 0},
+        {"imageminwidth=1920px\nimageminheight=1080.5\n", 1920, 1080},
+    };
+    // Settings of an earlier run, and a file that has only these two: they
+    // are read either way.
+    for (const char* head : {"[General]\nwinmode=left\n", "[General]\n"}) {
+        for (const Case& c : cases) {
+            WriteIni(std::string(head) + c.ini);
+            CPelquinarApp app = Loaded();
+            EXPECT_EQ(app.imageMinWidth, c.width) << head << c.ini;
+            EXPECT_EQ(app.imageMinHeight, c.height) << head << c.ini;
+        }
+    }
+    CPelquinarApp app = Loaded();
+    app.imageMinWidth = 2560;
+    app.imageMinHeight = 1440;
+    app.Save();
+    EXPECT_NE(dir.ReadFile("Pelquinar.conf").find("imageminwidth=2560"), std::string::npos);
+    CPelquinarApp back = Loaded();
+    EXPECT_EQ(back.imageMinWidth, 2560);
+    EXPECT_EQ(back.imageMinHeight, 1440);
+}
+
 TEST_F(Settings, ListsStopAtTheFirstGapAndOnlyFiftyComeBack) {
     WriteIni("[General]\nKeyword0=cats\nKeyword1=dogs\nKeyword3=birds\nHistory0=http://a/\n");
     CPelquinarApp app = Loaded();
@@ -221,12 +255,13 @@ TEST_F(Settings, SaveWritesEveryValueAndLongValuesComeBackWhole) {
     std::ifstream in(dir.Path() + "Pelquinar.conf");
     std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     for (const char* name :
-         {"thumbsize",  "slidedelay", "imageminsize", "imagemaxsize", "bGif",
-          "bJpg",       "bBmp",       "bThum",        "bBig",         "winmode",
-          "listmode",   "slistmode",  "searchmode",   "tabmode",      "dircreate",
-          "maxlevels",  "maxpages",   "limit",        "useproxy",     "proxy",
-          "port",       "username",   "password",     "Item0",        "Item1",
-          "searchhost", "startdir",   "picturelimit", "transfers",    "hostconnections"})
+         {"thumbsize",     "slidedelay",    "imageminsize", "imagemaxsize", "bGif",
+          "bJpg",          "bBmp",          "bThum",        "bBig",         "winmode",
+          "listmode",      "slistmode",     "searchmode",   "tabmode",      "dircreate",
+          "maxlevels",     "maxpages",      "limit",        "useproxy",     "proxy",
+          "port",          "username",      "password",     "Item0",        "Item1",
+          "searchhost",    "startdir",      "picturelimit", "transfers",    "hostconnections",
+          "imageminwidth", "imageminheight"})
         EXPECT_NE(file.find(std::string(name) + "="), std::string::npos) << name;
     CPelquinarApp back = Loaded();
     EXPECT_EQ(back.proxy, std::string(300, 'p') + ":8080");

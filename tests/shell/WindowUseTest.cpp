@@ -45,6 +45,7 @@
 #include "shell/window/CommandIds.h"
 #include "tests/engine/CrawlFixture.h"
 #include "tests/shell/WindowFixture.h"
+#include "tests/support/PictureHeaders.h"
 #include "tests/support/TestHttpServer.h"
 
 namespace pq {
@@ -691,6 +692,122 @@ TEST_F(Use, ASmallestSizeAboveTheLargestHoldsTheSearchBack) {
     QTest::mouseClick(start, Qt::LeftButton);
     EXPECT_EQ(web.result(), QDialog::Accepted);
     EXPECT_EQ(web.Options().minKb, 900);
+}
+
+TEST_F(Use, TheSizeOnScreenTypedIntoTheAdvancedSearchIsSearchedForAndKept) {
+    test::TestHttpServer server;
+    server.Page("/index.html",
+                "<title>Walls</title><img src=wide.jpg><img src=narrow.jpg>"
+                "<img src=short.gif><img src=exact.bmp>");
+    const std::pair<const char*, std::string> pictures[] = {
+        {"/wide.jpg", test::JpegOfSize(1921, 1081)},
+        {"/narrow.jpg", test::JpegOfSize(1919, 1080)},
+        {"/short.gif", test::GifOfSize(1920, 1079)},
+        {"/exact.bmp", test::BmpOfSize(1920, 1080)},
+    };
+    for (const auto& [target, body] : pictures) {
+        test::Route r;
+        r.contentType = "image/jpeg";
+        r.body = body;
+        server.Set(target, r);
+    }
+    frame = std::make_unique<CMainFrame>(app);
+    frame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+    auto* box = frame->SearchBar()->findChild<QComboBox*>("addressBox");
+    QTest::mouseClick(box, Qt::LeftButton);
+    box->lineEdit()->selectAll();
+    QTest::keyClicks(box, Q(server.Url("/index.html")));
+
+    // What the user finds in the dialog and types into it.
+    QString shownWidth, widthName;
+    bool typed = false;
+    auto fill = [&](const char* width, const char* height) {
+        QTimer::singleShot(0, [&, width, height] {
+            ASSERT_TRUE(QTest::qWaitFor(
+                [] {
+                    auto* w = QApplication::activeModalWidget();
+                    return w && w->objectName() == "advancedWebDialog";
+                },
+                5000));
+            QWidget* dialog = QApplication::activeModalWidget();
+            // A failed check leaves through Cancel rather than with the
+            // dialog still waiting for a user.
+            struct Leave {
+                QWidget* dialog;
+                bool started = false;
+                ~Leave() {
+                    if (!started) QMetaObject::invokeMethod(dialog, "reject", Qt::QueuedConnection);
+                }
+            } leave{dialog};
+            auto* minWidth = dialog->findChild<QSpinBox*>("minWidthSpin");
+            auto* minHeight = dialog->findChild<QSpinBox*>("minHeightSpin");
+            ASSERT_TRUE(minWidth && minHeight);
+            ASSERT_NE(dialog->findChild<QWidget*>("screenSizeGroup"), nullptr);
+            shownWidth = minWidth->text();
+            widthName = minWidth->accessibleName();
+            // Keys reach the widget with the focus, as they do for the user:
+            // the dialog active, one of its fields focused.
+            dialog->activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+            ASSERT_TRUE(QTest::qWaitFor([&] {
+                QWidget* f = QApplication::focusWidget();
+                return f && f->window() == dialog;
+            }));
+            auto focusName = [] { return QApplication::focusWidget()->objectName().toStdString(); };
+            // Alt+I (the label "Min width") goes to the width, its text
+            // ready to be typed over.
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_I, Qt::AltModifier);
+            ASSERT_TRUE(minWidth->hasFocus()) << focusName();
+            QTest::keyClicks(QApplication::focusWidget(), width);
+            // Tab goes on to the height, its text ready to be typed over too.
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            ASSERT_TRUE(minHeight->hasFocus()) << focusName();
+            QTest::keyClicks(QApplication::focusWidget(), height);
+            EXPECT_EQ(minWidth->value(), QString(width).toInt());
+            EXPECT_EQ(minHeight->value(), QString(height).toInt());
+            QTest::mouseClick(dialog->findChild<QPushButton*>("startButton"), Qt::LeftButton);
+            leave.started = true;
+            typed = true;
+        });
+    };
+    fill("1920", "1080");
+    QTest::mouseClick(frame->SearchBar()->findChild<QAbstractButton*>("advancedButton"),
+                      Qt::LeftButton);
+    ASSERT_TRUE(typed);
+    EXPECT_EQ(shownWidth, "Any") << "no bound until one is typed";
+    EXPECT_EQ(widthName, "Smallest width in pixels");
+    EXPECT_EQ(app.imageMinWidth, 1920) << "Start stores what was typed";
+    EXPECT_EQ(app.imageMinHeight, 1080);
+    EXPECT_EQ(frame->State().minWidth, 1920);
+    ASSERT_TRUE(WaitUntil([&] { return !frame->Searching() && !frame->Panes()->TimerActive(20); }));
+    const std::string project = app.startDirectory +
+                                "My Search/Websearch/127.0.0.1:" + std::to_string(server.Port()) +
+                                "=index.html/";
+    EXPECT_TRUE(fs::exists(project + "wide.jpg"));
+    EXPECT_TRUE(fs::exists(project + "exact.bmp")) << "as large as the bound is large enough";
+    EXPECT_FALSE(fs::exists(project + "narrow.jpg"));
+    EXPECT_FALSE(fs::exists(project + "short.gif"));
+    app.Save();
+    std::string conf;
+    {
+        std::ifstream in(Conf());
+        conf.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    EXPECT_NE(conf.find("imageminwidth=1920"), std::string::npos) << conf;
+    EXPECT_NE(conf.find("imageminheight=1080"), std::string::npos) << conf;
+
+    // The next advanced search starts from them; 0 takes the bound away.
+    fill("0", "0");
+    QTest::mouseClick(frame->SearchBar()->findChild<QAbstractButton*>("advancedButton"),
+                      Qt::LeftButton);
+    EXPECT_EQ(shownWidth.toStdString(), "1920 px");
+    EXPECT_EQ(app.imageMinWidth, 0);
+    EXPECT_EQ(app.imageMinHeight, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !frame->Searching() && !frame->Panes()->TimerActive(20); }));
+    const std::string again = project.substr(0, project.size() - 1) + "[1]/";
+    EXPECT_TRUE(fs::exists(again + "narrow.jpg")) << "every size is kept again";
+    EXPECT_TRUE(fs::exists(again + "short.gif"));
 }
 
 TEST_F(Use, AMovedPreviewGetsAUsefulShare) {
