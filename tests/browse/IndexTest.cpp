@@ -143,6 +143,9 @@ TEST_F(Indexing, TheIndexFollowsWhatTheListsShowSaveMoveAndDelete) {
         EXPECT_EQ(p.height, 300) << p.path;
     }
     EXPECT_EQ(index.Get(cats + "a.jpg")->hash, index.Get(cats + "copy of a.jpg")->hash);
+    // The searches look a new picture up by HashFile's value: the indexer's
+    // (from the bytes read once) is the same.
+    EXPECT_EQ(index.Get(cats + "b.jpg")->hash, store::HashFile(cats + "b.jpg").value_or(0));
     EXPECT_EQ(indexer.Hashed(), 3);
     ASSERT_TRUE(QTest::qWaitFor([&] { return view.List().Ready(); }, 10000));
 
