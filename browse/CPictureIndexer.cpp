@@ -71,12 +71,12 @@ void PutAll(store::PictureIndex& index, const std::vector<store::IndexedPicture>
 
 }  // namespace
 
-CPictureIndexer::CPictureIndexer(store::PictureIndex& index)
-    : index_(index), pool_(std::make_unique<CWorkerPool>(1)) {}
+CPictureIndexer::CPictureIndexer(store::PictureIndex& index) : index_(index) {}
 
 CPictureIndexer::~CPictureIndexer() {
+    // The task running sees it and ends at its next picture; the pool (the
+    // last member) then drops what has not begun and ends its thread.
     stop_ = true;
-    pool_.reset();
 }
 
 bool CPictureIndexer::IsIndexedName(const std::string& name) {
@@ -156,9 +156,9 @@ void CPictureIndexer::Queue(std::function<void()> task, bool whenIdle) {
         if (--pending_ == 0) done_.notify_all();
     };
     if (whenIdle)
-        pool_->PostWhenIdle(std::move(run));
+        pool_.PostWhenIdle(std::move(run));
     else
-        pool_->Post(std::move(run));
+        pool_.Post(std::move(run));
 }
 
 void CPictureIndexer::EnterFolder(const QString& folder) {
@@ -212,7 +212,9 @@ void CPictureIndexer::Rebuild(const QStringList& roots) {
         [this, tops = std::move(tops)] {
             for (const std::string& top : tops)
                 for (const std::string& folder : FoldersUnder(top, stop_))
-                    Queue([this, folder] { hashed_ += UpdateFolder(index_, folder, stop_); }, true);
+                    if (!stop_)
+                        Queue([this, folder] { hashed_ += UpdateFolder(index_, folder, stop_); },
+                              true);
             Queue(
                 [this] {
                     if (!stop_) index_.RebuildDone();

@@ -77,8 +77,10 @@ private:
     std::mutex mutex_;
     std::condition_variable done_;
     int pending_ = 0;
-    // Last: its thread ends before the rest goes.
-    std::unique_ptr<CWorkerPool> pool_;
+    // Last: its thread ends before the rest goes. Never reset or replaced:
+    // a task on its thread (a rebuild) queues more work through it until
+    // the pool's destructor has ended that thread.
+    CWorkerPool pool_{1};
 };
 
 }  // namespace pq
